@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what building and testing Kestro needs on a Debian machine, when it
+# is missing. Safe to run again: it installs nothing that is already there.
+set -euo pipefail
+
+packages=(cmake g++ gcc make libgtest-dev libgmock-dev libbenchmark-dev gfortran)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}"
+fi

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test twice: once in an optimised build and
+# once under AddressSanitizer and UndefinedBehaviorSanitizer with the
+# bounds checks of the array views on.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+build_and_test() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure
+}
+
+echo "== optimised build =="
+build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRO_BUILD_BENCH=ON
+
+echo "== sanitizer build (ASan + UBSan, checked views) =="
+build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRO_SANITIZE=ON

@@ -1,0 +1,44 @@
+// The run context: every saved variable of the library in one place.
+#pragma once
+
+#include <cstdint>
+
+#include "interface/run_sizes.hpp"
+#include "interface/view.hpp"
+#include "interface/workspace_layout.hpp"
+#include "kernel/kernel_state.hpp"
+
+namespace kestro {
+
+// The large value, computed on the first request of the process.
+struct NumericCache {
+  int first_time = 1;
+  double cached = 1.0;
+
+  double large();
+};
+
+// Saved state of the solver entry.
+struct InterfaceState {
+  // True once a call with IFLAG = 0 has fixed the sizes and region starts.
+  bool run_started = false;
+  RunSizes sizes;
+  RegionStarts regions;
+};
+
+// Everything a call with IFLAG = 0 resets: after the reset a run behaves
+// exactly like the first run in a fresh process.
+struct SolverState {
+  InterfaceState interface;
+  kernel::KernelState kernel;
+};
+
+struct Context {
+  NumericCache numeric;
+  SolverState solver;
+};
+
+// The context behind the exported entries.
+Context& process_context();
+
+}  // namespace kestro

@@ -1,0 +1,113 @@
+#include <cmath>
+
+#include "interface/context.hpp"
+#include "interface/numeric.hpp"
+#include "interface/solver_call.hpp"
+#include "kernel/main_loop.hpp"
+#include "kestro.h"
+
+namespace kestro {
+namespace {
+
+constexpr std::int32_t kStopRequest = -999;
+
+// NaN or values beyond LARGE become LARGE; minus infinity stays.
+void clean_objectives(double* fp, Index o) {
+  const double large = large_value();
+  for (Index k = 0; k < o; ++k)
+    if (std::isnan(fp[k]) || fp[k] > large) fp[k] = large;
+}
+
+// NaN or values below -LARGE become -LARGE; plus infinity stays.
+void clean_constraints(double* gp, Index m) {
+  const double large = large_value();
+  for (Index j = 0; j < m; ++j)
+    if (std::isnan(gp[j]) || gp[j] < -large) gp[j] = -large;
+}
+
+// Cleans the objective and constraint values of every point of the block.
+void clean_block(SolverCall& c) {
+  for (Index i = 1; i <= c.l; ++i) {
+    if (c.o > 0) clean_objectives(&c.f[(i - 1) * c.o + 1], c.o);
+    if (c.m > 0) clean_constraints(&c.g[(i - 1) * c.m + 1], c.m);
+  }
+}
+
+}  // namespace
+
+void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) {
+  if (c.iflag == kStopRequest) c.istop = 1;
+  clean_block(c);
+
+  if (c.o > 1) {
+    // PROVISIONAL: the multi-objective layer is not built yet; a run with
+    // several objectives stops after the workspace check.
+    c.istop = 1;
+    return;
+  }
+
+  // The kernel works on a copy of G with one trailing 0.0, so the caller's G
+  // keeps its values during the run. When the copy would not fit in RW (only
+  // on a first call whose sizes the kernel is about to refuse) it is skipped.
+  const Index constraint_values = block_length(c.l, c.m);
+  if (c.m < 1) {
+    if (c.rw.holds(regions.gblock_base)) c.rw[regions.gblock_base] = 0.0;
+  } else if (c.rw.holds(regions.gblock_base, constraint_values + 1)) {
+    for (Index k = 1; k <= constraint_values; ++k)
+      c.rw[regions.gblock_base + k - 1] = c.g[k];
+    c.rw[regions.gblock_base + constraint_values] = 0.0;
+  }
+
+  const Index points = c.l > 0 ? c.l : 0;
+  kernel::KernelCall kernel_call{
+      c.l, c.o, c.n, c.ni, c.m, c.me,
+      c.x, c.f, c.rw.slice(regions.gblock_base, constraint_values),
+      c.xl, c.xu, c.iflag, c.istop, c.param, c.rw, c.iw,
+      c.rw.slice(regions.pen_base, points),
+      c.rw.slice(regions.res_base, points),
+      c.rw.slice(regions.step_base, c.n > 0 ? c.n : 0)};
+  kernel::run_kernel_call(context.solver.kernel, kernel_call);
+
+  // The best point's constraint values, written by the kernel to the head of
+  // its block, go back to the caller.
+  if (c.istop == 1 && c.m > 0 && c.rw.holds(regions.gblock_base, c.m) &&
+      c.g.holds(1, c.m)) {
+    for (Index j = 1; j <= c.m; ++j) c.g[j] = c.rw[regions.gblock_base + j - 1];
+  }
+}
+
+}  // namespace kestro
+
+// Cleans the block's values and hands it to the kernel.
+extern "C" void kestro_kernel_driver_(
+    const int* l, const int* o, const int* n, const int* ni, const int* m,
+    const int* me, double* f, double* g, double* x, const double* xl,
+    const double* xu, int* iflag, int* istop, const double* param, double* rw,
+    const int* lrw, int* iw, const int* liw, double* pf, const int* lpf,
+    const int* pen_base, const int* res_base, const int* gblock_base,
+    const int* fblock_base, const int* objlo_base, const int* objhi_base,
+    const int* step_base, const int* dist_base, const int* dist2_base) {
+  using namespace kestro;
+  auto call = SolverCall::from_arguments(l, o, n, ni, m, me, x, f, g, xl, xu, iflag,
+                                         istop, param, rw, lrw, iw, liw, pf, lpf);
+  RegionStarts regions;
+  regions.pen_base = *pen_base;
+  regions.res_base = *res_base;
+  regions.gblock_base = *gblock_base;
+  regions.fblock_base = *fblock_base;
+  regions.objlo_base = *objlo_base;
+  regions.objhi_base = *objhi_base;
+  regions.step_base = *step_base;
+  regions.dist_base = *dist_base;
+  regions.dist2_base = *dist2_base;
+  drive_kernel(process_context(), call, regions);
+}
+
+// Cleans one point's objective and constraint values.
+extern "C" void io7_(double* fp, double* gp, const int* o, const int* m) {
+  kestro::clean_objectives(fp, *o);
+  kestro::clean_constraints(gp, *m);
+}
+
+// Cleans one point's objective values.
+extern "C" void io7_lomfy_(double* fp, const int* o) { kestro::clean_objectives(fp, *o); }

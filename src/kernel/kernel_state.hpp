@@ -1,0 +1,53 @@
+// Saved state of the single-objective kernel, kept from one call to the next.
+#pragma once
+
+#include <cstdint>
+
+#include "interface/run_sizes.hpp"
+#include "interface/view.hpp"
+
+namespace kestro::kernel {
+
+struct KernelState {
+  // Calls of the kernel since the run started.
+  std::int32_t kernel_calls = 0;
+  // Tuning stage 1, 2 or 3.
+  std::int32_t preset_stage = 0;
+  // 1 once the first call of the run has passed validation.
+  std::int32_t kernel_ready = 0;
+  // A warning found by validation, returned once.
+  std::int32_t warning_pending = 0;
+  std::int32_t warning_code = 0;
+  // Feasibility tolerance: ACCURACY when positive, else 0.001.
+  double acc = 0.0;
+  // What the returned block was and what comes next, shared with the colony step.
+  std::int32_t kernel_state_code = 0;
+  // Restart cycles of the colony since the last outer restart.
+  std::int32_t cycle_count = 0;
+  // Pattern-search phase bookkeeping.
+  std::int32_t search_active = 0;
+  std::int32_t search_disabled = 0;
+  std::int32_t search_fail_count = 0;
+  std::int32_t search_calls = 0;
+  double search_start_f = 0.0;
+  double search_start_res = 0.0;
+  std::int32_t search_phase_code = 0;
+  std::int32_t search_done = 0;
+  // Outer restarts without progress.
+  std::int32_t algostop_count = 0;
+  double algostop_ref_f = 0.0;
+  double algostop_ref_res = 0.0;
+  std::int32_t algostop_limit = 0;
+  // trunc(EVALSTOP); positive when the evaluation-count test is on.
+  std::int32_t evalstop_switch = 0;
+  // Two integer cells handed to the colony step.
+  std::int32_t colony_cells[2] = {0, 0};
+  // Sizes fixed by validation on the first call.
+  std::int32_t archive_size = 0;
+  Index best_base = 0;
+  Index iw_kernel_len = 0;
+  // The sizes the run was validated with (LPF not used by the kernel).
+  RunSizes validated_sizes;
+};
+
+}  // namespace kestro::kernel
