@@ -100,6 +100,8 @@ struct StopCase {
   int expected_iflag;
 };
 
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
 class StopRequest : public ::testing::TestWithParam<StopCase> {};
 
 TEST_P(StopRequest, EndsTheRunWithTheBestPoint) {

@@ -24,6 +24,8 @@ struct Case {
   int iflag;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class UnsafeSizes : public ::testing::TestWithParam<Case> {};
 
 TEST_P(UnsafeSizes, AnswerWithACodeAndStayInsideTheArrays) {

@@ -33,6 +33,8 @@ struct Case {
   int istop;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 void resize(Caller& c, int l, int o, int n, int ni, int m, int me) {
   Caller fresh = Caller::with_sizes(l, o, n, ni, m, me);
   c = fresh;
@@ -181,6 +183,8 @@ struct FrontCase {
   int lpf_offset;  // added to P*(N + M + O)
   int iflag;
 };
+
+void PrintTo(const FrontCase& c, std::ostream* os) { *os << c.name; }
 
 class FrontCodes : public ::testing::TestWithParam<FrontCase> {};
 
