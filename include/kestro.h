@@ -120,6 +120,40 @@ KESTRO_API int k31_(const double* f, const double* g, const int* m);
 KESTRO_API void o22_(const double* f, const double* param, const double* res,
                      const double* acc, int* state);
 
+/* ---- Tuning presets ---------------------------------------------------- */
+
+/* Installs the tuning preset of a stage into PRESET_R(1..17) and
+ * PRESET_I(1..16): the table of the problem's character (PARAM(13), or chosen
+ * from N and NI when it is 0), adjusted for blocks of L > 1 points. A run's
+ * first request has kernel_calls = 1 and is always applied; after it the next
+ * request is applied, then one more unless it asks for stage 2; any other
+ * request leaves the records unchanged. */
+KESTRO_API void o17_(const int* l, const int* n, const int* ni, double* preset_r,
+                     int* preset_i, const double* param, const int* stage,
+                     const int* kernel_calls);
+
+/* Fills buffer(1..33) with the stage-1 preset of character 1, 2 or 3. */
+KESTRO_API void o3_(const int* character, double* buffer);
+
+/* Fills buffer(1..33) with the stage-2 preset of character 1, 2 or 3. */
+KESTRO_API void o4_(const int* character, double* buffer);
+
+/* Fills buffer(1..33) with the stage-3 preset of character 1, 2 or 3. */
+KESTRO_API void o5_(const int* character, double* buffer);
+
+/* Adjusts a 33-value preset in place for blocks of L points and clamps every
+ * value into its fixed range. */
+KESTRO_API void t5_(const int* stage, const int* character, const int* l,
+                    double* buffer);
+
+/* Fills multipliers(1..33) with the stage-1 block-size multipliers of
+ * character 1 or 2. */
+KESTRO_API void io13_(const int* character, double* multipliers);
+
+/* Fills multipliers(1..33) with the stage-2 block-size multipliers of
+ * character 1 or 2. */
+KESTRO_API void io12_(const int* character, double* multipliers);
+
 /* ---- Kernel main loop --------------------------------------------------- */
 
 /* Single-objective kernel: one call per block. */

@@ -5,6 +5,7 @@
 
 #include "interface/run_sizes.hpp"
 #include "interface/view.hpp"
+#include "kernel/preset_state.hpp"
 
 namespace kestro::kernel {
 
@@ -48,6 +49,8 @@ struct KernelState {
   Index iw_kernel_len = 0;
   // The sizes the run was validated with (LPF not used by the kernel).
   RunSizes validated_sizes;
+  // The active tuning preset and its application counter.
+  PresetState preset;
 };
 
 }  // namespace kestro::kernel

@@ -1,9 +1,10 @@
-// PROVISIONAL kernel main loop: it starts a run (seeding, validation, the
-// global-best record and oracle value), returns the warning once, refuses a
-// continuing call without an initialised run, and ends a run on request with
-// the global best. The colony phase, pattern search, outer restarts, preset
-// stages and the FSTOP, ALGOSTOP and EVALSTOP tests are not here yet: until
-// they are, a continuing call hands the block back unchanged.
+// PROVISIONAL kernel main loop: it starts a run (seeding, the stage-1 preset,
+// validation, the global-best record and oracle value), moves to the stage-2
+// preset after 10000 calls, returns the warning once, refuses a continuing
+// call without an initialised run, and ends a run on request with the global
+// best. The colony phase, pattern search, outer restarts and the FSTOP,
+// ALGOSTOP and EVALSTOP tests are not here yet: until they are, a continuing
+// call hands the block back unchanged.
 #include "kernel/main_loop.hpp"
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include "interface/context.hpp"
 #include "kernel/bounds_profile.hpp"
 #include "kernel/kernel_records.hpp"
+#include "kernel/presets.hpp"
 #include "kernel/residual.hpp"
 #include "kestro.h"
 
@@ -51,8 +53,15 @@ struct Loop {
     initialise();
   }
 
+  // Installs the preset of the current stage (unless its guard declines).
+  void request_preset() {
+    select_preset(s.preset, PresetRequest{c.l, c.n, c.ni, c.param[13], s.preset_stage,
+                                          s.kernel_calls});
+  }
+
   void initialise() {
     s.preset_stage = 1;
+    request_preset();
     s.kernel_ready = 0;
     const FirstCall first{c.l, c.o, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl,
                           c.xu, c.param, c.rw, c.iw};
@@ -134,6 +143,10 @@ struct Loop {
 
   void run() {
     s.kernel_calls = s.kernel_calls == INT32_MAX ? 9999999 : s.kernel_calls + 1;
+    if (s.preset_stage == 1 && s.kernel_calls > 10000) {
+      s.preset_stage = 2;
+      request_preset();
+    }
     if (c.iflag >= 0) return start();
     if (!run_initialised()) return not_initialised();
     colony_step();
