@@ -62,5 +62,6 @@ class View1 {
 using RealView = View1<double>;
 using ConstRealView = View1<const double>;
 using IntView = View1<int>;
+using ConstIntView = View1<const int>;
 
 }  // namespace kestro

@@ -9,6 +9,30 @@
 
 namespace kestro::kernel {
 
+// The evaluation-count stopping test (EVALSTOP).
+struct EvalstopState {
+  std::int32_t evalstop_count = 0;  // evaluations in a row without improvement
+  double evalstop_tol = 0.0;        // relative improvement demanded
+  double evalstop_ref_f = 0.0;      // objective of the reference point
+  double evalstop_ref_res = 0.0;    // residual of the reference point
+};
+
+// The coordinate search, kept across calls within one pass.
+struct CoordinateSearchState {
+  std::int32_t position = 0;           // position in the visiting order, 0 .. N
+  std::int32_t tries = 0;              // tries made on the current variable
+  std::int32_t direction = 0;          // +1 or -1
+  double step = 0.0;                   // step length
+  std::int32_t integer_try_limit = 0;  // 1 or 2 for the current integer variable
+  std::int32_t variable = 0;           // the current variable
+  std::int32_t run_out = 0;            // 1 when every variable has been tried without success
+};
+
+// The colony step's own saved values.
+struct ColonyState {
+  std::int32_t widened_restarts = 0;  // restarts after the first one in the run
+};
+
 struct KernelState {
   // Calls of the kernel since the run started.
   std::int32_t kernel_calls = 0;
@@ -51,6 +75,9 @@ struct KernelState {
   RunSizes validated_sizes;
   // The active tuning preset and its application counter.
   PresetState preset;
+  EvalstopState evalstop;
+  CoordinateSearchState coordinate_search;
+  ColonyState colony;
 };
 
 }  // namespace kestro::kernel
