@@ -154,6 +154,222 @@ KESTRO_API void io13_(const int* character, double* multipliers);
  * character 1 or 2. */
 KESTRO_API void io12_(const int* character, double* multipliers);
 
+/* ---- Pattern search ---------------------------------------------------- */
+
+/* One call of the pattern-search phase: books the evaluated block, then
+ * writes the next trial points into X, or, once the done flag is 1, the
+ * phase's best point into X(1..N), F(1), G(1..M). Uses RW(1..4N+M+11) and
+ * IW(1..N). t1 is the smallest step a failed pair may shrink to, t2 the step
+ * tolerance at which the phase ends. */
+KESTRO_API void i408_(const int* l, const int* n, const int* ni, const int* m,
+                      const int* me, double* x, double* f, double* g,
+                      const double* xl, const double* xu, int* phase,
+                      int* done, const double* step, const double* t1,
+                      const double* t2, double* rw, int* iw,
+                      const double* acc, const double* preset_r,
+                      const int* preset_i);
+
+/* Best-point test: when merit < best merit the point (XP, GP, F) becomes the
+ * base point in RW, the old best merit goes to prev_best and improved = 1. */
+KESTRO_API void i412_(const double* merit, const double* f, const double* xp,
+                      const double* gp, double* best_merit, double* rw,
+                      const int* base_x, const int* base_g, const int* base_f,
+                      const int* n, const int* m, int* improved,
+                      double* prev_best);
+
+/* Step update after a trial on continuous variable c: counts successes, and
+ * after the minus trial (d = -1) grows or shrinks the step RW(steps+c-1). */
+KESTRO_API void i417_(const int* d, const int* improved, const int* c,
+                      double* rw, const int* steps, int* success_count,
+                      const int* p, const double* min_step);
+
+/* Exploratory trial: the base point with variable c moved by d times its
+ * step, written into XP. */
+KESTRO_API void i402_(double* xp, const double* rw, const int* d, const int* c,
+                      const int* steps, const int* n, const int* base_x,
+                      const int* improved, const int* pos, const int* p);
+
+/* Random point around the base point, scaled by the steps over N. */
+KESTRO_API void ol002_(double* xp, const int* n, double* rw, const int* steps,
+                       const int* base_x);
+
+/* Pattern point i of a pattern block: the base point moved along the
+ * difference of the minus and plus trial merits; sets done = 1 instead when
+ * every continuous step is at or below the tolerance. */
+KESTRO_API void k19_(double* rw, const int* steps, int* done,
+                     const int* base_x, int* pattern_blocks, int* stall_count,
+                     const int* f_plus, const int* f_minus, double* xp,
+                     int* c, int* phase, const int* n, const int* ni,
+                     const int* i, const int* block_improved,
+                     const double* tolerance, const double* preset_r,
+                     const int* preset_i);
+
+/* One draw; when it exceeds 0.99, continuous values of XP lying just above a
+ * whole number are pushed toward it. */
+KESTRO_API void io18_(double* xp, const int* n, const int* ni, double* rw);
+
+/* ---- Residual, best point and archive ---------------------------------- */
+
+/* Residual (constraint violation) of one point's M constraint values. */
+KESTRO_API void o31_(double* res, const double* g, const int* m, const int* me,
+                     const double* acc);
+
+/* Replaces the best-point record after RW(BASE) by the point when it is
+ * better; PF_, PG_, PX_, PR_ are the positions of F, G, X and the residual
+ * inside the record. FLAG = 1 when it was replaced. */
+KESTRO_API void i401_(const double* f, const double* g, const double* x,
+                      double* rw, const int* pf, const int* pg, const int* px,
+                      const int* pr, const int* n, const int* m, const int* me,
+                      const int* base, const double* acc, int* flag);
+
+/* Copies the best of the block's L points into every slot of the block. */
+KESTRO_API void k22_(const int* l, const int* n, const int* m, const int* me,
+                     double* f, double* g, double* x, const double* acc);
+
+/* EVALSTOP accounting for one evaluated point; with IFLAG = 0 the point
+ * becomes the reference. May set ISTOP = 1 and IFLAG 5 or 6. */
+KESTRO_API void i405_(const double* f, const double* g, const int* m,
+                      const int* me, const double* acc, const double* param,
+                      int* istop, int* iflag);
+
+/* Makes the integer variables of one point pairwise different, with
+ * IW(IWK .. IWK+N-1) as scratch and the generator in RW(1..2). */
+KESTRO_API void i409_(const int* n, const int* ni, double* x, const double* xl,
+                      const double* xu, double* rw, int* iw, const int* iwk);
+
+/* Writes the linear rank weights of K archive members to RW(BASE) ..
+ * RW(BASE+K-1); the third argument is not read. */
+KESTRO_API void o37_(const int* k, double* rw, const void* unused,
+                     const int* base);
+
+/* Positions of the colony's work area for N variables, M constraints and an
+ * archive capacity K: run-best X, F, G, residual, oracle, then A0, AF, AR,
+ * AP, W0, S0, C0 and the three cells after the spreads. */
+KESTRO_API void o34_(const int* n, const int* m, int* run_best_x,
+                     int* run_best_f, int* run_best_g, int* run_best_res,
+                     int* oracle, const int* k, int* a0, int* af, int* ar,
+                     int* ap, int* w0, int* s0, int* c0,
+                     int* generation_reference, int* cycle_start_f,
+                     int* cycle_start_res);
+
+/* IW positions of the restart counter, ant count, archive size, generation
+ * counter, ants generated, base and second ant counts, schedule length. */
+KESTRO_API void o33_(int* restart_count, int* ants, int* archive_size,
+                     int* generation, int* ants_generated, int* base_ants,
+                     int* second_ants, int* schedule_length);
+
+/* Oracle penalty of one point against the oracle value OMEGA. */
+KESTRO_API void o27_(double* pen, const double* f, const double* res,
+                     const double* omega, const double* acc);
+
+/* Offers one point to the archive; it goes in when it beats the worst
+ * member, ahead of members with an equal penalty. */
+KESTRO_API void o36_(const int* n, const int* k, double* rw, const int* lrw,
+                     const int* a0, const int* af, const int* ar, const int* ap,
+                     const double* xp, const double* fp, const double* resp,
+                     const double* penp);
+
+/* Local acceptance of point I of the block against archive member 1; sets
+ * IW(31+I) and, for I = L, IW(31). */
+KESTRO_API void o13_(const int* l, const int* i, const int* n, double* rw,
+                     const int* lrw, int* iw, const int* liw, const int* a0,
+                     const int* af, const int* ar, const int* ap,
+                     const double* xp, const double* fp, const double* resp,
+                     const double* penp, const int* preset_i);
+
+/* ---- Candidate sampling and coordinate search -------------------------- */
+
+/* The Gaussian deviate B(max(1, trunc(31*u1))) * A(max(1, trunc(31*u2))) of
+ * the two fixed 31-entry tables. */
+KESTRO_API double o16_(const double* u1, const double* u2);
+
+/* Writes the spreads sigma_1 .. sigma_N to RW(s0 ..) from archive members
+ * 1 .. IW(k_cell) (points from RW(a0)) for generation IW(generation_cell). */
+KESTRO_API void o21_(const int* n, const int* ni, double* rw, const int* lrw,
+                     const int* s0, const int* a0, const int* iw,
+                     const int* liw, const int* k_cell,
+                     const int* generation_cell, const double* preset_r,
+                     const int* preset_i);
+
+/* Samples one point X(1..N) from the archive of k members: points from
+ * RW(a0), spreads from RW(s0), cumulative rank weights c_0 at RW(c0). One
+ * draw per variable. */
+KESTRO_API void o28_(const int* n, const int* ni, const int* k, double* x,
+                     const double* xl, const double* xu, double* rw,
+                     const int* lrw, const int* a0, const int* s0,
+                     const int* c0, const double* preset_r);
+
+/* Samples one point X(1..N) around the run-best point RW(best_x ..) with the
+ * scale (XU - XL)/focus, focus = abs(FOCUS). Two draws per variable. */
+KESTRO_API void o35_(const int* n, const int* ni, double* x, const double* xl,
+                     const double* xu, double* rw, const int* lrw,
+                     const int* best_x, const double* focus,
+                     const double* preset_r);
+
+/* Samples one point X(1..N) around the run-best point RW(best_x ..) with the
+ * focus divisor IW(10); an all-integer point equal to one of archive members
+ * 1 .. compared is drawn afresh uniformly. Two draws per variable. */
+KESTRO_API void o23_(const int* n, const int* ni, double* rw, const int* lrw,
+                     const int* iw, const int* liw, const int* compared,
+                     const int* a0, const int* best_x, double* x,
+                     const double* xl, const double* xu, const double* focus,
+                     const double* preset_r);
+
+/* Samples one point X(1..N) uniformly in the box. One draw per variable. */
+KESTRO_API void o30_(const int* n, const int* ni, double* x, const double* xl,
+                     const double* xu, double* rw, const int* lrw);
+
+/* Moves an all-integer point X(1..N) off the archive member it duplicates. */
+KESTRO_API void o10_(const int* n, const int* ni, double* x, const double* xl,
+                     const double* xu, double* rw, const int* lrw);
+
+/* Writes the next coordinate-search move around archive member 1 into
+ * XP(1..N) and sets the state code to -30, -31, -40 or -99 (run_out = 1). */
+KESTRO_API void o32_(const int* l, const int* n, const int* ni, double* xp,
+                     const double* xl, const double* xu, const int* a0,
+                     const int* s0, double* rw, const int* lrw, int* iw,
+                     const int* liw, int* state, int* run_out,
+                     const double* preset_r, const int* preset_i);
+
+/* Writes a random perturbation of archive member 1 into XP(1..N), scaled by
+ * the generation IW(generation_cell). */
+KESTRO_API void o24_(const int* n, const int* ni, double* xp, const double* xl,
+                     const double* xu, double* rw, const int* lrw,
+                     const int* iw, const int* liw, const int* generation_cell,
+                     const int* compared, const int* a0,
+                     const double* preset_r);
+
+/* ---- Colony step -------------------------------------------------------- */
+
+/* Colony step: books the evaluated block (archive, run-best point, objective
+ * target) and writes the next block: a generation's samples, a coordinate
+ * search or a restart. The two cells after ACC are not used. */
+KESTRO_API void o11_(const int* l, const int* n, const int* ni, const int* m,
+                     const int* me, double* x, double* f, double* g,
+                     const double* xl, const double* xu, const double* acc,
+                     int* cell1, int* cell2, int* state, const int* final_call,
+                     double* rw, const int* lrw, int* iw, const int* liw,
+                     const int* k, const double* oracle, const double* param,
+                     double* pen, double* res, const double* preset_r,
+                     const int* preset_i);
+
+/* Parameters of a new restart cycle: focus divisor, ant counts, archive size,
+ * schedule length, the cycle's oracle and an empty archive. */
+KESTRO_API void o26_(const int* n, double* rw, const int* lrw,
+                     const int* run_best_f, const int* run_best_res,
+                     const int* oracle, const double* acc, const int* af,
+                     const int* ar, const int* ap, int* iw, const int* liw,
+                     const int* restart_count, const int* archive_size,
+                     const int* base_ants, const int* second_ants,
+                     const int* schedule_length, const double* oracle_in,
+                     const double* param, const double* preset_r,
+                     const int* preset_i);
+
+/* Ant count of the current generation by the step schedule. */
+KESTRO_API void o29_(int* iw, const int* liw, const int* generation,
+                     const int* ants, const int* base_ants,
+                     const int* second_ants, const int* schedule_length);
+
 /* ---- Kernel main loop --------------------------------------------------- */
 
 /* Single-objective kernel: one call per block. */

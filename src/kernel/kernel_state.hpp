@@ -5,7 +5,9 @@
 
 #include "interface/run_sizes.hpp"
 #include "interface/view.hpp"
+#include "kernel/pattern_search_state.hpp"
 #include "kernel/preset_state.hpp"
+#include "kernel/work_area.hpp"
 
 namespace kestro::kernel {
 
@@ -30,6 +32,7 @@ struct CoordinateSearchState {
 
 // The colony step's own saved values.
 struct ColonyState {
+  WorkArea area;                      // positions fixed when a kernel run starts
   std::int32_t widened_restarts = 0;  // restarts after the first one in the run
 };
 
@@ -78,6 +81,7 @@ struct KernelState {
   EvalstopState evalstop;
   CoordinateSearchState coordinate_search;
   ColonyState colony;
+  PatternSearchState pattern_search;
 };
 
 }  // namespace kestro::kernel

@@ -54,6 +54,8 @@ struct WorkArea {
     return w;
   }
 
+  bool operator==(const WorkArea&) const = default;
+
   ArchivePositions archive() const { return ArchivePositions{n, a0, af, ar, ap}; }
   Index weight(Index j) const { return w0 + j - 1; }       // w_j, j = 1 .. K
   Index cumulative(Index j) const { return c0 + j; }       // c_j, j = 0 .. K

@@ -1,0 +1,129 @@
+#include "kernel/archive.hpp"
+
+#include <cmath>
+
+#include "kernel/preset_state.hpp"
+#include "kestro.h"
+
+namespace kestro::kernel {
+
+double oracle_penalty(double f, double res, double omega, double acc) {
+  const double d = f - omega;
+  if (f <= omega) return res <= acc ? d : res;
+  if (res <= d) return res * res / (2 * d) + d - res * 0.5;
+  return d * d / (2 * res) + res - d * 0.5;
+}
+
+bool archive_fits(ConstRealView rw, const ArchivePositions& archive, Index k) {
+  if (k <= 0 || archive.n < 0) return false;
+  if (archive.n > 0 && !rw.holds(archive.x(1, 1), archive.n * k)) return false;
+  return rw.holds(archive.f(1), k) && rw.holds(archive.res(1), k) &&
+         rw.holds(archive.pen(1), k);
+}
+
+namespace {
+
+// Copies member `from` (point, F, residual and penalty) over member `to`.
+void copy_member(RealView rw, const ArchivePositions& a, Index from, Index to) {
+  for (Index i = 1; i <= a.n; ++i) rw[a.x(to, i)] = rw[a.x(from, i)];
+  rw[a.f(to)] = rw[a.f(from)];
+  rw[a.res(to)] = rw[a.res(from)];
+  rw[a.pen(to)] = rw[a.pen(from)];
+}
+
+void write_member(RealView rw, const ArchivePositions& a, Index member, ConstRealView xp,
+                  double fp, double resp, double penp) {
+  for (Index i = 1; i <= a.n; ++i) rw[a.x(member, i)] = xp[i];
+  rw[a.f(member)] = fp;
+  rw[a.res(member)] = resp;
+  rw[a.pen(member)] = penp;
+}
+
+}  // namespace
+
+Index insert_into_archive(RealView rw, const ArchivePositions& archive, Index k,
+                          ConstRealView xp, double fp, double resp, double penp) {
+  if (!archive_fits(rw, archive, k) || !xp.holds(1, archive.n)) return 0;
+  // Only a point strictly better than the worst member gets in; written as
+  // "not below" so that a NaN on either side refuses the point too.
+  if (!(penp < rw[archive.pen(k)])) return 0;
+
+  Index position = k;
+  while (position > 1 && rw[archive.pen(position - 1)] >= penp) position = position - 1;
+
+  for (Index j = k - 1; j >= position; --j) copy_member(rw, archive, j, j + 1);
+  write_member(rw, archive, position, xp, fp, resp, penp);
+  return position;
+}
+
+bool accept_locally(RealView rw, const ArchivePositions& archive, IntView iw, Index l,
+                    Index i, ConstRealView xp, double fp, double resp, double penp,
+                    ConstIntView preset_i) {
+  bool accepted = false;
+  if (archive_fits(rw, archive, 1) && xp.holds(1, archive.n)) {
+    const double t = std::pow(10.0, static_cast<double>(preset_i[5])) +
+                     static_cast<double>(archive.n);
+    const double ref_res = rw[archive.res(1)];
+    if (resp > 0 || ref_res > 0) {
+      const double p1 = rw[archive.pen(1)];
+      accepted = penp < p1 - std::fabs(p1) / t;
+    } else {
+      const double f1 = rw[archive.f(1)];
+      accepted = fp < f1 - std::fabs(f1) / t;
+    }
+    if (accepted) write_member(rw, archive, 1, xp, fp, resp, penp);
+  }
+
+  const Index flag = iw_cell::local_acceptance(i);
+  if (iw.holds(flag)) iw[flag] = accepted ? 1 : 0;
+
+  if (i == l) {
+    int any = 0;
+    for (Index p = 1; p <= l; ++p) {
+      const Index cell = iw_cell::local_acceptance(p);
+      if (!iw.holds(cell)) break;
+      if (iw[cell] == 1) any = 1;
+    }
+    if (iw.holds(iw_cell::kBlockImproved)) iw[iw_cell::kBlockImproved] = any;
+  }
+  return accepted;
+}
+
+}  // namespace kestro::kernel
+
+namespace {
+
+kestro::Index count(int value) { return value > 0 ? value : 0; }
+
+kestro::kernel::ArchivePositions positions(const int* n, const int* a0, const int* af,
+                                           const int* ar, const int* ap) {
+  return kestro::kernel::ArchivePositions{count(*n), *a0, *af, *ar, *ap};
+}
+
+}  // namespace
+
+// Oracle penalty of one point against the oracle value OMEGA.
+extern "C" void o27_(double* pen, const double* f, const double* res, const double* omega,
+                     const double* acc) {
+  *pen = kestro::kernel::oracle_penalty(*f, *res, *omega, *acc);
+}
+
+// Offers the point to the archive; it goes in when it beats the worst member.
+extern "C" void o36_(const int* n, const int* k, double* rw, const int* lrw, const int* a0,
+                     const int* af, const int* ar, const int* ap, const double* xp,
+                     const double* fp, const double* resp, const double* penp) {
+  kestro::kernel::insert_into_archive(kestro::RealView(rw, *lrw), positions(n, a0, af, ar, ap),
+                                      *k, kestro::ConstRealView(xp, count(*n)), *fp, *resp,
+                                      *penp);
+}
+
+// Local acceptance of point I of the block against archive member 1.
+extern "C" void o13_(const int* l, const int* i, const int* n, double* rw, const int* lrw,
+                     int* iw, const int* liw, const int* a0, const int* af, const int* ar,
+                     const int* ap, const double* xp, const double* fp, const double* resp,
+                     const double* penp, const int* preset_i) {
+  kestro::kernel::accept_locally(
+      kestro::RealView(rw, *lrw), positions(n, a0, af, ar, ap), kestro::IntView(iw, *liw), *l,
+      *i, kestro::ConstRealView(xp, count(*n)), *fp, *resp, *penp,
+      kestro::ConstIntView(preset_i, kestro::kernel::kPresetIntegerCount));
+}

@@ -1,0 +1,63 @@
+#include <cmath>
+#include <cstdint>
+
+#include "interface/context.hpp"
+#include "interface/numeric.hpp"
+#include "kernel/bookkeeping.hpp"
+#include "kernel/residual.hpp"
+#include "kestro.h"
+
+namespace kestro::kernel {
+
+void evalstop_account(EvalstopState& state, double f, ConstRealView g, Index m, Index me,
+                      double acc, ConstRealView param, std::int32_t& istop,
+                      std::int32_t& iflag) {
+  const Index constraints = m > 0 && g.holds(1, m) ? m : 0;
+  const double r = residual(g, constraints, me, acc);
+  const double evalstop = param[5];
+
+  if (iflag == 0) {
+    state.evalstop_count = 0;
+    state.evalstop_ref_res = r;
+    state.evalstop_ref_f = f;
+    state.evalstop_tol = 0.001;
+    const double d = evalstop - static_cast<double>(nint(evalstop));
+    if (d > 0) state.evalstop_tol = d;
+    return;
+  }
+
+  bool improvement;
+  if (m > 0 && state.evalstop_ref_res > acc) {
+    improvement = r <= state.evalstop_ref_res - state.evalstop_tol * state.evalstop_ref_res;
+  } else if (m > 0) {
+    improvement = r == state.evalstop_ref_res &&
+                  f <= state.evalstop_ref_f - std::fabs(state.evalstop_ref_f) * state.evalstop_tol;
+  } else {
+    improvement = f <= state.evalstop_ref_f - std::fabs(state.evalstop_ref_f) * state.evalstop_tol;
+  }
+
+  if (improvement) {
+    state.evalstop_count = 0;
+    state.evalstop_ref_f = f;
+    state.evalstop_ref_res = r;
+    return;
+  }
+  // The count stops short of overflowing; a limit that NINT cannot represent
+  // (and a limit of 0 or less) is never reached, as the main loop's switch,
+  // trunc(EVALSTOP) > 0, keeps the test off for those values anyway.
+  if (state.evalstop_count < INT32_MAX) state.evalstop_count = state.evalstop_count + 1;
+  if (state.evalstop_count == nint(evalstop)) {
+    istop = 1;
+    iflag = state.evalstop_ref_res <= acc ? 5 : 6;
+  }
+}
+
+}  // namespace kestro::kernel
+
+// EVALSTOP accounting for one evaluated point (IFLAG = 0: take it as the reference).
+extern "C" void i405_(const double* f, const double* g, const int* m, const int* me,
+                      const double* acc, const double* param, int* istop, int* iflag) {
+  kestro::kernel::evalstop_account(kestro::process_context().solver.kernel.evalstop, *f,
+                                   kestro::ConstRealView(g, *m > 0 ? *m : 0), *m, *me, *acc,
+                                   kestro::ConstRealView(param, 13), *istop, *iflag);
+}

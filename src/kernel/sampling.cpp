@@ -1,0 +1,281 @@
+#include "kernel/sampling.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "interface/numeric.hpp"
+#include "interface/random.hpp"
+#include "kernel/bookkeeping.hpp"
+#include "kernel/deviate.hpp"
+#include "kernel/preset_state.hpp"
+#include "kernel/work_area.hpp"
+#include "kestro.h"
+
+namespace kestro::kernel {
+namespace {
+
+// Position of variable i of archive member j, whose points start at RW(a0).
+Index member_x(Index a0, Index n, Index j, Index i) { return a0 + (j - 1) * n + i - 1; }
+
+// True when X(1..N), the generator state and the box are all there.
+bool point_ready(const VariableBox& box, RealView x, RealView rw) {
+  return box.complete() && x.holds(1, box.n) && rw.holds(1, 2);
+}
+
+}  // namespace
+
+double handle_bound(double x, double lo, double hi, double r, ConstRealView preset_r) {
+  const double threshold = preset_r[2];
+  const double damping = preset_r[3];
+  if (x < lo) {
+    if (r < threshold) return lo;
+    const double mirrored = lo + (lo - x) * damping;
+    return mirrored > hi ? hi : mirrored;
+  }
+  if (x > hi) {
+    if (r < threshold) return hi;
+    const double mirrored = hi - (x - hi) * damping;
+    return mirrored < lo ? lo : mirrored;
+  }
+  return x;
+}
+
+void round_integer_variables(const VariableBox& box, RealView x) {
+  if (!x.holds(1, box.n)) return;
+  for (Index i = 1; i <= box.n; ++i)
+    if (box.is_integer(i)) x[i] = anint(x[i]);
+}
+
+void write_rank_weight_table(RealView rw, Index c0, Index w0, Index k) {
+  if (k < 1 || !rw.holds(c0, k + 1) || !rw.holds(w0, k)) return;
+  write_rank_weights(rw, w0, k);
+  rw[c0] = 0.0;
+  for (Index j = 1; j <= k; ++j) rw[c0 + j] = rw[c0 + j - 1] + rw[w0 + j - 1];
+}
+
+void compute_spreads(Index n, Index ni, RealView rw, Index s0, Index a0, Index k,
+                     Index g, ConstRealView preset_r, ConstIntView preset_i) {
+  if (n < 0 || k < 1 || !rw.holds(a0, k * n) || !rw.holds(s0, n)) return;
+  const double generation = static_cast<double>(g);
+  const double root_g = std::sqrt(generation);
+  const double relative_divisor = generation * std::pow(10.0, preset_i[6]);
+  for (Index i = 1; i <= n; ++i) {
+    double hi = rw[member_x(a0, n, 1, i)];
+    double lo = hi;
+    for (Index j = 2; j <= k; ++j) {
+      const double v = rw[member_x(a0, n, j, i)];
+      if (v > hi) hi = v;
+      if (v < lo) lo = v;
+    }
+    double sigma = (hi - lo) / root_g;
+    sigma = std::max(std::fabs(rw[member_x(a0, n, 1, i)]) / relative_divisor, sigma);
+    if (i > n - ni) {
+      sigma = std::max(sigma, preset_r[4] / root_g);
+      sigma = std::max(sigma, (1.0 - 1.0 / std::sqrt(static_cast<double>(ni) + 0.1)) /
+                                  preset_r[5]);
+    }
+    rw[s0 + i - 1] = sigma;
+  }
+}
+
+bool equals_archive_member(ConstRealView x, ConstRealView rw, Index n, Index a0, Index j) {
+  for (Index i = 1; i <= n; ++i)
+    if (x[i] != rw[member_x(a0, n, j, i)]) return false;
+  return true;
+}
+
+void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index k,
+                         Index a0, Index s0, Index c0, ConstRealView preset_r) {
+  const Index n = box.n;
+  if (!point_ready(box, x, rw) || k < 1 || !rw.holds(a0, k * n) || !rw.holds(s0, n) ||
+      !rw.holds(c0 + 1, k - 1))
+    return;
+  LaggedGenerator generator(&rw[1]);
+  for (Index i = 1; i <= n; ++i) {
+    // The same r picks the member, indexes table B and decides reflection;
+    // p indexes table A and is the next variable's r.
+    const double r = generator.draw();
+    const double p = generator.peek();
+    Index member = k;
+    for (Index j = 1; j < k; ++j) {
+      if (r <= rw[c0 + j]) {
+        member = j;
+        break;
+      }
+    }
+    const double raw = rw[member_x(a0, n, member, i)] + deviate(r, p) * rw[s0 + i - 1];
+    x[i] = handle_bound(raw, box.xl[i], box.xu[i], r, preset_r);
+  }
+  round_integer_variables(box, x);
+  if (!box.all_integer()) return;
+  for (Index j = 1; j <= k; ++j) {
+    if (equals_archive_member(x, rw, n, a0, j)) {
+      repair_integer_duplicate(box, x, rw);
+      return;
+    }
+  }
+}
+
+void sample_around_best(const VariableBox& box, RealView x, RealView rw, Index best_x,
+                        double focus, ConstRealView preset_r) {
+  const Index n = box.n;
+  if (!point_ready(box, x, rw) || !rw.holds(best_x, n)) return;
+  LaggedGenerator generator(&rw[1]);
+  for (Index i = 1; i <= n; ++i) {
+    double h = (box.xu[i] - box.xl[i]) / focus;
+    if (box.is_integer(i)) h = std::max(h, 1.0 / std::sqrt(focus));
+    const double r1 = generator.draw();
+    const double r2 = generator.draw();
+    const double raw = rw[best_x + i - 1] + deviate(r1, r2) * h;
+    x[i] = handle_bound(raw, box.xl[i], box.xu[i], r1, preset_r);
+    if (box.is_integer(i)) x[i] = anint(x[i]);
+  }
+}
+
+void sample_focused_restart(const VariableBox& box, RealView x, RealView rw,
+                            Index divisor, Index compared, Index a0, Index best_x,
+                            double focus, ConstRealView preset_r) {
+  const Index n = box.n;
+  const bool check_duplicates = box.all_integer() && compared >= 1;
+  if (!point_ready(box, x, rw) || !rw.holds(best_x, n) ||
+      (check_duplicates && !rw.holds(a0, compared * n)))
+    return;
+  LaggedGenerator generator(&rw[1]);
+  const double d = static_cast<double>(divisor);
+  for (Index i = 1; i <= n; ++i) {
+    const double range = box.xu[i] - box.xl[i];
+    double h = range / d;
+    if (box.is_integer(i)) h = std::max(h, preset_r[9]);
+    if (focus > 0.0) {
+      h = std::min(h, range / focus);
+      if (box.is_integer(i)) h = std::max(h, 1.0 / std::sqrt(focus));
+    }
+    const double r1 = generator.draw();
+    const double r2 = generator.draw();
+    const double raw = rw[best_x + i - 1] + deviate(r1, r2) * h;
+    x[i] = handle_bound(raw, box.xl[i], box.xu[i], r1, preset_r);
+    if (box.is_integer(i)) x[i] = anint(x[i]);
+  }
+  if (!check_duplicates) return;
+  for (Index j = 1; j <= compared; ++j) {
+    if (equals_archive_member(x, rw, n, a0, j)) {
+      sample_uniform(box, x, rw);
+      return;
+    }
+  }
+}
+
+void sample_uniform(const VariableBox& box, RealView x, RealView rw) {
+  if (!point_ready(box, x, rw)) return;
+  LaggedGenerator generator(&rw[1]);
+  for (Index i = 1; i <= box.n; ++i) {
+    const double r = generator.draw();
+    x[i] = box.xl[i] + r * (box.xu[i] - box.xl[i]);
+    if (box.is_integer(i)) x[i] = anint(x[i]);
+  }
+}
+
+void repair_integer_duplicate(const VariableBox& box, RealView x, RealView rw) {
+  if (!point_ready(box, x, rw)) return;
+  LaggedGenerator generator(&rw[1]);
+  const double chance = 1.0 / static_cast<double>(box.n);
+  bool changed = false;
+  for (Index i = 1; i <= box.n; ++i) {
+    const double lo = box.xl[i];
+    const double hi = box.xu[i];
+    if (lo >= hi) continue;  // a fixed variable costs no draw
+    if (generator.draw() > chance) continue;
+    const double v = x[i];
+    if (v <= lo) {
+      x[i] = lo + 1.0;
+    } else if (v >= hi) {
+      x[i] = hi - 1.0;
+    } else {
+      x[i] = generator.draw() > 0.5 ? v + 1.0 : v - 1.0;
+    }
+    changed = true;
+  }
+  if (!changed) sample_uniform(box, x, rw);
+}
+
+}  // namespace kestro::kernel
+
+namespace {
+
+using kestro::ConstIntView;
+using kestro::ConstRealView;
+using kestro::RealView;
+using kestro::kernel::kPresetIntegerCount;
+using kestro::kernel::kPresetRealCount;
+using kestro::kernel::VariableBox;
+
+VariableBox box_of(const int* n, const int* ni, const double* xl, const double* xu) {
+  const kestro::Index length = *n > 0 ? *n : 0;
+  return VariableBox{*n, *ni, ConstRealView(xl, length), ConstRealView(xu, length)};
+}
+
+RealView point_of(double* x, const int* n) { return RealView(x, *n > 0 ? *n : 0); }
+
+ConstRealView preset_r_of(const double* preset_r) {
+  return ConstRealView(preset_r, kPresetRealCount);
+}
+
+}  // namespace
+
+// Writes the per-variable spreads of the current generation.
+extern "C" void o21_(const int* n, const int* ni, double* rw, const int* lrw,
+                     const int* s0, const int* a0, const int* iw, const int* liw,
+                     const int* k_cell, const int* generation_cell,
+                     const double* preset_r, const int* preset_i) {
+  const ConstIntView cells(iw, *liw);
+  if (!cells.holds(*k_cell) || !cells.holds(*generation_cell)) return;
+  kestro::kernel::compute_spreads(*n, *ni, RealView(rw, *lrw), *s0, *a0, cells[*k_cell],
+                                  cells[*generation_cell], preset_r_of(preset_r),
+                                  ConstIntView(preset_i, kPresetIntegerCount));
+}
+
+// Samples one point from the archive of k members.
+extern "C" void o28_(const int* n, const int* ni, const int* k, double* x,
+                     const double* xl, const double* xu, double* rw, const int* lrw,
+                     const int* a0, const int* s0, const int* c0,
+                     const double* preset_r) {
+  kestro::kernel::sample_from_archive(box_of(n, ni, xl, xu), point_of(x, n),
+                                      RealView(rw, *lrw), *k, *a0, *s0, *c0,
+                                      preset_r_of(preset_r));
+}
+
+// Samples one point around the run-best point with the scale (XU - XL)/focus.
+extern "C" void o35_(const int* n, const int* ni, double* x, const double* xl,
+                     const double* xu, double* rw, const int* lrw, const int* best_x,
+                     const double* focus, const double* preset_r) {
+  kestro::kernel::sample_around_best(box_of(n, ni, xl, xu), point_of(x, n),
+                                     RealView(rw, *lrw), *best_x, *focus,
+                                     preset_r_of(preset_r));
+}
+
+// Samples one point around the run-best point with the focus divisor IW(10).
+extern "C" void o23_(const int* n, const int* ni, double* rw, const int* lrw,
+                     const int* iw, const int* liw, const int* compared, const int* a0,
+                     const int* best_x, double* x, const double* xl, const double* xu,
+                     const double* focus, const double* preset_r) {
+  using kestro::kernel::iw_cell::kFocusDivisor;
+  const ConstIntView cells(iw, *liw);
+  if (!cells.holds(kFocusDivisor)) return;
+  kestro::kernel::sample_focused_restart(box_of(n, ni, xl, xu), point_of(x, n),
+                                         RealView(rw, *lrw), cells[kFocusDivisor],
+                                         *compared, *a0, *best_x, *focus,
+                                         preset_r_of(preset_r));
+}
+
+// Samples one point uniformly in the box.
+extern "C" void o30_(const int* n, const int* ni, double* x, const double* xl,
+                     const double* xu, double* rw, const int* lrw) {
+  kestro::kernel::sample_uniform(box_of(n, ni, xl, xu), point_of(x, n), RealView(rw, *lrw));
+}
+
+// Moves an all-integer point off the archive member it duplicates.
+extern "C" void o10_(const int* n, const int* ni, double* x, const double* xl,
+                     const double* xu, double* rw, const int* lrw) {
+  kestro::kernel::repair_integer_duplicate(box_of(n, ni, xl, xu), point_of(x, n),
+                                           RealView(rw, *lrw));
+}

@@ -1,0 +1,84 @@
+// Candidate sampling of the colony: bound handling, integer rounding, rank
+// weights, per-variable spreads and the samplers that write one trial point
+// each. Every routine draws from the generator in RW(1), RW(2) in a fixed
+// number and order.
+//
+// Routines that read or write the caller's workspaces first check that every
+// position they need lies inside the views they are given; when one does not,
+// they do nothing at all (no draw, no write).
+#pragma once
+
+#include <cstdint>
+
+#include "interface/view.hpp"
+
+namespace kestro::kernel {
+
+// The variables of a point: N of them, the last NI integer, with bounds
+// XL(1..N) and XU(1..N).
+struct VariableBox {
+  Index n = 0;
+  Index ni = 0;
+  ConstRealView xl;
+  ConstRealView xu;
+
+  bool is_integer(Index i) const { return i > n - ni; }
+  bool all_integer() const { return ni >= n; }
+  // True when N is not negative and both bounds hold N values.
+  bool complete() const { return n >= 0 && xl.holds(1, n) && xu.holds(1, n); }
+};
+
+// A raw value x brought back into [lo, hi]: below lo it is mirrored inside
+// with the damping PRESET_R(3) when the decision number r >= PRESET_R(2) (and
+// put on hi if the mirror overshoots), else put on lo; above hi likewise.
+double handle_bound(double x, double lo, double hi, double r, ConstRealView preset_r);
+
+// Rounds every integer variable of X(1..N) to its nearest whole number,
+// halves away from zero.
+void round_integer_variables(const VariableBox& box, RealView x);
+
+// The archive sampler's weight table for an archive of k members: the linear
+// rank weights w_j = (k - j + 1)/S, S = k(k+1)/2, at RW(w0 + j - 1), and their
+// running sums c_0 = 0 .. c_k at RW(c0 .. c0 + k). Nothing when k < 1 or a
+// range does not lie inside RW.
+void write_rank_weight_table(RealView rw, Index c0, Index w0, Index k);
+
+// The spreads sigma_1 .. sigma_N at RW(s0 ..) for generation g from archive
+// members 1 .. k (points from RW(a0)): their range over the members shrunk by
+// sqrt(g), with a floor relative to member 1 and, for integer variables, two
+// absolute floors.
+void compute_spreads(Index n, Index ni, RealView rw, Index s0, Index a0, Index k,
+                     Index g, ConstRealView preset_r, ConstIntView preset_i);
+
+// One point from the archive of k members into X(1..N): per variable a member
+// chosen by the rank weights c_1 .. c_k (from RW(c0 + 1)) plus a deviate
+// scaled by the spread at RW(s0 ..). One draw per variable. An all-integer
+// point equal to a member is repaired.
+void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index k,
+                         Index a0, Index s0, Index c0, ConstRealView preset_r);
+
+// One point around the run-best point RW(best_x ..) with the scale
+// (XU - XL)/focus. Two draws per variable.
+void sample_around_best(const VariableBox& box, RealView x, RealView rw, Index best_x,
+                        double focus, ConstRealView preset_r);
+
+// One point around the run-best point RW(best_x ..) with the scale
+// (XU - XL)/divisor, narrowed by focus when focus > 0. Two draws per variable.
+// An all-integer point equal to one of archive members 1 .. compared is
+// replaced by a uniform point.
+void sample_focused_restart(const VariableBox& box, RealView x, RealView rw,
+                            Index divisor, Index compared, Index a0, Index best_x,
+                            double focus, ConstRealView preset_r);
+
+// One point drawn uniformly in the box. One draw per variable.
+void sample_uniform(const VariableBox& box, RealView x, RealView rw);
+
+// Moves an all-integer point off an archive member it duplicates: each free
+// variable is stepped by one unit with probability 1/N; when none is, the
+// point is drawn afresh uniformly.
+void repair_integer_duplicate(const VariableBox& box, RealView x, RealView rw);
+
+// True when X(1..N) equals the point of archive member j exactly.
+bool equals_archive_member(ConstRealView x, ConstRealView rw, Index n, Index a0, Index j);
+
+}  // namespace kestro::kernel
