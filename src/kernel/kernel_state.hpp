@@ -66,6 +66,8 @@ struct KernelState {
   double algostop_ref_f = 0.0;
   double algostop_ref_res = 0.0;
   std::int32_t algostop_limit = 0;
+  // 1 from an outer restart until the next call, which starts a new kernel run.
+  std::int32_t restart_pending = 0;
   // trunc(EVALSTOP); positive when the evaluation-count test is on.
   std::int32_t evalstop_switch = 0;
   // Two integer cells handed to the colony step.

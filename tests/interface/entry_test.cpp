@@ -41,10 +41,11 @@ TEST(RegionStarts, FollowTheLayoutFormulas) {
 
 TEST(Cleaning, NonFiniteModelValuesBecomeLargeOnTheFailingSideOnly) {
   Caller c = Caller::with_sizes(2, 1, 2, 0, 3, 1);
+  c.start();
+  ASSERT_EQ(c.iflag, -3);
   c.f = {kNaN, kInf};
   c.g = {kNaN, -kInf, kInf, -2e98, 5.0, 1e99};
-  c.start();
-  ASSERT_EQ(c.iflag, -1);
+  c.call();
   EXPECT_EQ(c.f[0], kLarge);
   EXPECT_EQ(c.f[1], kLarge);
   const std::vector<double> cleaned_g = {-kLarge, -kLarge, kInf, -kLarge, 5.0, 1e99};
@@ -107,15 +108,16 @@ class StopRequest : public ::testing::TestWithParam<StopCase> {};
 TEST_P(StopRequest, EndsTheRunWithTheBestPoint) {
   const StopCase& sc = GetParam();
   Caller c = Caller::with_sizes(2, 1, 2, 0, 2, 1);
+  // Point 1 is the better start point: point 2 has a larger F and a larger
+  // (or equal) violation.
   c.x = {0.25, 0.75, 0.5, 0.5};
-  c.f = {3.0, 1.0};
-  c.g = {0.0, sc.g2, 0.0, 0.0};
+  c.f = {1.0, 3.0};
+  c.g = {0.0, sc.g2, 0.0, sc.g2 - 1.0};
   c.start();
-  ASSERT_EQ(c.iflag, -1);
-  // The caller evaluates a different block and then asks to stop.
-  c.x = {0.9, 0.9, 0.8, 0.8};
+  ASSERT_EQ(c.iflag, -3);
+  // The caller evaluates the next block (worse points) and asks to stop.
   c.f = {7.0, 8.0};
-  c.g = {5.0, 6.0, 7.0, 8.0};
+  c.g = {0.0, sc.g2 - 5.0, 0.0, sc.g2 - 6.0};
   if (sc.by_iflag) c.iflag = -999; else c.istop = 1;
   c.call();
   EXPECT_EQ(c.iflag, sc.expected_iflag);
@@ -123,7 +125,7 @@ TEST_P(StopRequest, EndsTheRunWithTheBestPoint) {
   // X, F and G of point 1 hold the best point: here the start point.
   EXPECT_EQ(c.x[0], 0.25);
   EXPECT_EQ(c.x[1], 0.75);
-  EXPECT_EQ(c.f[0], 3.0);
+  EXPECT_EQ(c.f[0], 1.0);
   EXPECT_EQ(c.g[0], 0.0);
   EXPECT_EQ(c.g[1], sc.g2);
   // The bounds profile of the returned point: 0.25 lies in the sixth
@@ -217,7 +219,7 @@ TEST(ContinuingCall, WithOtherSizesThanItsRunIsRefused) {
     Caller c = Caller::with_sizes(2, 1, 2, 1, 1, 0);
     c.x = {0.5, 1.0, 0.5, 1.0};
     c.start();
-    ASSERT_EQ(c.iflag, -1);
+    ASSERT_EQ(c.iflag, -3);
     change.apply(c);
     c.allocate();  // arrays as long as the new sizes declare
     std::fill(c.rw.begin(), c.rw.end(), 4.0);
@@ -280,12 +282,22 @@ TEST(NewRun, BehavesLikeTheFirstRunOfAFreshProcess) {
   EXPECT_NE(trace_run(other, 8.0), trace_run(fresh, 7.0));
 }
 
-TEST(NewRun, SeedsTheGenerator) {
+TEST(NewRun, DrawsFromTheSeededGenerator) {
+  // One point, two continuous variables in [0, 1], FOCUS 0: the first cycle
+  // takes three draws for its parameters, then generation 1 is uniform, one
+  // draw per variable.
   Caller c = Caller::with_sizes(1, 1, 2, 0, 0, 0);
   c.param[1] = 3.0;
   c.start();
-  EXPECT_EQ(c.rw[0], 0.3 / 4.0 + 0.123456789);
-  EXPECT_EQ(c.rw[1], 0.423456789 - 0.3 / (1.0 + std::sqrt(3.0)));
+  ASSERT_EQ(c.iflag, -3);
+  double state[2];
+  ol003_(state, c.param);
+  double draws[5];
+  for (double& d : draws) d = o25_(state);
+  EXPECT_EQ(c.x[0], draws[3]);
+  EXPECT_EQ(c.x[1], draws[4]);
+  EXPECT_EQ(c.rw[0], state[0]);
+  EXPECT_EQ(c.rw[1], state[1]);
 }
 
 }  // namespace

@@ -13,6 +13,9 @@ namespace {
 
 using kestro::testing::Caller;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// A first call that passes the checks returns the first block of the
+// colony's first restart cycle.
+constexpr int kRunGoesOn = -3;
 
 // A sound problem: three variables (the last an integer in 0..3), one
 // equality and one inequality, both satisfied.
@@ -41,7 +44,7 @@ void resize(Caller& c, int l, int o, int n, int ni, int m, int me) {
 }
 
 const Case kCases[] = {
-    {"Sound", [](Caller&) {}, -1, 0},
+    {"Sound", [](Caller&) {}, kRunGoesOn, 0},
     // Workspace lengths, at their bounds.
     {"LrwOneShort", [](Caller& c) { c.lrw -= 1; c.allocate(); }, 501, 1},
     {"LiwOneShort", [](Caller& c) { c.liw -= 1; c.allocate(); }, 601, 1},
@@ -62,49 +65,49 @@ const Case kCases[] = {
     {"StartNaN", [](Caller& c) { c.x[1] = kNaN; }, 201, 1},
     {"LowerNaN", [](Caller& c) { c.xl[1] = kNaN; }, 202, 1},
     {"UpperNaN", [](Caller& c) { c.xu[1] = kNaN; }, 203, 1},
-    {"StartJustInsideLowerMargin", [](Caller& c) { c.x[0] = -0.00005; }, -1, 0},
+    {"StartJustInsideLowerMargin", [](Caller& c) { c.x[0] = -0.00005; }, kRunGoesOn, 0},
     {"StartBelowLower", [](Caller& c) { c.x[0] = -0.00011; }, 204, 1},
-    {"StartJustInsideUpperMargin", [](Caller& c) { c.x[0] = 1.00009; }, -1, 0},
+    {"StartJustInsideUpperMargin", [](Caller& c) { c.x[0] = 1.00009; }, kRunGoesOn, 0},
     {"StartAboveUpper", [](Caller& c) { c.x[0] = 1.00011; }, 205, 1},
     {"BoundsCrossed",
      [](Caller& c) { c.xl[0] = 1.00015; c.xu[0] = 1.0; c.x[0] = 1.00007; }, 206, 1},
     {"BoundsCrossedWithinMargin",
-     [](Caller& c) { c.xl[0] = 1.00005; c.xu[0] = 1.0; c.x[0] = 1.0; }, -1, 0},
+     [](Caller& c) { c.xl[0] = 1.00005; c.xu[0] = 1.0; c.x[0] = 1.0; }, kRunGoesOn, 0},
     {"VariablesCheckedInOrder", [](Caller& c) { c.x[0] = 5.0; c.xl[1] = kNaN; }, 205, 1},
     {"StartPointBeforeParam", [](Caller& c) { c.x[0] = kNaN; c.param[0] = -1; }, 201, 1},
     // PARAM ranges.
     {"AccuracyNegative", [](Caller& c) { c.param[0] = -1e-9; }, 301, 1},
     {"AccuracyHuge", [](Caller& c) { c.param[0] = 2e99; }, 301, 1},
-    {"AccuracyAtLimit", [](Caller& c) { c.param[0] = 1e99; }, -1, 0},
+    {"AccuracyAtLimit", [](Caller& c) { c.param[0] = 1e99; }, kRunGoesOn, 0},
     {"SeedNegative", [](Caller& c) { c.param[1] = -1; }, 302, 1},
     {"FstopTooLow", [](Caller& c) { c.param[2] = -2e99; }, 303, 1},
     {"FstopTooHigh", [](Caller& c) { c.param[2] = 2e99; }, 303, 1},
     {"AlgostopNegative", [](Caller& c) { c.param[3] = -1; }, 304, 1},
     {"EvalstopNegative", [](Caller& c) { c.param[4] = -1; }, 305, 1},
     {"FocusFractional", [](Caller& c) { c.param[5] = 1.5; }, 306, 1},
-    {"FocusNearlyWhole", [](Caller& c) { c.param[5] = -3.0000005; }, -1, 0},
+    {"FocusNearlyWhole", [](Caller& c) { c.param[5] = -3.0000005; }, kRunGoesOn, 0},
     {"FocusHuge", [](Caller& c) { c.param[5] = 2e99; }, 306, 1},
     {"FocusBeyond32Bits", [](Caller& c) { c.param[5] = 3e9; }, 306, 1},
     {"AntsNegative", [](Caller& c) { c.param[6] = -1; }, 307, 1},
     {"KernelAbove100", [](Caller& c) { c.param[6] = 200; c.param[7] = 101; }, 308, 1},
     {"KernelNegative", [](Caller& c) { c.param[7] = -1; }, 308, 1},
-    {"KernelEqualsAnts", [](Caller& c) { c.param[6] = 10; c.param[7] = 10; }, -1, 0},
+    {"KernelEqualsAnts", [](Caller& c) { c.param[6] = 10; c.param[7] = 10; }, kRunGoesOn, 0},
     {"KernelAboveAnts", [](Caller& c) { c.param[6] = 10; c.param[7] = 11; }, 309, 1},
     {"KernelZeroWithAnts", [](Caller& c) { c.param[6] = 10; }, 310, 1},
     {"KernelWithoutAnts", [](Caller& c) { c.param[7] = 2; }, 311, 1},
     {"OracleHuge", [](Caller& c) { c.param[8] = -2e99; }, 312, 1},
-    {"BalanceFraction", [](Caller& c) { c.param[11] = 0.7; }, -1, 0},
-    {"BalanceNegativeWhole", [](Caller& c) { c.param[11] = -3; }, -1, 0},
+    {"BalanceFraction", [](Caller& c) { c.param[11] = 0.7; }, kRunGoesOn, 0},
+    {"BalanceNegativeWhole", [](Caller& c) { c.param[11] = -3; }, kRunGoesOn, 0},
     {"BalanceOutOfRange", [](Caller& c) { c.param[11] = 2.5; }, 350, 1},
     {"BalanceBeyond32Bits", [](Caller& c) { c.param[11] = 3e9; }, 350, 1},
     {"CharacterAbove3", [](Caller& c) { c.param[12] = 4; }, 351, 1},
     {"CharacterNegative", [](Caller& c) { c.param[12] = -1; }, 351, 1},
     {"CharacterFractional", [](Caller& c) { c.param[12] = 1.5; }, 352, 1},
-    {"CharacterNearlyWhole", [](Caller& c) { c.param[12] = 2.0000005; }, -1, 0},
+    {"CharacterNearlyWhole", [](Caller& c) { c.param[12] = 2.0000005; }, kRunGoesOn, 0},
     {"ParamNaNBeforeEvalstopForm", [](Caller& c) { c.param[4] = 0.5; c.param[0] = kNaN; }, 399, 1},
     {"EvalstopBelowOne", [](Caller& c) { c.param[4] = 0.5; }, 347, 1},
     {"EvalstopFractionHalf", [](Caller& c) { c.param[4] = 2.5; }, 348, 1},
-    {"EvalstopFractionBelowHalf", [](Caller& c) { c.param[4] = 2.4; }, -1, 0},
+    {"EvalstopFractionBelowHalf", [](Caller& c) { c.param[4] = 2.4; }, kRunGoesOn, 0},
     {"RangesBeforeNaN", [](Caller& c) { c.param[0] = kNaN; c.param[12] = 5; }, 351, 1},
     {"IstopNeitherZeroNorOne", [](Caller& c) { c.istop = 2; }, 401, 1},
     // All-different integers.
@@ -123,7 +126,7 @@ const Case kCases[] = {
        c.xu = {1.0, 5.0, 5.0};
        c.param[12] = 3;
      },
-     -1, 0},
+     kRunGoesOn, 0},
     {"AllDifferentWithNaNCharacter",
      [](Caller& c) {
        resize(c, 1, 1, 3, 2, 0, 0);
@@ -139,10 +142,10 @@ const Case kCases[] = {
        c.xu = {1.0, 1.0, 5.0};
        c.param[12] = 3;
      },
-     -1, 0},
+     kRunGoesOn, 0},
     // Integer data, after the workspace is cleared.
     {"IntegerStartNotWhole", [](Caller& c) { c.x[2] = 1.5; }, 881, 1},
-    {"IntegerStartNearlyWhole", [](Caller& c) { c.x[2] = 1.0009; }, -1, 0},
+    {"IntegerStartNearlyWhole", [](Caller& c) { c.x[2] = 1.0009; }, kRunGoesOn, 0},
     {"IntegerLowerNotWhole", [](Caller& c) { c.xl[2] = 0.5; }, 882, 1},
     {"IntegerUpperNotWhole", [](Caller& c) { c.xu[2] = 2.5; }, 883, 1},
     {"IntegerErrorBeforeWarning", [](Caller& c) { c.x[2] = 1.5; c.xl[0] = c.xu[0] = 0.5; }, 881, 1},
@@ -155,10 +158,10 @@ const Case kCases[] = {
      [](Caller& c) { c.xl[0] = c.xu[0] = 0.5; c.x[1] = 2e16; c.xu[1] = 3e16; }, 71, 0},
     {"FstopLarge", [](Caller& c) { c.param[2] = -2e16; }, 91, 0},
     {"OracleLarge", [](Caller& c) { c.param[8] = 2e16; }, 92, 0},
-    {"FstopBeforeOracle", [](Caller& c) { c.param[2] = 2e16; c.param[8] = 2e16; }, 91, 0},
+    {"FstopBeforeOracle", [](Caller& c) { c.param[2] = -2e16; c.param[8] = 2e16; }, 91, 0},
     // A NaN from the model is cleaned before the checks see it.
-    {"ObjectiveNaNIsCleaned", [](Caller& c) { c.f[0] = kNaN; }, -1, 0},
-    {"ConstraintNaNIsCleaned", [](Caller& c) { c.g[1] = kNaN; }, -1, 0},
+    {"ObjectiveNaNIsCleaned", [](Caller& c) { c.f[0] = kNaN; }, kRunGoesOn, 0},
+    {"ConstraintNaNIsCleaned", [](Caller& c) { c.g[1] = kNaN; }, kRunGoesOn, 0},
 };
 
 class FirstCallCodes : public ::testing::TestWithParam<Case> {};
@@ -213,7 +216,7 @@ TEST_P(FrontCodes, AreCheckedOnlyWithSeveralObjectives) {
   single.param[9] = fc.paretomax;
   single.param[10] = fc.epsilon;
   single.start();
-  EXPECT_EQ(single.iflag, std::isnan(fc.paretomax) ? 399 : -1);
+  EXPECT_EQ(single.iflag, std::isnan(fc.paretomax) ? 399 : kRunGoesOn);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -241,7 +244,7 @@ TEST(WorkspaceCheck, ExactMinimumLengthsAreAccepted) {
       c.x[i * 4 + 3] = 1.0;
     }
     c.start();
-    EXPECT_EQ(c.iflag, -1) << "L = " << l;
+    EXPECT_EQ(c.iflag, kRunGoesOn) << "L = " << l;
   }
 }
 

@@ -253,24 +253,34 @@ TEST(PresetSelection, BlocksTurnOffTheAllDifferentSwitch) {
 namespace {
 
 // The kernel installs the stage-1 preset when a run starts and moves to stage
-// 2 once it has been called more than 10000 times.
-TEST(KernelPresets, StageOneAtStartAndStageTwoAfterTenThousandCalls) {
+// 2 once it has been called more than 5000 times (at the start of a restart
+// cycle) or more than 10000 times (on any call).
+TEST(KernelPresets, StageOneAtStartAndStageTwoLater) {
   using kestro::testing::Caller;
   Caller c = Caller::with_sizes(1, 1, 2, 0, 0, 0);
   c.start();
-  ASSERT_EQ(c.iflag, -1);
-  const auto& preset = kestro::process_context().solver.kernel.preset;
+  ASSERT_EQ(c.iflag, -3);
+  const auto& kernel = kestro::process_context().solver.kernel;
   double stage1[33], stage2[33];
   const int character = 1;
   o3_(&character, stage1);
   o4_(&character, stage2);
-  EXPECT_EQ(preset.preset_r[0], stage1[0]);
-  EXPECT_EQ(preset.preset_i[14], static_cast<int>(stage1[31]));
-  for (int call = 2; call <= 10000; ++call) c.call();
-  EXPECT_EQ(preset.preset_r[0], stage1[0]);
-  c.call();  // the 10001st call
-  EXPECT_EQ(preset.preset_r[0], stage2[0]);
-  EXPECT_EQ(preset.preset_i[14], static_cast<int>(stage2[31]));
+  EXPECT_EQ(kernel.preset.preset_r[0], stage1[0]);
+  EXPECT_EQ(kernel.preset.preset_i[14], static_cast<int>(stage1[31]));
+  for (int call = 2; call <= 5000; ++call) {
+    c.f[0] = (c.x[0] - 0.3) * (c.x[0] - 0.3) + c.x[1];
+    c.call();
+  }
+  EXPECT_EQ(kernel.preset_stage, 1);
+  EXPECT_EQ(kernel.preset.preset_r[0], stage1[0]);
+  for (int call = 5001; call <= 10001; ++call) {
+    c.f[0] = (c.x[0] - 0.3) * (c.x[0] - 0.3) + c.x[1];
+    c.call();
+    ASSERT_EQ(c.istop, 0);
+  }
+  EXPECT_EQ(kernel.preset_stage, 2);
+  EXPECT_EQ(kernel.preset.preset_r[0], stage2[0]);
+  EXPECT_EQ(kernel.preset.preset_i[14], static_cast<int>(stage2[31]));
 }
 
 }  // namespace
