@@ -36,11 +36,11 @@ int main() {
   std::vector<double> rw(lrw), pf(lpf);
   std::vector<int> iw(liw);
 
-  // PARAM: 0 selects a default. Here: a seed, and a stop after 20000
-  // evaluations without improvement of at least 0.1 % (EVALSTOP 20000.001).
+  // PARAM: 0 selects a default. Here: a seed, and a stop after 50000
+  // evaluations without an improvement of at least 0.1 % (EVALSTOP 50000.001).
   double param[13] = {};
   param[1] = 7;         // RANDOM-SEED
-  param[4] = 2000.001;  // EVALSTOP
+  param[4] = 50000.001;  // EVALSTOP
 
   // L start points (all the same here), evaluated before the first call.
   std::vector<double> x(l * n), f(l * o), g(l * m);

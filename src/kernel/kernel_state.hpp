@@ -70,8 +70,6 @@ struct KernelState {
   std::int32_t restart_pending = 0;
   // trunc(EVALSTOP); positive when the evaluation-count test is on.
   std::int32_t evalstop_switch = 0;
-  // Two integer cells handed to the colony step.
-  std::int32_t colony_cells[2] = {0, 0};
   // Sizes fixed by validation on the first call.
   std::int32_t archive_size = 0;
   Index best_base = 0;

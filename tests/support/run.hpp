@@ -19,6 +19,27 @@ struct TestProblem {
   Model model;
 };
 
+// min 2x + y  s.t.  x^2 + y >= 1.25,  x + y <= 1.6,  0 <= x <= 1.6,  y in {0, 1}:
+// a classic mixed-integer test with its optimum 2 at (0.5, 1). With the
+// feasibility tolerance 0.001 the first constraint admits x down to
+// sqrt(0.249).
+inline TestProblem mixed_integer(int l) {
+  TestProblem p;
+  p.l = l;
+  p.n = 2;
+  p.ni = 1;
+  p.m = 2;
+  p.xl = {0, 0};
+  p.xu = {1.6, 1};
+  p.x0 = {1.6, 0};
+  p.model = [](const double* x, double* f, double* g) {
+    *f = 2 * x[0] + x[1];
+    g[0] = x[0] * x[0] + x[1] - 1.25;
+    g[1] = 1.6 - x[0] - x[1];
+  };
+  return p;
+}
+
 // Everything the caller saw of a run.
 struct RunTrace {
   std::vector<int> iflags;   // after every call
