@@ -7,6 +7,8 @@
 #include "interface/view.hpp"
 #include "interface/workspace_layout.hpp"
 #include "kernel/kernel_state.hpp"
+#include "multiobjective/multiobjective_state.hpp"
+#include "report/report_state.hpp"
 
 namespace kestro {
 
@@ -31,11 +33,14 @@ struct InterfaceState {
 struct SolverState {
   InterfaceState interface;
   kernel::KernelState kernel;
+  multiobjective::MultiObjectiveState multiobjective;
 };
 
 struct Context {
   NumericCache numeric;
   SolverState solver;
+  // Reset by the reporting entry's first stage, not by a new solver run.
+  report::ReportState report;
 };
 
 // The context behind the exported entries.
