@@ -1,6 +1,8 @@
 // Solves a small constrained mixed-integer problem through the caller's loop:
 // the library proposes points, this program evaluates them, and the loop
-// ends when the library sets ISTOP = 1.
+// ends when the library sets ISTOP = 1. The reporting entry kestro_print_
+// prints the progress and the final report on the standard error stream and
+// stops the run when the evaluation budget is spent.
 //
 //   minimise   F(x) = (x1 - 1)^2 + (x2 - 2)^2 + (x3 - 3)^2 + x4^2
 //   subject to G1(x) = x1 + x2 + x3 + x4 - 6 = 0        (an equality)
@@ -50,12 +52,26 @@ int main() {
     evaluate(&x[i * n], &f[i * o], &g[i * m]);
   }
 
+  // Reporting: a progress line every 10000 evaluations, no files (SAVE2FILE 1
+  // would write KESTRO_SCREEN.TXT and KESTRO_SOLUTION.TXT), at most 200000
+  // evaluations and one hour of CPU time. STAGE 1 starts the run: it sets
+  // IFLAG = ISTOP = 0 and prints the header.
+  int printeval = 10000, save2file = 0, maxeval = 200000, maxtime = 3600, timediv = 0;
   int iflag = 0, istop = 0, evaluations = l;
+  auto report = [&](int stage) {
+    kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(), x.data(),
+                  xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(), &maxeval,
+                  &maxtime, param, &l, &timediv);
+  };
+  report(1);
+
   while (true) {
     kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
             &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
+    // STAGE 2 after every call: progress, budgets (IFLAG = -999 asks the next
+    // call to stop) and, once ISTOP = 1, the final report.
+    report(2);
     if (istop == 1) break;
-    if (evaluations >= 200000) iflag = -999;  // our own budget: stop on the next call
     for (int i = 0; i < l; ++i) evaluate(&x[i * n], &f[i * o], &g[i * m]);
     evaluations += l;
   }

@@ -44,11 +44,14 @@ extern "C" {
 
 /* ---- Solver entry and kernel driver ------------------------------------ */
 
-/* Solver entry: books the evaluated block and returns the next one. */
+/* Solver entry: books the evaluated block and returns the next one. PARAM is
+ * read, and written in one case: with several objectives and BALANCE below 1
+ * the first call sets PARAM(3) (FSTOP) to 0, since an objective target does
+ * not apply to a scalarised run. */
 KESTRO_API void kestro_(const int* l, const int* o, const int* n, const int* ni,
                         const int* m, const int* me, double* x, double* f,
                         double* g, const double* xl, const double* xu,
-                        int* iflag, int* istop, const double* param, double* rw,
+                        int* iflag, int* istop, double* param, double* rw,
                         const int* lrw, int* iw, const int* liw, double* pf,
                         const int* lpf);
 
@@ -63,7 +66,7 @@ KESTRO_API void precheck_(const int* l, const int* o, const int* n,
 KESTRO_API void kestro_kernel_driver_(
     const int* l, const int* o, const int* n, const int* ni, const int* m,
     const int* me, double* f, double* g, double* x, const double* xl,
-    const double* xu, int* iflag, int* istop, const double* param, double* rw,
+    const double* xu, int* iflag, int* istop, double* param, double* rw,
     const int* lrw, int* iw, const int* liw, double* pf, const int* lpf,
     const int* pen_base, const int* res_base, const int* gblock_base,
     const int* fblock_base, const int* objlo_base, const int* objhi_base,
@@ -369,6 +372,174 @@ KESTRO_API void o26_(const int* n, double* rw, const int* lrw,
 KESTRO_API void o29_(int* iw, const int* liw, const int* generation,
                      const int* ants, const int* base_ants,
                      const int* second_ants, const int* schedule_length);
+
+/* ---- Reporting ---------------------------------------------------------- */
+
+/* The reporting entry: call it with STAGE 1 before the loop (it sets IFLAG
+ * and ISTOP to 0, starts the clock, opens the files and prints the header)
+ * and with STAGE 2 after every call of kestro_ (progress lines every
+ * PRINTEVAL evaluations, the files, the final report; IFLAG = -999 when
+ * MAXEVAL or MAXTIME is spent). Files, when SAVE2FILE > 0, in the current
+ * directory: KESTRO_SCREEN.TXT, KESTRO_SOLUTION.TXT, KESTRO_PARETOFRONT.TXT
+ * (O > 1) and, when SAVE2FILE > 1, KESTRO_HISTORY.TXT. The screen output
+ * goes to the standard error stream. */
+KESTRO_API void kestro_print_(const int* stage, const int* printeval,
+                              const int* save2file, int* iflag, int* istop,
+                              const double* f, const double* g, double* x,
+                              const double* xl, const double* xu, const int* o,
+                              const int* n, const int* ni, const int* m,
+                              const int* me, const double* rw, const double* pf,
+                              const int* maxeval, const int* maxtime,
+                              const double* param, const int* l,
+                              const int* timediv);
+
+/* CPU time of the process in seconds, divided by L when TIMEDIV is 1. */
+KESTRO_API void get_time_(double* t, const int* l, const int* timediv);
+
+/* Closes an output unit (36 to 39), ending a pending record. */
+KESTRO_API void close_output_(const int* unit);
+
+/* Flushes an output unit (0, 36 to 39). */
+KESTRO_API void flush_output_(const int* unit);
+
+/* Writes the header block of a run to UNIT (0: the screen). */
+KESTRO_API void print_head_(const int* l, const int* o, const int* n,
+                            const int* ni, const int* m, const int* me,
+                            const double* param, const int* maxeval,
+                            const int* maxtime, const int* printeval,
+                            const int* save2file, const int* unit);
+
+/* Writes one progress line to UNIT. */
+KESTRO_API void print_line_(const int* o, const int* eval, const double* time,
+                            const double* f, const double* res,
+                            const int* psize, const int* unit);
+
+/* Writes the warning or input-error banner of IFLAG to UNIT. */
+KESTRO_API void warnings_and_errors_(const int* iflag, const int* unit);
+
+/* Writes the solution block of one point to UNIT; with O > 1, G holds the M
+ * constraint values, the O objective magnitudes and the O sign flags. */
+KESTRO_API void print_solution_(const int* o, const int* n, const int* m,
+                                const int* me, const double* x,
+                                const double* g, const double* f,
+                                const double* res, const double* pf,
+                                const double* xl, const double* xu,
+                                const double* acc, const int* eval,
+                                const double* time, const int* iflag,
+                                const int* unit);
+
+/* Writes the final report to UNIT; the residual shown is RW(IRES). */
+KESTRO_API void print_final_(const int* iflag, const double* time,
+                             const double* maxtime, const int* eval,
+                             const int* maxeval, const int* o, const int* n,
+                             const int* m, const int* me, const double* x,
+                             const double* g, const double* f,
+                             const double* xl, const double* xu,
+                             const double* rw, const double* acc,
+                             const int* ires, const double* pf,
+                             const double* param, const int* unit);
+
+/* Writes KESTRO_PARETOFRONT.TXT through KESTRO_PARETOFRONT.tmp on UNIT: the
+ * displayed point (X, G) and the entries of PF, a front of capacity PMAX. */
+KESTRO_API void print_paretofront_(const int* o, const int* m, const int* n,
+                                   const double* pf, const double* x,
+                                   const double* g, const int* pmax,
+                                   const int* unit);
+
+/* Keeps KESTRO_HISTORY.TXT on UNIT: one row per evaluated point, restarted
+ * every SAVE2FILE calls and closed when ISTOP > 0. */
+KESTRO_API void save_history_(const int* save2file, const int* l, const int* o,
+                              const int* n, const int* m, const double* f,
+                              const double* g, const double* x,
+                              const int* unit, const int* iflag,
+                              const int* istop);
+
+/* ---- Multi-objective layer ---------------------------------------------- */
+
+/* Multi-objective driver, called by the kernel driver when O > 1: offers the
+ * block's feasible points to the Pareto front in PF, scalarises each point,
+ * runs o15_ with M + 2O constraints (the objective magnitudes and sign flags
+ * as always-satisfied extra columns) and, when the run ends, writes the best
+ * point's signed objectives to F(1..O) and its constraints to G(1..M).
+ * PARAM(3) FSTOP is set to 0 for a run with BALANCE below 1. Besides the
+ * values the regions are named for, it keeps the weights in the spare part
+ * of the objlo region, the best point's objectives in that of objhi and
+ * 2O scratch values in that of fblock (each region has U spare values). */
+KESTRO_API void o12_(const int* l, const int* o, const int* n, const int* ni,
+                     const int* m, const int* me, double* x, double* f,
+                     double* g, const double* xl, const double* xu,
+                     int* iflag, int* istop, double* param, double* rw,
+                     const int* lrw, int* iw, const int* liw, double* pf,
+                     double* pen, double* res, double* gblock, double* fblock,
+                     double* objlo, double* objhi, double* step, double* dist,
+                     double* dist2);
+
+/* Offers one point (F, G, X) to the Pareto front whose three blocks are
+ * given; updates PSIZE, the blocks, the front's minima and maxima,
+ * front_shift and the three flags. ADDED = 1 when the point passed the
+ * dominance and outlier tests. Serves O up to 1000 when called directly. */
+KESTRO_API void i410_(const int* o, const int* n, const int* m, const double* f,
+                      const double* g, const double* x, double* objectives,
+                      double* constraints, double* variables, int* psize,
+                      const int* front_capacity, const double* front_epsilon,
+                      double* objlo, double* objhi, double* front_shift,
+                      const int* offered_count, const int* objective_ignored,
+                      int* bounds_changed, double* relative_bound_change,
+                      int* added);
+
+/* Removes entry J of the front: entry PSIZE moves into slot J, PSIZE
+ * decreases by 1. */
+KESTRO_API void ol004_(const int* o, const int* m, const int* n,
+                       double* objectives, double* constraints,
+                       double* variables, int* psize, const int* j);
+
+/* Books one movement of a front bound: sets the bounds-changed flag, lowers
+ * front_shift and records the relative size of the movement. */
+KESTRO_API void o9_(double* front_shift, const double* new_bound,
+                    const double* old_bound, const int* o,
+                    const int* offered_count, int* bounds_changed,
+                    double* relative_bound_change);
+
+/* User weights from the decimal digits of abs(BALANCE). */
+KESTRO_API void o6_(const int* o, double* weights, const double* balance);
+
+/* Scalar value of one objective vector: F(trunc(balance)) when balance >= 1,
+ * else its weighted, range-normalised distance from the front's minima. */
+KESTRO_API void o1_(const int* o, const double* f, const double* r,
+                    const double* acc, const double* objlo,
+                    const double* objhi, const double* balance,
+                    const double* shift, const double* weights, double* result,
+                    const int* offered_count);
+
+/* Residual (constraint violation) of one point's M constraint values, the
+ * first ME of them equalities. */
+KESTRO_API void i403_(const double* g, const int* m, const int* me,
+                      const double* acc, double* result);
+
+/* Weight-mode switch: MODE 0 starts it for a run, MODE 1 books one point's
+ * user-weighted value U and random-weighted value Z; draws new random
+ * weights from the generator in RW(1..2) after a stagnation. */
+KESTRO_API void ol001_(const int* mode, const int* o, const int* n,
+                       const double* u, const double* z,
+                       const int* bounds_changed, const int* psize, double* rw,
+                       int* weight_mode, const int* objective_ignored,
+                       double* random_shift, double* random_weights);
+
+/* Best-point steering of one evaluated point: adjusts its user-weighted
+ * value S against the best point and may replace its F, G and X by a front
+ * member from PF (a front of capacity FRONT_CAPACITY). */
+KESTRO_API void io17_(const int* o, const int* m, const int* n, double* s,
+                      double* f, double* g, double* x, const double* r,
+                      const double* accuracy, const double* best_scalar,
+                      const double* best_residual,
+                      const double* best_objectives, const double* pf,
+                      const int* front_capacity, const double* objlo,
+                      const double* objhi, const double* weights,
+                      const double* balance, int* steer_started,
+                      const int* weight_mode, const int* added,
+                      const int* bounds_changed,
+                      const double* relative_bound_change,
+                      const int* offered_count);
 
 /* ---- Kernel main loop --------------------------------------------------- */
 

@@ -3,7 +3,8 @@
 # is missing. Safe to run again: it installs nothing that is already there.
 set -euo pipefail
 
-packages=(cmake g++ gcc make libgtest-dev libgmock-dev libbenchmark-dev gfortran)
+packages=(cmake g++ gcc make libgtest-dev libgmock-dev libbenchmark-dev gfortran clang
+          libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test twice: once in an optimised build and
 # once under AddressSanitizer and UndefinedBehaviorSanitizer with the
-# bounds checks of the array views on.
+# bounds checks of the array views on. Before them, a short, seeded fuzz run
+# from the corpus kept in fuzz/corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,9 @@ build_and_test() {
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 }
+
+echo "== fuzz run (seeded, 60 s) =="
+scripts/fuzz.sh 60
 
 echo "== optimised build =="
 build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRO_BUILD_BENCH=ON

@@ -5,6 +5,8 @@
 #include "interface/solver_call.hpp"
 #include "kernel/main_loop.hpp"
 #include "kestro.h"
+#include "multiobjective/driver.hpp"
+#include "multiobjective/layer_workspace.hpp"
 
 namespace kestro {
 namespace {
@@ -40,33 +42,47 @@ void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) 
   clean_block(c);
 
   if (c.o > 1) {
-    // PROVISIONAL: the multi-objective layer is not built yet; a run with
-    // several objectives stops after the workspace check.
-    c.istop = 1;
-    return;
-  }
+    // Several objectives: the multi-objective layer scalarises them, keeps
+    // the front in PF and runs the kernel itself. It may switch FSTOP off in
+    // the caller's PARAM.
+    const auto need = multiobjective::LayerRegionLengths::for_sizes(c.l, c.o, c.n, c.m);
+    multiobjective::MultiObjectiveCall layer_call{
+        c.l, c.o, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl, c.xu, c.iflag, c.istop,
+        c.param, c.rw, c.iw, c.pf,
+        c.rw.slice(regions.pen_base, need.pen),
+        c.rw.slice(regions.res_base, need.res),
+        c.rw.slice(regions.gblock_base, need.gblock),
+        c.rw.slice(regions.fblock_base, need.fblock),
+        c.rw.slice(regions.objlo_base, need.objlo),
+        c.rw.slice(regions.objhi_base, need.objhi),
+        c.rw.slice(regions.step_base, need.step),
+        c.rw.slice(regions.dist_base, need.dist),
+        c.rw.slice(regions.dist2_base, need.dist2)};
+    multiobjective::run_multiobjective_call(context.solver.multiobjective,
+                                            context.solver.kernel, layer_call);
+  } else {
+    // The kernel works on a copy of G with one trailing 0.0, so the caller's G
+    // keeps its values during the run. When the copy would not fit in RW (only
+    // on a first call whose sizes the kernel is about to refuse) it is skipped.
+    const Index constraint_values = block_length(c.l, c.m);
+    if (c.m < 1) {
+      if (c.rw.holds(regions.gblock_base)) c.rw[regions.gblock_base] = 0.0;
+    } else if (c.rw.holds(regions.gblock_base, constraint_values + 1)) {
+      for (Index k = 1; k <= constraint_values; ++k)
+        c.rw[regions.gblock_base + k - 1] = c.g[k];
+      c.rw[regions.gblock_base + constraint_values] = 0.0;
+    }
 
-  // The kernel works on a copy of G with one trailing 0.0, so the caller's G
-  // keeps its values during the run. When the copy would not fit in RW (only
-  // on a first call whose sizes the kernel is about to refuse) it is skipped.
-  const Index constraint_values = block_length(c.l, c.m);
-  if (c.m < 1) {
-    if (c.rw.holds(regions.gblock_base)) c.rw[regions.gblock_base] = 0.0;
-  } else if (c.rw.holds(regions.gblock_base, constraint_values + 1)) {
-    for (Index k = 1; k <= constraint_values; ++k)
-      c.rw[regions.gblock_base + k - 1] = c.g[k];
-    c.rw[regions.gblock_base + constraint_values] = 0.0;
+    const Index points = c.l > 0 ? c.l : 0;
+    kernel::KernelCall kernel_call{
+        c.l, c.o, c.n, c.ni, c.m, c.me,
+        c.x, c.f, c.rw.slice(regions.gblock_base, constraint_values),
+        c.xl, c.xu, c.iflag, c.istop, c.param, c.rw, c.iw,
+        c.rw.slice(regions.pen_base, points),
+        c.rw.slice(regions.res_base, points),
+        c.rw.slice(regions.step_base, c.n > 0 ? c.n : 0)};
+    kernel::run_kernel_call(context.solver.kernel, kernel_call);
   }
-
-  const Index points = c.l > 0 ? c.l : 0;
-  kernel::KernelCall kernel_call{
-      c.l, c.o, c.n, c.ni, c.m, c.me,
-      c.x, c.f, c.rw.slice(regions.gblock_base, constraint_values),
-      c.xl, c.xu, c.iflag, c.istop, c.param, c.rw, c.iw,
-      c.rw.slice(regions.pen_base, points),
-      c.rw.slice(regions.res_base, points),
-      c.rw.slice(regions.step_base, c.n > 0 ? c.n : 0)};
-  kernel::run_kernel_call(context.solver.kernel, kernel_call);
 
   // The best point's constraint values, written by the kernel to the head of
   // its block, go back to the caller.
@@ -82,7 +98,7 @@ void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) 
 extern "C" void kestro_kernel_driver_(
     const int* l, const int* o, const int* n, const int* ni, const int* m,
     const int* me, double* f, double* g, double* x, const double* xl,
-    const double* xu, int* iflag, int* istop, const double* param, double* rw,
+    const double* xu, int* iflag, int* istop, double* param, double* rw,
     const int* lrw, int* iw, const int* liw, double* pf, const int* lpf,
     const int* pen_base, const int* res_base, const int* gblock_base,
     const int* fblock_base, const int* objlo_base, const int* objhi_base,

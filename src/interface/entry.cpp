@@ -61,7 +61,7 @@ void solver_entry(Context& context, SolverCall& c) {
 extern "C" void kestro_(const int* l, const int* o, const int* n, const int* ni,
                         const int* m, const int* me, double* x, double* f,
                         double* g, const double* xl, const double* xu,
-                        int* iflag, int* istop, const double* param, double* rw,
+                        int* iflag, int* istop, double* param, double* rw,
                         const int* lrw, int* iw, const int* liw, double* pf,
                         const int* lpf) {
   auto call = kestro::SolverCall::from_arguments(l, o, n, ni, m, me, x, f, g, xl, xu,
@@ -78,6 +78,7 @@ extern "C" void precheck_(const int* l, const int* o, const int* n, const int* m
   const int unused_size = 0;
   auto call = kestro::SolverCall::from_arguments(
       l, o, n, &unused_size, m, &unused_size, nullptr, nullptr, nullptr, nullptr,
-      nullptr, iflag, istop, param, nullptr, lrw, nullptr, liw, pf, lpf);
+      nullptr, iflag, istop, const_cast<double*>(param) /* only read here */, nullptr, lrw,
+      nullptr, liw, pf, lpf);
   kestro::check_workspace(call);
 }

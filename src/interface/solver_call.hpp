@@ -20,7 +20,7 @@ struct SolverCall {
   ConstRealView xl, xu;
   std::int32_t& iflag;
   std::int32_t& istop;
-  ConstRealView param;
+  RealView param;  // read; PARAM(3) is cleared for a scalarised run
   RealView rw;
   IntView iw;
   RealView pf;
@@ -30,7 +30,7 @@ struct SolverCall {
                                    const int* ni, const int* m, const int* me,
                                    double* x, double* f, double* g,
                                    const double* xl, const double* xu,
-                                   int* iflag, int* istop, const double* param,
+                                   int* iflag, int* istop, double* param,
                                    double* rw, const int* lrw, int* iw,
                                    const int* liw, double* pf, const int* lpf) {
     const Index variables = *n > 0 ? *n : 0;
@@ -41,7 +41,7 @@ struct SolverCall {
                       ConstRealView(xl, variables),
                       ConstRealView(xu, variables),
                       *iflag, *istop,
-                      ConstRealView(param, 13),
+                      RealView(param, 13),
                       RealView(rw, *lrw),
                       IntView(iw, *liw),
                       RealView(pf, *lpf),

@@ -45,9 +45,13 @@ int size_error(const FirstCall& c) {
   if (c.n <= 0) return 102;
   if (c.ni < 0) return 103;
   if (c.ni > c.n) return 104;
-  if (c.m < 0) return 105;
+  // With several objectives the kernel's block carries 2O columns after the
+  // caller's constraints; the caller's own counts are the ones to check, or
+  // a negative M or an ME beyond M would pass as long as 2O covers them.
+  const Wide callers_m = callers_constraint_count(c.o, c.m);
+  if (callers_m < 0) return 105;
   if (c.me < 0) return 106;
-  if (c.me > c.m) return 107;
+  if (c.me > callers_m) return 107;
   return 0;
 }
 
@@ -65,8 +69,9 @@ int start_point_error(const FirstCall& c) {
   return 0;
 }
 
-// PARAM ranges, NaN entries and the EVALSTOP form.
-int param_error(ConstRealView p) {
+// PARAM ranges, NaN entries and the EVALSTOP form. O is the number of
+// objectives.
+int param_error(ConstRealView p, std::int32_t o) {
   if (outside(p[kAccuracy], 0, kHuge)) return 301;
   if (outside(p[kRandomSeed], 0, kHuge)) return 302;
   if (outside(p[kFstop], -kHuge, kHuge)) return 303;
@@ -81,6 +86,9 @@ int param_error(ConstRealView p) {
   if (outside(p[kOracle], -kHuge, kHuge)) return 312;
   const double balance = p[kBalance];
   if (balance != 0 && not_whole(balance, 1e-6) && std::fabs(balance) > 1) return 350;
+  // A whole BALANCE b >= 1 makes a multi-objective run optimise objective
+  // trunc(b) alone, which must exist.
+  if (o > 1 && std::fabs(balance) >= double(o) + 1.0) return 350;
   if (outside(p[kCharacter], 0, 3)) return 351;
   if (not_whole(p[kCharacter], 1e-6)) return 352;
   for (int entry = 1; entry <= 12; ++entry)
@@ -139,7 +147,7 @@ void validate_first_call(const FirstCall& c, std::int32_t& iflag,
   };
   if (int code = size_error(c)) return fail(code);
   if (int code = start_point_error(c)) return fail(code);
-  if (int code = param_error(c.param)) return fail(code);
+  if (int code = param_error(c.param, c.o)) return fail(code);
   if (istop != 0 && istop != 1) return fail(401);
   if (!(c.param[kCharacter] < 3) && integers_not_all_different(c)) return fail(402);
 

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 
+#include <cstdio>
+#include <vector>
+
 #include <gtest/gtest.h>
 
+#include "interface/context.hpp"
 #include "support/guarded.hpp"
 #include "support/problem.hpp"
 
@@ -87,5 +91,41 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"HugeVariableCount", 1, 1, 2000000000, 0, 1, 0, 100000, 100000, 501},
         Case{"BlockBeyond32Bits", 70000, 1, 70000, 0, 0, 0, 100000, 100000, 501}),
     [](const auto& info) { return info.param.name; });
+
+// After the solver refused a workspace as too short, a caller that goes on
+// (IFLAG tampered) and asks for a report gets nothing read from the short
+// RW: the reporting entry reads RW no further than the solver was given it.
+// Under AddressSanitizer a read past the exactly sized RW fails this test.
+TEST(UnsafeSizes, ReportAfterARefusedWorkspaceReadsNothingPastIt) {
+  int l = 1, o = 1, n = 3, ni = 0, m = 1, me = 0, lrw = 12, liw = 2000, lpf = 1;
+  std::vector<double> x(3, 0.5), f(1, 1.0), g(1, 1.0), xl(3, 0.0), xu(3, 1.0), pf(1);
+  std::vector<double> rw(static_cast<std::size_t>(lrw));
+  std::vector<int> iw(static_cast<std::size_t>(liw));
+  double param[13] = {};
+  int iflag = 0, istop = 0, printeval = 1, save2file = 0, maxeval = 99999999, maxtime = 1000,
+      timediv = 0;
+  std::FILE* sink = std::tmpfile();
+  kestro::process_context().report.units.set_screen(sink);
+  auto print = [&](int stage) {
+    kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(), x.data(),
+                  xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(), &maxeval,
+                  &maxtime, param, &l, &timediv);
+  };
+  auto solve = [&] {
+    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
+            &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
+  };
+  print(1);
+  solve();
+  EXPECT_EQ(iflag, 501);
+  print(2);
+  iflag = -1;
+  istop = 0;
+  solve();
+  EXPECT_EQ(iflag, 701);
+  print(2);
+  kestro::process_context().report.units.set_screen(nullptr);
+  std::fclose(sink);
+}
 
 }  // namespace

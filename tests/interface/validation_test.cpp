@@ -4,6 +4,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -184,7 +185,8 @@ struct FrontCase {
   std::string name;
   double paretomax, epsilon;
   int lpf_offset;  // added to P*(N + M + O)
-  int iflag;
+  int iflag;       // of the workspace check; 0 when it passes
+  int capacity;    // entries the front then holds at most (trunc of PARETOMAX)
 };
 
 void PrintTo(const FrontCase& c, std::ostream* os) { *os << c.name; }
@@ -201,11 +203,26 @@ TEST_P(FrontCodes, AreCheckedOnlyWithSeveralObjectives) {
   c.param[9] = fc.paretomax;
   c.param[10] = fc.epsilon;
   c.start();
-  EXPECT_EQ(c.iflag, fc.iflag);
-  EXPECT_EQ(c.istop, 1);  // several objectives stop here until their layer exists
   if (fc.iflag == 0) {
-    for (double v : c.pf) ASSERT_EQ(v, 0.0);  // PF cleared
+    // The run starts (a NaN PARETOMAX is refused by the later PARAM checks).
+    const bool nan = std::isnan(fc.paretomax);
+    EXPECT_EQ(c.iflag, nan ? 399 : kRunGoesOn);
+    EXPECT_EQ(c.istop, nan ? 1 : 0);
+    // PF cleared; then the feasible start point became the front's only
+    // entry, if the front can hold one.
+    std::vector<double> expected(c.pf.size(), 0.0);
+    if (fc.capacity >= 1) {
+      const int p = fc.capacity;
+      expected[0] = 1.0;                // PSIZE
+      expected[1] = expected[2] = 1.0;  // F of entry 1
+      expected[1 + 2 * p] = 1.0;        // G of entry 1
+      for (int v = 0; v < 3; ++v) expected[1 + 3 * p + v] = 0.5;  // X of entry 1
+    }
+    for (std::size_t i = 0; i < c.pf.size(); ++i)
+      ASSERT_EQ(c.pf[i], expected[i]) << "PF(" << i + 1 << ")";
   } else {
+    EXPECT_EQ(c.iflag, fc.iflag);
+    EXPECT_EQ(c.istop, 1);
     for (double v : c.pf) ASSERT_EQ(v, 7.0);  // nothing written
   }
 
@@ -221,19 +238,21 @@ TEST_P(FrontCodes, AreCheckedOnlyWithSeveralObjectives) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FrontCodes,
-    ::testing::Values(FrontCase{"DefaultCapacityFits", 0, 0, 1, 0},
-                      FrontCase{"DefaultCapacityLpfEqual", 0, 0, 0, 344},
-                      FrontCase{"GivenCapacityFits", 50, 0.1, 1, 0},
-                      FrontCase{"GivenCapacityLpfEqual", -50, 0.1, 0, 344},
-                      FrontCase{"FractionalBelowOneMeansDefault", 0.00005, 0, 1, 0},
-                      FrontCase{"ParetomaxHuge", 2e99, 0, 1, 321},
-                      FrontCase{"ParetomaxFractional", 50.5, 0, 1, 322},
-                      FrontCase{"ParetomaxNearlyWhole", 50.00005, 0, 1, 0},
-                      FrontCase{"ParetomaxBeyond32Bits", 3e9, 0, 1, 322},
-                      FrontCase{"EpsilonNegative", 0, -0.1, 1, 331},
-                      FrontCase{"EpsilonAboveHalf", 0, 0.6, 1, 331},
-                      FrontCase{"EpsilonHalf", 0, 0.5, 1, 0},
-                      FrontCase{"ParetomaxNaNUsesDefault", kNaN, 0, 1, 0}),
+    ::testing::Values(FrontCase{"DefaultCapacityFits", 0, 0, 1, 0, 1000},
+                      FrontCase{"DefaultCapacityLpfEqual", 0, 0, 0, 344, 0},
+                      FrontCase{"GivenCapacityFits", 50, 0.1, 1, 0, 50},
+                      FrontCase{"GivenCapacityLpfEqual", -50, 0.1, 0, 344, 0},
+                      // Room for 1000 entries is demanded, but the front
+                      // holds none.
+                      FrontCase{"FractionalBelowOneMeansDefault", 0.00005, 0, 1, 0, 0},
+                      FrontCase{"ParetomaxHuge", 2e99, 0, 1, 321, 0},
+                      FrontCase{"ParetomaxFractional", 50.5, 0, 1, 322, 0},
+                      FrontCase{"ParetomaxNearlyWhole", 50.00005, 0, 1, 0, 50},
+                      FrontCase{"ParetomaxBeyond32Bits", 3e9, 0, 1, 322, 0},
+                      FrontCase{"EpsilonNegative", 0, -0.1, 1, 331, 0},
+                      FrontCase{"EpsilonAboveHalf", 0, 0.6, 1, 331, 0},
+                      FrontCase{"EpsilonHalf", 0, 0.5, 1, 0, 1000},
+                      FrontCase{"ParetomaxNaNUsesDefault", kNaN, 0, 1, 0, 0}),
     [](const auto& info) { return info.param.name; });
 
 TEST(WorkspaceCheck, ExactMinimumLengthsAreAccepted) {

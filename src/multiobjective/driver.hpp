@@ -1,0 +1,39 @@
+// The multi-objective driver: offers each feasible evaluated point to the
+// Pareto front, turns each point's objectives into one scalar value, runs
+// the single-objective kernel on those values with the objective vector
+// carried as 2O extra always-satisfied constraints, and turns the carried
+// values back into the caller's F and G when the run ends.
+#pragma once
+
+#include <cstdint>
+
+#include "interface/view.hpp"
+#include "kernel/kernel_state.hpp"
+#include "multiobjective/multiobjective_state.hpp"
+
+namespace kestro::multiobjective {
+
+// One call of the driver. X, F, G, XL, XU are the caller's arrays at the
+// lengths the sizes declare; the regions are the workspace regions of the
+// partition at (at least) the lengths of LayerRegionLengths.
+struct MultiObjectiveCall {
+  std::int32_t l, o, n, ni, m, me;
+  RealView x, f, g;
+  ConstRealView xl, xu;
+  std::int32_t& iflag;
+  std::int32_t& istop;
+  RealView param;  // FSTOP is switched off in the caller's PARAM for scalarised runs
+  RealView rw;
+  IntView iw;
+  RealView pf;
+  RealView pen, res, gblock, fblock, objlo, objhi, step, dist, dist2;
+};
+
+// Front capacity asked for by PARETOMAX: trunc(abs(PARETOMAX)), or 1000 for
+// PARETOMAX = 0 (and 0 for a NaN PARETOMAX, which validation refuses).
+std::int32_t front_capacity_for(double paretomax);
+
+void run_multiobjective_call(MultiObjectiveState& state, kernel::KernelState& kernel,
+                             MultiObjectiveCall& call);
+
+}  // namespace kestro::multiobjective

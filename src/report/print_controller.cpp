@@ -1,0 +1,340 @@
+#include "report/print_controller.hpp"
+
+#include <algorithm>
+#include <exception>
+
+#include "interface/context.hpp"
+#include "interface/numeric.hpp"
+#include "interface/workspace_layout.hpp"
+#include "kernel/kernel_records.hpp"
+#include "report/array_reads.hpp"
+#include "report/header.hpp"
+#include "report/history.hpp"
+#include "report/pareto_file.hpp"
+#include "report/progress.hpp"
+#include "report/solution.hpp"
+#include "kestro.h"
+
+namespace kestro::report {
+namespace {
+
+constexpr std::int32_t kStopRequest = -999;
+constexpr std::int32_t kPatternSearchBlock = -500;
+constexpr std::int32_t kOuterRestartBlock = -300;
+// The solver's code for a real workspace shorter than its layout: RW must
+// not be read at the layout's positions then.
+constexpr std::int32_t kRealWorkspaceTooShort = 501;
+constexpr int kNoEvaluationLimit = 99999998;
+
+// 32-bit counters wrap around as two's complement integers do.
+std::int32_t wrapping_add(std::int32_t a, std::int64_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+// Constraint entries of a record: M, and 2*O more with several objectives.
+Index record_constraints(int o, int m) {
+  const Index constraints = count_of(m);
+  return o >= 2 ? constraints + 2 * Index(o) : constraints;
+}
+
+// True when the sizes give a workspace layout that the solver can accept:
+// sizes in range and a minimum length that a 32-bit LRW can reach.
+bool has_rw_layout(const PrintCall& c) {
+  if (c.l < 1 || c.o < 1 || c.n < 1 || c.m < 0) return false;
+  return required_real_workspace(c.l, c.o, c.n, c.m) <= Wide(INT32_MAX);
+}
+
+// RW as far as the solver lays it out for these sizes (its minimum length),
+// or nothing when the sizes give no layout or the solver said RW is shorter.
+ConstRealView layout_of_rw(const PrintCall& c) {
+  if (c.rw == nullptr || !has_rw_layout(c)) return {};
+  if (c.iflag == kRealWorkspaceTooShort) return {};
+  Index length = saturate_index(required_real_workspace(c.l, c.o, c.n, c.m));
+  if (c.rw_known_length >= 0 && c.rw_known_length < length) length = c.rw_known_length;
+  return ConstRealView(c.rw, length);
+}
+
+// PF as far as the front store lays it out; read only with several objectives.
+ConstRealView layout_of_pf(const PrintCall& c, int pmax) {
+  if (c.pf == nullptr || c.o < 2) return {};
+  Index length = pareto_store_length(c.o, c.m, c.n, pmax);
+  if (c.pf_known_length >= 0 && c.pf_known_length < length) length = c.pf_known_length;
+  return ConstRealView(c.pf, length);
+}
+
+int front_size(ConstRealView pf) { return pf.holds(1) ? nint(pf[1]) : 0; }
+
+bool resize(std::vector<double>& buffer, Index length) {
+  try {
+    buffer.assign(static_cast<std::size_t>(length), 0.0);
+    return true;
+  } catch (const std::exception&) {
+    buffer.clear();
+    return false;
+  }
+}
+
+class Controller {
+ public:
+  Controller(ReportState& state, const PrintCall& call)
+      : s_(state), st_(state.controller), u_(state.units), c_(call),
+        mk_(record_constraints(call.o, call.m)) {}
+
+  void run() {
+    if (c_.stage == 1) start_run();
+    if (c_.save2file > 1) update_history();
+    if (c_.stage == 2) after_solver_call();
+  }
+
+ private:
+  void start_run() {
+    c_.istop = 0;
+    c_.iflag = 0;
+    st_ = ControllerState{};
+    st_.maxtime_s = static_cast<double>(c_.maxtime);
+    st_.t_start = report_time(s_.clock, c_.l, c_.timediv);
+    st_.eval = 0;
+    const double accuracy = value_or_nan(c_.param, 1);
+    st_.accuracy = accuracy > 0.0 ? accuracy : 0.001;
+    const kernel::KernelRecords records(c_.n, mk_, best_base_for(c_.l, c_.o, c_.n, mk_));
+    st_.run_best = {records.run_best_x, records.run_best_f, records.run_best_g,
+                    records.run_best_res};
+    st_.global_best = {records.global_x, records.global_f, records.global_g,
+                       records.global_res};
+
+    if (c_.save2file > 0 && c_.printeval > 0) {
+      u_.open(kScreenCopyUnit, kScreenCopyName);
+      u_.open(kSolutionUnit, kSolutionName);
+    }
+
+    st_.print_count = 0;
+    st_.pmax = 1000;
+    const double paretomax = value_or_nan(c_.param, 10);
+    if (paretomax >= 1.0) st_.pmax = nint(paretomax);
+    else if (paretomax <= -1.0) st_.pmax = nint(-paretomax);
+    // The displayed point's buffers hold one record; without a layout no
+    // record is ever read, and nothing is allocated.
+    if (has_rw_layout(c_)) {
+      resize(st_.shown_x, count_of(c_.n));
+      resize(st_.shown_g, mk_);
+    }
+
+    if (c_.printeval > 0) {
+      const HeadArguments head{c_.l, c_.o, c_.n, c_.ni, c_.m, c_.me, c_.param,
+                               c_.maxeval, c_.maxtime, c_.printeval, c_.save2file};
+      print_head(u_, kScreenUnit, head);
+      if (c_.save2file > 0) {
+        print_head(u_, kScreenCopyUnit, head);
+        print_solution_preamble(u_, kSolutionUnit);
+        u_.flush(kScreenCopyUnit);
+        u_.flush(kSolutionUnit);
+      }
+    }
+  }
+
+  void update_history() {
+    const HistoryArguments a{c_.save2file, c_.l, c_.o, c_.n, c_.m, c_.f, c_.g, c_.x,
+                             kHistoryUnit, c_.iflag, c_.istop};
+    save_history(u_, s_.history, a);
+  }
+
+  void after_solver_call() {
+    const ConstRealView rw = layout_of_rw(c_);
+    const ConstRealView pf = layout_of_pf(c_, st_.pmax);
+    st_.time = report_time(s_.clock, c_.l, c_.timediv) - st_.t_start;
+    st_.eval = wrapping_add(st_.eval, c_.l);
+
+    if (c_.iflag > 9) {
+      print_iflag_banner(u_, kScreenUnit, c_.iflag);
+      if (c_.save2file > 0) {
+        print_iflag_banner(u_, kScreenCopyUnit, c_.iflag);
+        print_iflag_banner(u_, kSolutionUnit, c_.iflag);
+      }
+    }
+
+    if (c_.printeval > 0) progress(rw, pf);
+
+    // The budgets.
+    if (c_.istop < 0) return;
+    if (c_.istop == 0) {
+      if (st_.time >= st_.maxtime_s) c_.iflag = kStopRequest;
+      if (static_cast<std::int64_t>(st_.eval) >= static_cast<std::int64_t>(c_.maxeval) - 1) {
+        if (c_.maxeval > kNoEvaluationLimit) return;
+        c_.iflag = kStopRequest;
+      }
+      if (c_.maxeval > 1) return;
+      // MAXEVAL <= 1: the first block is the result.
+      c_.iflag = 0;
+      c_.istop = 1;
+      if (st_.shown_from_record) {
+        for (Index i = 1; i <= c_.n && i <= Index(st_.shown_x.size()); ++i)
+          if (c_.x.holds(i)) c_.x[i] = st_.shown_x[i - 1];
+      }
+    }
+    final_report(rw, pf);
+  }
+
+  void progress(ConstRealView rw, ConstRealView pf) {
+    st_.print_count = wrapping_add(st_.print_count, c_.l);
+    if (!(st_.print_count >= c_.printeval || st_.eval == c_.l || c_.iflag > 0)) return;
+    if (st_.eval < 0) {
+      // The 32-bit counter has wrapped.
+      st_.print_count = 0;
+      st_.eval = wrapping_add(wrapping_add(0, -std::int64_t(st_.eval)),
+                              -2 * std::int64_t(c_.printeval));
+    }
+    if (st_.eval > c_.l) st_.print_count = 0;
+
+    show_best_record(rw);
+    const int psize = front_size(pf);
+    if (c_.iflag > 99) return;
+
+    print_line(u_, kScreenUnit, c_.o, st_.eval, st_.time, st_.shown_f, st_.shown_res, psize);
+    if (c_.save2file <= 0) return;
+    print_line(u_, kScreenCopyUnit, c_.o, st_.eval, st_.time, st_.shown_f, st_.shown_res,
+               psize);
+
+    const bool same_residual = !(st_.shown_res > st_.file_best_res) &&
+                               !(st_.file_best_res > st_.shown_res);
+    if (st_.shown_res < st_.file_best_res ||
+        (same_residual && st_.shown_f < st_.file_best_f)) {
+      st_.file_best_f = st_.shown_f;
+      st_.file_best_res = st_.shown_res;
+      print_current_best_title(u_, kSolutionUnit);
+      print_solution(u_, kSolutionUnit, shown_point(st_.shown_f, st_.shown_res, psize));
+    }
+    u_.flush(kScreenCopyUnit);
+    u_.flush(kSolutionUnit);
+    if (c_.o > 1) {
+      const ParetoFileArguments front{c_.o, c_.m, c_.n, pf, view(st_.shown_x),
+                                      view(st_.shown_g), st_.pmax};
+      print_paretofront(u_, kParetoFrontUnit, front);
+    }
+  }
+
+  // Copies the record to display: the global best when the run-best is worse
+  // or the block came from the end of the run, an outer restart or the
+  // pattern search; otherwise the run-best.
+  void show_best_record(ConstRealView rw) {
+    const double r1 = value_or_nan(rw, st_.run_best.res);
+    const double r2 = value_or_nan(rw, st_.global_best.res);
+    const double f1 = value_or_nan(rw, st_.run_best.f);
+    const double f2 = value_or_nan(rw, st_.global_best.f);
+    const bool residuals_differ = r1 > r2 || r1 < r2;
+    const bool run_best_worse = residuals_differ ? r1 > r2 : f1 > f2;
+    const bool global = run_best_worse || c_.iflag > 0 || c_.iflag == kOuterRestartBlock ||
+                        c_.iflag == kPatternSearchBlock;
+    copy_record(rw, global ? st_.global_best : st_.run_best);
+  }
+
+  // A record is copied only when RW's layout and the buffers hold all of it.
+  void copy_record(ConstRealView rw, const RecordPositions& r) {
+    const Index n = count_of(c_.n);
+    if (!rw.holds(r.x, n) || !rw.holds(r.f) || !rw.holds(r.g, mk_) || !rw.holds(r.res)) return;
+    if (Index(st_.shown_x.size()) < n || Index(st_.shown_g.size()) < mk_) return;
+    st_.shown_res = rw[r.res];
+    st_.shown_f = rw[r.f];
+    for (Index i = 1; i <= n; ++i) st_.shown_x[i - 1] = rw[r.x + i - 1];
+    for (Index j = 1; j <= mk_; ++j) st_.shown_g[j - 1] = rw[r.g + j - 1];
+    st_.shown_from_record = true;
+  }
+
+  void final_report(ConstRealView rw, ConstRealView pf) {
+    const Index m = count_of(c_.m);
+    for (Index j = 1; j <= m && j <= Index(st_.shown_g.size()); ++j)
+      st_.shown_g[j - 1] = value_or_nan(c_.g, j);
+    if (c_.o == 1) {
+      st_.shown_f = value_or_nan(c_.f, 1);
+    } else if (c_.o > 1) {
+      const RecordPositions& r = st_.global_best;
+      const Index objective_entries = 2 * Index(c_.o);
+      if (rw.holds(r.f) && rw.holds(r.g + m, objective_entries) &&
+          Index(st_.shown_g.size()) >= m + objective_entries) {
+        st_.shown_f = rw[r.f];
+        for (Index k = 1; k <= objective_entries; ++k)
+          st_.shown_g[m + k - 1] = rw[r.g + m + k - 1];
+      }
+    }
+    if (c_.printeval <= 0) return;
+
+    const Index n = count_of(c_.n);
+    const FinalArguments a{
+        c_.iflag, st_.time, st_.maxtime_s, st_.eval, c_.maxeval, c_.param,
+        SolutionArguments{c_.o, c_.n, c_.m, c_.me, c_.x.slice(1, n), view(st_.shown_g),
+                          st_.shown_f, value_or_nan(rw, st_.global_best.res),
+                          front_size(pf), c_.xl, c_.xu, st_.accuracy, st_.eval, st_.time,
+                          c_.iflag}};
+    print_final(u_, kScreenUnit, a);
+    if (c_.save2file > 0) {
+      print_final(u_, kScreenCopyUnit, a);
+      print_final(u_, kSolutionUnit, a);
+      u_.flush(kScreenCopyUnit);
+      u_.flush(kSolutionUnit);
+      u_.close(kScreenCopyUnit);
+      u_.close(kSolutionUnit);
+    }
+  }
+
+  SolutionArguments shown_point(double f, double res, int psize) const {
+    return SolutionArguments{c_.o, c_.n, c_.m, c_.me, view(st_.shown_x), view(st_.shown_g),
+                             f, res, psize, c_.xl, c_.xu, st_.accuracy, st_.eval,
+                             st_.time, c_.iflag};
+  }
+
+  static ConstRealView view(const std::vector<double>& v) {
+    return ConstRealView(v.data(), static_cast<Index>(v.size()));
+  }
+
+  ReportState& s_;
+  ControllerState& st_;
+  OutputUnits& u_;
+  const PrintCall& c_;
+  const Index mk_;
+};
+
+}  // namespace
+
+void print_controller(ReportState& state, const PrintCall& call) {
+  Controller(state, call).run();
+}
+
+}  // namespace kestro::report
+
+// The reporting entry: call it with STAGE 1 before the loop and with STAGE 2
+// after every call of kestro_.
+extern "C" void kestro_print_(const int* stage, const int* printeval, const int* save2file,
+                              int* iflag, int* istop, const double* f, const double* g,
+                              double* x, const double* xl, const double* xu, const int* o,
+                              const int* n, const int* ni, const int* m, const int* me,
+                              const double* rw, const double* pf, const int* maxeval,
+                              const int* maxtime, const double* param, const int* l,
+                              const int* timediv) {
+  using namespace kestro;
+  const Index variables = report::count_of(*n);
+  // RW and PF are read no further than the lengths the solver entry was given
+  // for a run of these sizes; without such a run, not at all.
+  const InterfaceState& solver = process_context().solver.interface;
+  const bool same_run = solver.run_started && solver.sizes.l == *l && solver.sizes.o == *o &&
+                        solver.sizes.n == *n && solver.sizes.m == *m;
+  const Index rw_length = same_run ? std::max<Index>(solver.sizes.lrw, 0) : 0;
+  const Index pf_length = same_run ? std::max<Index>(solver.sizes.lpf, 0) : 0;
+  const report::PrintCall call{*stage, *printeval, *save2file, *iflag, *istop,
+                               ConstRealView(f, block_length(*l, *o)),
+                               ConstRealView(g, block_length(*l, *m)),
+                               RealView(x, block_length(*l, *n)),
+                               ConstRealView(xl, variables), ConstRealView(xu, variables),
+                               *o, *n, *ni, *m, *me, rw, pf, *maxeval, *maxtime,
+                               ConstRealView(param, 13), *l, *timediv,
+                               rw_length, pf_length};
+  report::print_controller(process_context().report, call);
+}
+
+// Closes an output unit (36 to 39); a pending record is ended first.
+extern "C" void close_output_(const int* unit) {
+  kestro::process_context().report.units.close(*unit);
+}
+
+// Hands everything written to an output unit to the operating system.
+extern "C" void flush_output_(const int* unit) {
+  kestro::process_context().report.units.flush(*unit);
+}

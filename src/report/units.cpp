@@ -1,0 +1,132 @@
+#include "report/units.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace kestro::report {
+namespace {
+
+// Appends the pieces of a statement to a unit's stream; before the first
+// piece written after an open the file is cut to zero length.
+class StreamSink final : public RecordSink {
+ public:
+  StreamSink(std::FILE* stream, bool& clear_before_write)
+      : stream_(stream), clear_before_write_(clear_before_write) {}
+
+  void append(std::string_view text) override {
+    prepare();
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stream_);
+  }
+  void end_record() override {
+    prepare();
+    std::fputc('\n', stream_);
+  }
+
+ private:
+  void prepare() {
+    if (!clear_before_write_) return;
+    clear_before_write_ = false;
+    std::fflush(stream_);
+    if (ftruncate(fileno(stream_), 0) != 0) {
+      // Nothing to do: the old content stays behind what is written.
+    }
+    std::rewind(stream_);
+  }
+
+  std::FILE* stream_;
+  bool& clear_before_write_;
+};
+
+}  // namespace
+
+OutputUnits::~OutputUnits() {
+  for (int unit = kScreenCopyUnit; unit <= kHistoryUnit; ++unit) close(unit);
+}
+
+void OutputUnits::set_screen(std::FILE* stream) {
+  screen_override_ = stream;
+  screen_.pending = false;
+}
+
+std::FILE* OutputUnits::screen_stream() const {
+  return screen_override_ != nullptr ? screen_override_ : stderr;
+}
+
+OutputUnits::Unit* OutputUnits::find(int unit) {
+  if (unit == kScreenUnit) return &screen_;
+  if (unit >= kScreenCopyUnit && unit <= kHistoryUnit) return &files_[unit - kScreenCopyUnit];
+  return nullptr;
+}
+
+const OutputUnits::Unit* OutputUnits::find(int unit) const {
+  return const_cast<OutputUnits*>(this)->find(unit);
+}
+
+bool OutputUnits::is_open(int unit) const {
+  if (unit == kScreenUnit) return true;
+  const Unit* u = find(unit);
+  return u != nullptr && u->stream != nullptr;
+}
+
+void OutputUnits::open(int unit, const char* file_name) {
+  if (unit == kScreenUnit || file_name == nullptr) return;
+  Unit* u = find(unit);
+  if (u == nullptr) return;
+  close(unit);
+  if (std::strlen(file_name) >= sizeof u->file_name) return;
+  // Create when missing, keep the content otherwise, start at the beginning.
+  const int fd = ::open(file_name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  std::FILE* stream = fdopen(fd, "w");
+  if (stream == nullptr) {
+    ::close(fd);
+    return;
+  }
+  u->stream = stream;
+  u->pending = false;
+  u->clear_before_write = true;
+  std::strcpy(u->file_name, file_name);
+}
+
+void OutputUnits::write(int unit, std::string_view format,
+                        std::initializer_list<FieldValue> values) {
+  Unit* u = find(unit);
+  if (u == nullptr) return;
+  std::FILE* stream = unit == kScreenUnit ? screen_stream() : u->stream;
+  if (stream == nullptr) return;
+  StreamSink sink(stream, u->clear_before_write);
+  u->pending = write_statement(sink, format, std::span<const FieldValue>(values.begin(), values.size()));
+}
+
+void OutputUnits::flush(int unit) {
+  Unit* u = find(unit);
+  if (u == nullptr) return;
+  std::FILE* stream = unit == kScreenUnit ? screen_stream() : u->stream;
+  if (stream != nullptr) std::fflush(stream);
+}
+
+void OutputUnits::close(int unit, bool delete_file) {
+  if (unit == kScreenUnit) return;
+  Unit* u = find(unit);
+  if (u == nullptr || u->stream == nullptr) return;
+  if (u->pending) {
+    StreamSink sink(u->stream, u->clear_before_write);
+    sink.end_record();
+  }
+  std::fclose(u->stream);
+  u->stream = nullptr;
+  u->pending = false;
+  u->clear_before_write = false;
+  if (delete_file) std::remove(u->file_name);
+  u->file_name[0] = '\0';
+}
+
+void OutputUnits::rename_file(const char* from, const char* to) {
+  if (std::rename(from, to) != 0) {
+    // Ignored: the previous file of the new name stays in place.
+  }
+}
+
+}  // namespace kestro::report

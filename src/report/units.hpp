@@ -1,0 +1,68 @@
+// The numbered output units of the reports: 0 is the screen (the standard
+// error stream), 36 to 39 are the files of the current working directory.
+#pragma once
+
+#include <cstdio>
+#include <initializer_list>
+#include <string_view>
+
+#include "report/record_writer.hpp"
+
+namespace kestro::report {
+
+inline constexpr int kScreenUnit = 0;
+inline constexpr int kScreenCopyUnit = 36;   // KESTRO_SCREEN.TXT
+inline constexpr int kSolutionUnit = 37;     // KESTRO_SOLUTION.TXT
+inline constexpr int kParetoFrontUnit = 38;  // KESTRO_PARETOFRONT.tmp
+inline constexpr int kHistoryUnit = 39;      // KESTRO_HISTORY.TXT
+
+// The five units with their connection state and pending-record flags.
+//
+// A file unit is opened with status UNKNOWN: the file is created when it is
+// missing and is not cleared at open; the first record written to it
+// discards its old content (sequential writing from the beginning). Opening
+// a unit that is open closes it first. A statement for a file unit that is
+// not open is dropped, and so is one for a unit number that is none of the
+// five. Nothing here reports or reacts to an input/output failure: a file
+// that cannot be created leaves its unit closed, a failed write is lost.
+class OutputUnits {
+ public:
+  OutputUnits() = default;
+  ~OutputUnits();
+  OutputUnits(const OutputUnits&) = delete;
+  OutputUnits& operator=(const OutputUnits&) = delete;
+
+  // The stream behind unit 0; null selects the standard error stream.
+  void set_screen(std::FILE* stream);
+
+  void open(int unit, const char* file_name);
+  void write(int unit, std::string_view format, std::initializer_list<FieldValue> values = {});
+  void flush(int unit);
+  // Ends a pending record and disconnects the unit; with `delete_file` the
+  // file is removed afterwards. Unit 0 is never closed.
+  void close(int unit, bool delete_file = false);
+  bool is_open(int unit) const;
+
+  // Renames a file, replacing an existing file of the new name; a failure is
+  // ignored.
+  static void rename_file(const char* from, const char* to);
+
+ private:
+  struct Unit {
+    std::FILE* stream = nullptr;
+    bool pending = false;           // a record was left open by a final $
+    bool clear_before_write = false;  // nothing written since the open
+    char file_name[32] = {};
+  };
+
+  // The unit behind a number, or null for a number that is none of the five.
+  Unit* find(int unit);
+  const Unit* find(int unit) const;
+  std::FILE* screen_stream() const;
+
+  Unit screen_;
+  Unit files_[4];
+  std::FILE* screen_override_ = nullptr;
+};
+
+}  // namespace kestro::report
