@@ -135,9 +135,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const long long lb = n > 0 ? n : 0;
   if (lx < 0 || lf < 0 || lg < 0 || lb > (1 << 20)) return 0;
 
+  double param[13];
+  const double sensible[13] = {0.001, 3, 0, 5, 50.01, 0, 10, 5, 0, 20, 0.1, 0.5, 1};
+  for (int k = 0; k < 13; ++k) param[k] = in.param_value(sensible[k]);
+
   const long long min_lrw = required_lrw(l, o, n, m), min_liw = l + 3LL * n + 990;
+  // PF around the front's minimum P(N + M + O) + 1 for the capacity PARETOMAX asks for.
+  const double paretomax = std::fabs(param[9]);
+  const long long capacity =
+      paretomax >= 1 && paretomax < 1e6 ? std::llround(paretomax) : 1000;
+  const long long front = capacity * (static_cast<long long>(n) + m + o) + 1;
   long long lrw = workspace_length(in, min_lrw), liw = workspace_length(in, min_liw);
-  const long long front = 1001LL * (static_cast<long long>(n) + m + o);
   long long lpf = o > 1 ? workspace_length(in, front) : in.byte() % 3;
   auto fits = [](long long v) { return v >= INT32_MIN && v <= INT32_MAX; };
   if (!fits(lrw) || !fits(liw) || !fits(lpf)) return 0;
@@ -149,9 +157,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (auto& v : rw) v = std::numeric_limits<double>::quiet_NaN();  // contents must not matter
   for (auto& v : iw) v = -7;
 
-  double param[13];
-  const double sensible[13] = {0.001, 3, 0, 5, 50.01, 0, 10, 5, 0, 20, 0.1, 0.5, 1};
-  for (int k = 0; k < 13; ++k) param[k] = in.param_value(sensible[k]);
 
   for (long long i = 0; i < lb; ++i) {
     double lo = in.real(), hi = in.real();

@@ -3,8 +3,10 @@
 # in fuzz/corpus. Usage: scripts/fuzz.sh [SECONDS] [--keep]
 #   SECONDS  how long to fuzz (default 60; the long run: 3600 or more)
 #   --keep   merge what the run found back into fuzz/corpus
-# A crash, a sanitizer report or a leak fails the run; the input that showed
-# it is left in build/fuzz/ as crash-* or leak-*.
+# A crash, a sanitizer report, a leak or a slow input fails the run; the input
+# that showed it is left in build/fuzz/ as crash-*, leak-* or timeout-*.
+# fuzz/regressions keeps the inputs of faults found and fixed; every run
+# starts from them as well.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -17,13 +19,13 @@ cmake --build build/fuzz -j "$(nproc 2>/dev/null || echo 2)" --target kestro_sol
 
 work=build/fuzz/corpus
 rm -rf "$work"
-mkdir -p "$work" fuzz/corpus/solver
+mkdir -p "$work" fuzz/corpus/solver fuzz/regressions
 cp fuzz/corpus/solver/* "$work"/ 2>/dev/null || true
 (
   cd build/fuzz
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  ./fuzz/kestro_solver_fuzz corpus -seed=1 -max_total_time="$seconds" -max_len=2048 \
+  ./fuzz/kestro_solver_fuzz corpus ../../fuzz/regressions -seed=1 -max_total_time="$seconds" -max_len=2048 \
     -rss_limit_mb=4096 -timeout=30 -print_final_stats=1 2>&1 | tail -n 25
 )
 if [ "$keep" = "--keep" ]; then

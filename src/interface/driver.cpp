@@ -28,11 +28,13 @@ void clean_constraints(double* gp, Index m) {
 }
 
 // Cleans the objective and constraint values of every point of the block.
+// Each loop runs only when its block has values, so its work is bounded by
+// the block's declared length (L alone may be huge when O or M is 0).
 void clean_block(SolverCall& c) {
-  for (Index i = 1; i <= c.l; ++i) {
-    if (c.o > 0) clean_objectives(&c.f[(i - 1) * c.o + 1], c.o);
-    if (c.m > 0) clean_constraints(&c.g[(i - 1) * c.m + 1], c.m);
-  }
+  if (c.o > 0)
+    for (Index i = 1; i <= c.l; ++i) clean_objectives(&c.f[(i - 1) * c.o + 1], c.o);
+  if (c.m > 0)
+    for (Index i = 1; i <= c.l; ++i) clean_constraints(&c.g[(i - 1) * c.m + 1], c.m);
 }
 
 }  // namespace

@@ -89,7 +89,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NegativeLrw", 1, 1, 3, 0, 2, 0, -7, kMinimum, 501},
         Case{"EmptyIw", 1, 1, 3, 0, 2, 0, kMinimum, 0, 601},
         Case{"HugeVariableCount", 1, 1, 2000000000, 0, 1, 0, 100000, 100000, 501},
-        Case{"BlockBeyond32Bits", 70000, 1, 70000, 0, 0, 0, 100000, 100000, 501}),
+        Case{"BlockBeyond32Bits", 70000, 1, 70000, 0, 0, 0, 100000, 100000, 501},
+        // Found by the fuzzer: a huge L with no objectives and no constraints
+        // declares empty blocks; the cleaning of F and G must not walk L points.
+        Case{"HugeBlockWithoutObjectives", INT32_MAX, 0, 3, 0, 0, 0, 100, 100, 501}),
     [](const auto& info) { return info.param.name; });
 
 // After the solver refused a workspace as too short, a caller that goes on

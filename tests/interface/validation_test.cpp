@@ -285,3 +285,30 @@ TEST(WorkspaceCheck, SizesBeyond32BitsAreRefusedNotWrapped) {
 }
 
 }  // namespace
+
+namespace {
+
+// With several objectives the kernel carries 2O extra constraint columns, so
+// for long blocks its own minimum can exceed the entry's: a workspace that
+// passes the entry's check is then refused by the kernel's.
+TEST(WorkspaceCheck, KernelMinimumWithManyObjectives) {
+  Caller c = Caller::with_sizes(200, 50, 1, 0, 0, 0);
+  c.lpf = 1000 * (1 + 0 + 50) + 1;
+  c.lrw = static_cast<int>(kestro::testing::required_lrw(200, 50, 1, 0));  // 32610
+  c.allocate();
+  c.start();
+  EXPECT_EQ(c.iflag, 502);
+  EXPECT_EQ(c.istop, 1);
+  // The kernel's minimum: 5L + M(L + 2) + 104N + 2LO + O(O + 6) + 522 with
+  // its M = 2O constraint columns.
+  const int kernel_minimum = 5 * 200 + 100 * 202 + 104 + 2 * 200 * 50 + 50 * 56 + 522;
+  Caller enough = Caller::with_sizes(200, 50, 1, 0, 0, 0);
+  enough.lpf = c.lpf;
+  enough.lrw = kernel_minimum + 2000;
+  enough.allocate();
+  enough.start();
+  EXPECT_LT(enough.iflag, 0);
+  EXPECT_EQ(enough.istop, 0);
+}
+
+}  // namespace

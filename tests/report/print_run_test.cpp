@@ -1,6 +1,7 @@
 // Whole runs through both exported entries, as a caller drives them: the
 // reporting entry before the loop and after every call of the solver.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -123,6 +124,28 @@ TEST(ReportedRun, FilesThatCannotBeWrittenDoNotChangeTheRun) {
   EXPECT_EQ(with_files.xs, without_files.xs);
   EXPECT_EQ(with_files.screen, without_files.screen);
   EXPECT_EQ(with_files.final_iflag, without_files.final_iflag);
+}
+
+// A full disk: every output file is a link to /dev/full, where each write
+// fails with "no space left". The run is exactly that of a run with files.
+TEST(ReportedRun, AFullDiskDoesNotChangeTheRun) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+  ReportedRun with_files, disk_full;
+  {
+    ScratchDirectory scratch;
+    with_files = reported_run(3, 400);
+  }
+  {
+    ScratchDirectory scratch;
+    for (const char* name : {"KESTRO_SCREEN.TXT", "KESTRO_SOLUTION.TXT", "KESTRO_HISTORY.TXT",
+                             "KESTRO_PARETOFRONT.tmp"})
+      ASSERT_EQ(symlink("/dev/full", name), 0);
+    disk_full = reported_run(3, 400);
+  }
+  EXPECT_EQ(with_files.iflags, disk_full.iflags);
+  EXPECT_EQ(with_files.xs, disk_full.xs);
+  EXPECT_EQ(with_files.screen, disk_full.screen);
+  EXPECT_EQ(with_files.final_iflag, disk_full.final_iflag);
 }
 
 }  // namespace
