@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 namespace kestro::testing {
@@ -13,8 +14,11 @@ class Guarded {
  public:
   static constexpr std::size_t kGuard = 4096;
 
+  // Lengths beyond this are a test's mistake (a negative size converted).
+  static constexpr std::size_t kMaxLength = std::size_t{1} << 32;
+
   explicit Guarded(std::size_t length, T fill = T())
-      : length_(length), storage_(length + 2 * kGuard, sentinel()) {
+      : length_(checked(length)), storage_(length_ + 2 * kGuard, sentinel()) {
     for (std::size_t i = 0; i < length; ++i) storage_[kGuard + i] = fill;
   }
 
@@ -33,6 +37,11 @@ class Guarded {
   }
 
  private:
+  static std::size_t checked(std::size_t length) {
+    if (length > kMaxLength) throw std::length_error("Guarded: length out of range");
+    return length;
+  }
+
   static T sentinel() {
     T s;
     std::memset(&s, 0x5a, sizeof(T));
