@@ -4,6 +4,7 @@
 // kind on every call, early stops and tampering with IFLAG and ISTOP between
 // calls. Every array is allocated with exactly the length the call declares,
 // so AddressSanitizer reports any access outside it.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -194,7 +195,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   &maxeval, &maxtime, param, &l32, &timediv);
   };
   print(1);
-  const int calls = 1 + in.byte() * 4;
+  // Work per call grows with the declared lengths (a report lists every
+  // variable): keep the total per input within a few million values.
+  const long long per_call = lx + lf + lg + 4 * lb + 1;
+  const long long most_calls = 1 + 4000000 / per_call;
+  const int calls = static_cast<int>(std::min<long long>(1 + in.byte() * 4, most_calls));
   for (int call = 0; call < calls; ++call) {
     // The model's values: usually finite, sometimes anything.
     const bool wild = in.byte() % 8 == 0;

@@ -454,6 +454,10 @@ KESTRO_API void save_history_(const int* save2file, const int* l, const int* o,
                               const int* unit, const int* iflag,
                               const int* istop);
 
+/* The meaning of an IFLAG value in plain words (a static, NUL-terminated
+ * string; "unknown code" for values the library never gives). */
+KESTRO_API const char* kestro_iflag_text(const int* iflag);
+
 /* ---- Multi-objective layer ---------------------------------------------- */
 
 /* Multi-objective driver, called by the kernel driver when O > 1: offers the

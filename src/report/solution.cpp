@@ -1,5 +1,6 @@
 #include "report/solution.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "interface/context.hpp"
@@ -103,7 +104,11 @@ void print_solution(OutputUnits& units, int unit, const SolutionArguments& a) {
     units.write(unit, kDashLine);
     units.write(unit, kParetoPoints, {a.pareto_points});
     units.write(unit, kDashLine);
-    for (int j = 1; j <= a.o; ++j) {
+    // Lines only for the objectives whose values are there: absurd sizes
+    // with no values behind them must not make the report endless.
+    const Index objectives_present =
+        a.g.size() > a.m ? std::min<Index>(a.o, (a.g.size() - a.m) / 2) : 0;
+    for (int j = 1; j <= objectives_present; ++j) {
       const double magnitude = value_or_nan(a.g, Index(a.m) + j);
       const double flag = value_or_nan(a.g, Index(a.m) + a.o + j);
       const double v = flag > 0.0 ? -magnitude : magnitude;
@@ -116,15 +121,17 @@ void print_solution(OutputUnits& units, int unit, const SolutionArguments& a) {
     if (a.iflag <= 99) units.write(unit, kViolation[a.res <= 1e12 ? 0 : 1], {a.res});
     units.write(unit, kDashLine);
   }
-  // ME beyond M, or negative, never reaches outside G(1..M).
-  const int equalities = a.me < 0 ? 0 : (a.me > a.m ? a.m : a.me);
+  // ME beyond M, or negative, never reaches outside G(1..M); lines only for
+  // the constraints whose values are there.
+  const int constraints = static_cast<int>(std::min<Index>(a.m, a.g.size()));
+  const int equalities = a.me < 0 ? 0 : (a.me > constraints ? constraints : a.me);
   for (int i = 1; i <= equalities; ++i) {
     const double gi = value_or_nan(a.g, i);
     const int exponent = std::fabs(gi) <= 1e7 ? 0 : 1;
     const int infeasible = std::fabs(gi) <= a.acc ? 0 : 1;
     units.write(unit, kEquality[exponent][infeasible], {i, gi});
   }
-  for (int i = equalities + 1; i <= a.m; ++i) {
+  for (int i = equalities + 1; i <= constraints; ++i) {
     const double gi = value_or_nan(a.g, i);
     const int exponent = std::fabs(gi) <= 1e7 ? 0 : 1;
     const int infeasible = gi >= -a.acc ? 0 : 1;
@@ -132,7 +139,9 @@ void print_solution(OutputUnits& units, int unit, const SolutionArguments& a) {
   }
 
   units.write(unit, kProfileTitle);
-  for (int i = 1; i <= a.n; ++i) {
+  // A missing value has no line.
+  const int variables = static_cast<int>(std::min<Index>(a.n, a.x.size()));
+  for (int i = 1; i <= variables; ++i) {
     const double xi = value_or_nan(a.x, i);
     const auto code =
         bounds_profile_text_code(xi, value_or_nan(a.xl, i), value_or_nan(a.xu, i));

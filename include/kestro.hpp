@@ -1,0 +1,719 @@
+// Kestro: the C++ API.
+//
+// A thin, header-only layer over the C ABI of kestro.h. It sizes and owns the
+// workspaces, checks a problem and its options before the first call (with
+// messages that carry the IFLAG code the library would give), and drives
+// kestro_ and kestro_print_ exactly as a hand-written caller's loop does, so
+// that the same seed and options give bit-identical points and results.
+//
+//   kestro::Problem problem;
+//   problem.lower = {-5, -5, 0};
+//   problem.upper = {5, 5, 10};
+//   problem.integers = 1;                      // the last variable is whole
+//   problem.constraints = 1;                   // g[0] >= 0
+//   kestro::Options options;
+//   options.seed = 7;
+//   options.block_size = 8;                    // points evaluated per block
+//   options.threads = 4;                       // evaluated on four threads
+//   kestro::Result r = kestro::minimize(problem,
+//       [](std::span<const double> x, std::span<double> f, std::span<double> g) {
+//         f[0] = x[0] * x[0] + x[1] * x[1] + x[2];
+//         g[0] = x[0] + x[1] + x[2] - 1;
+//       }, options);
+//
+// The library keeps the state of a run process-wide: one run at a time, and
+// calls must not overlap. A Solver therefore refuses to be constructed while
+// another one is alive in the program (kestro::Error), and kestro::minimize
+// parallelises only the user's evaluations of one block; every call into the
+// library is made by the thread that called minimize. Code that calls the C
+// ABI directly must not run while a Solver is alive; that is not checked.
+// The guard is an inline variable of this header, so it covers one program or
+// one shared object; two shared objects that each include this header and run
+// at the same time are not protected from each other.
+#ifndef KESTRO_HPP
+#define KESTRO_HPP
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "kestro.h"
+
+namespace kestro {
+
+// The meaning of an IFLAG value in plain words.
+inline std::string iflag_text(int iflag) { return kestro_iflag_text(&iflag); }
+
+// A problem or options the library would refuse, or a misuse of the API.
+// iflag() is the code the library gives for the same fault, or 0 when the
+// fault is one of the C++ API alone (mismatched vector lengths, a second
+// concurrent Solver, thread count).
+class Error : public std::invalid_argument {
+ public:
+  Error(int iflag, const std::string& message)
+      : std::invalid_argument(message), iflag_(iflag) {}
+  int iflag() const { return iflag_; }
+
+ private:
+  int iflag_;
+};
+
+// What to minimise. The number of variables N is the length of `lower`.
+struct Problem {
+  // Number of objectives O. With more than one the library keeps a Pareto
+  // front and returns the best compromise (see Options::balance).
+  int objectives = 1;
+  // Box bounds, N values each. Integer variables need whole-number bounds.
+  std::vector<double> lower, upper;
+  // The last `integers` variables take whole-number values only.
+  int integers = 0;
+  // Number of constraints M; a point is feasible when g[j] >= 0 for every
+  // inequality and g[j] == 0 (within the accuracy) for every equality.
+  int constraints = 0;
+  // The first `equalities` constraints are equalities.
+  int equalities = 0;
+  // Start point, N values (copied into every slot of the first block). Empty:
+  // the middle of the box, integer variables rounded to a whole number.
+  std::vector<double> start;
+
+  int variables() const { return static_cast<int>(lower.size()); }
+
+  // The start point the first block is filled with.
+  std::vector<double> start_point() const {
+    if (!start.empty()) return start;
+    std::vector<double> x(lower.size());
+    const std::size_t n = lower.size();
+    for (std::size_t i = 0; i < n && i < upper.size(); ++i) {
+      x[i] = lower[i] / 2 + upper[i] / 2;
+      if (i + static_cast<std::size_t>(std::max(integers, 0)) >= n)
+        x[i] = std::clamp(std::round(x[i]), lower[i], std::max(lower[i], upper[i]));
+    }
+    return x;
+  }
+
+  // True when the library accepts the problem; otherwise false, with a
+  // message naming the offending entry and ending in "(IFLAG code)".
+  bool IsValid(std::string* error) const;
+};
+
+// Every search parameter by name, the block size and the reporting settings.
+// 0 in a search parameter selects the library's default for it.
+struct Options {
+  // Feasibility tolerance of the constraints (0: 0.001).
+  double accuracy = 0;
+  // Seed of the random generator; equal seeds give equal runs.
+  double seed = 0;
+  // Objective target: the run ends with IFLAG 7 once a feasible point has
+  // F <= fstop (0: no target; not used by a scalarised multi-objective run).
+  double fstop = 0;
+  // Ends the run after this many restarts without improvement (0: never).
+  double algostop = 0;
+  // Ends the run after this many evaluations without an improvement by the
+  // fractional part as relative tolerance, e.g. 50000.001 (0: never).
+  double evalstop = 0;
+  // Focus of the search around the best point, a whole number (0: default).
+  double focus = 0;
+  // Ants per generation (0: default; when given, kernel must be given too).
+  double ants = 0;
+  // Kernels of the archive's sampling, 1 .. ants (0: default).
+  double kernel = 0;
+  // Oracle value for the penalty of constraint violation (0: default).
+  double oracle = 0;
+  // Capacity of the Pareto front, a whole number (0: 1000 entries).
+  double paretomax = 0;
+  // Relative tolerance of the front's dominance test, 0 .. 0.5 (0: default).
+  double epsilon = 0;
+  // Weighting of several objectives: 0 or -1 .. 1 for weights, a whole
+  // number k to optimise objective k alone.
+  double balance = 0;
+  // Character of the problem, 0 .. 3 (0: chosen from N and the number of
+  // integer variables; 3: integer variables must differ pairwise).
+  double character = 0;
+
+  // Points per block L. Larger blocks let minimize evaluate in parallel.
+  int block_size = 1;
+  // Threads kestro::minimize evaluates a block on (the Solver ignores it).
+  int threads = 1;
+
+  // A progress line on the standard error stream every `printeval`
+  // evaluations, with header and final report (0: silent).
+  int printeval = 0;
+  // 1: write KESTRO_SCREEN.TXT, KESTRO_SOLUTION.TXT (and with several
+  // objectives KESTRO_PARETOFRONT.TXT) to the current directory; 2 or more:
+  // also KESTRO_HISTORY.TXT (0: no files). Files are written only when
+  // printeval > 0, except the history file.
+  int save2file = 0;
+  // Evaluation budget; 99999999 or more: no limit.
+  int maxeval = 100000;
+  // Budget of process CPU time in seconds (the time of every thread counts).
+  int maxtime = std::numeric_limits<int>::max();
+
+  // The 13 PARAM entries in the library's order.
+  std::vector<double> param() const {
+    return {accuracy, seed,   fstop,     algostop, evalstop, focus,    ants,
+            kernel,   oracle, paretomax, epsilon,  balance,  character};
+  }
+
+  // True when the library accepts the options; otherwise false, with a
+  // message ending in "(IFLAG code)". PARETOMAX and EPSILON are checked even
+  // for one objective, where the library ignores them.
+  bool IsValid(std::string* error) const;
+};
+
+// One entry of the Pareto front.
+struct ParetoPoint {
+  std::vector<double> f, g, x;
+};
+
+// The outcome of a run.
+struct Result {
+  std::vector<double> x, f, g;  // the best point and its values
+  double residual = 0;          // its constraint violation
+  bool feasible = false;        // residual within the accuracy
+  int iflag = 0;                // why the run ended
+  std::string message;          // the meaning of iflag in words
+  int warning = 0;              // a warning code (51 .. 92) of the first call, or 0
+  long long evaluations = 0;    // points evaluated, start block included
+  long long failed_evaluations = 0;  // of them failed: NaN or beyond 1e98, or thrown
+  long long exceptions = 0;          // of them thrown by the function (minimize)
+  std::string first_exception;       // what() of the first exception
+  std::vector<ParetoPoint> pareto_front;  // with several objectives
+};
+
+// Progress handed to the stop callback of minimize after every block.
+struct Progress {
+  long long evaluations = 0;
+  long long failed_evaluations = 0;
+  int iflag = 0;  // the library's state code after the last call
+};
+
+namespace detail {
+
+inline std::int32_t nint(double x) {
+  const double r = std::round(x);
+  if (!(r >= -2147483648.0 && r <= 2147483647.0)) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(r);
+}
+inline bool not_whole(double v, double tolerance) { return std::fabs(v - nint(v)) > tolerance; }
+inline bool outside(double v, double lo, double hi) { return v < lo || v > hi; }
+
+inline std::string fail(std::string* error, int code, const std::string& what) {
+  std::string message = what + " (IFLAG " + std::to_string(code) + ")";
+  if (error) *error = message;
+  return message;
+}
+
+inline std::string num(double v) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.17g", v);
+  return buffer;
+}
+
+// The code and message of the first fault of a problem, or code -1.
+struct Fault {
+  int code = -1;
+  std::string message;
+  explicit operator bool() const { return code >= 0; }
+};
+
+inline Fault problem_fault(const Problem& p) {
+  Fault f;
+  auto set = [&](int code, const std::string& what) {
+    f.code = code;
+    f.message = fail(nullptr, code, "Problem: " + what);
+    return f;
+  };
+  if (p.objectives < 1 || p.objectives > 1000000)
+    return set(101, "objectives = " + std::to_string(p.objectives) + " must lie in 1 .. 1000000");
+  if (p.lower.empty()) return set(102, "no variables (lower is empty)");
+  if (p.lower.size() > 100000000)
+    return set(0, "more variables than the library can address");
+  if (p.upper.size() != p.lower.size())
+    return set(0, "lower has " + std::to_string(p.lower.size()) + " values but upper has " +
+                      std::to_string(p.upper.size()));
+  if (!p.start.empty() && p.start.size() != p.lower.size())
+    return set(0, "start has " + std::to_string(p.start.size()) + " values but there are " +
+                      std::to_string(p.lower.size()) + " variables");
+  const int n = p.variables();
+  if (p.integers < 0) return set(103, "integers = " + std::to_string(p.integers) + " is negative");
+  if (p.integers > n)
+    return set(104, "integers = " + std::to_string(p.integers) + " exceeds the " +
+                        std::to_string(n) + " variables");
+  if (p.constraints < 0)
+    return set(105, "constraints = " + std::to_string(p.constraints) + " is negative");
+  if (p.equalities < 0)
+    return set(106, "equalities = " + std::to_string(p.equalities) + " is negative");
+  if (p.equalities > p.constraints)
+    return set(107, "equalities = " + std::to_string(p.equalities) + " exceeds constraints = " +
+                        std::to_string(p.constraints));
+  const bool given = !p.start.empty();
+  for (int i = 0; i < n; ++i) {
+    const std::string at = "[" + std::to_string(i) + "]";
+    const double xl = p.lower[i], xu = p.upper[i];
+    if (given && std::isnan(p.start[i])) return set(201, "start" + at + " is NaN");
+    if (std::isnan(xl)) return set(202, "lower" + at + " is NaN");
+    if (std::isnan(xu)) return set(203, "upper" + at + " is NaN");
+    if (given && p.start[i] < xl - 1e-4)
+      return set(204, "start" + at + " = " + num(p.start[i]) + " lies below lower" + at + " = " +
+                          num(xl));
+    if (given && p.start[i] > xu + 1e-4)
+      return set(205, "start" + at + " = " + num(p.start[i]) + " lies above upper" + at + " = " +
+                          num(xu));
+    if (xl > xu + 1e-4)
+      return set(206, "lower" + at + " = " + num(xl) + " lies above upper" + at + " = " + num(xu));
+  }
+  const std::vector<double> x = p.start_point();
+  for (int i = n - p.integers; i < n; ++i) {
+    const std::string at = "[" + std::to_string(i) + "]";
+    if (given && std::fabs(x[i] - std::round(x[i])) > 0.001)
+      return set(881, "start" + at + " = " + num(x[i]) + " of an integer variable is not whole");
+    if (std::fabs(p.lower[i] - std::round(p.lower[i])) > 0.001)
+      return set(882, "lower" + at + " = " + num(p.lower[i]) +
+                          " of an integer variable is not whole");
+    if (std::fabs(p.upper[i] - std::round(p.upper[i])) > 0.001)
+      return set(883, "upper" + at + " = " + num(p.upper[i]) +
+                          " of an integer variable is not whole");
+  }
+  return f;
+}
+
+inline Fault options_fault(const Options& o) {
+  Fault f;
+  auto set = [&](int code, const std::string& what) {
+    f.code = code;
+    f.message = fail(nullptr, code, "Options: " + what);
+    return f;
+  };
+  constexpr double huge = 1e99;
+  if (o.block_size <= 0)
+    return set(100, "block_size = " + std::to_string(o.block_size) + " must be at least 1");
+  // Same tests, same order and same comparisons as the library, so that a
+  // NaN passes the range tests and is reported as NaN.
+  if (outside(o.accuracy, 0, huge)) return set(301, "accuracy = " + num(o.accuracy) + " must lie in 0 .. 1e99");
+  if (outside(o.seed, 0, huge)) return set(302, "seed = " + num(o.seed) + " must lie in 0 .. 1e99");
+  if (outside(o.fstop, -huge, huge)) return set(303, "fstop = " + num(o.fstop) + " must lie in -1e99 .. 1e99");
+  if (outside(o.algostop, 0, huge)) return set(304, "algostop = " + num(o.algostop) + " must lie in 0 .. 1e99");
+  if (outside(o.evalstop, 0, huge)) return set(305, "evalstop = " + num(o.evalstop) + " must lie in 0 .. 1e99");
+  if (o.focus > huge || not_whole(o.focus, 1e-6))
+    return set(306, "focus = " + num(o.focus) + " must be a whole number of at most 1e99");
+  if (outside(o.ants, 0, huge)) return set(307, "ants = " + num(o.ants) + " must lie in 0 .. 1e99");
+  if (outside(o.kernel, 0, 100)) return set(308, "kernel = " + num(o.kernel) + " must lie in 0 .. 100");
+  if (o.ants > 0 && o.kernel > o.ants)
+    return set(309, "kernel = " + num(o.kernel) + " exceeds ants = " + num(o.ants));
+  if (o.ants > 0 && o.kernel <= 0)
+    return set(310, "kernel = " + num(o.kernel) + " must be positive when ants = " + num(o.ants));
+  if (o.ants == 0 && o.kernel > 0)
+    return set(311, "kernel = " + num(o.kernel) + " must be 0 when ants is 0");
+  if (outside(o.oracle, -huge, huge)) return set(312, "oracle = " + num(o.oracle) + " must lie in -1e99 .. 1e99");
+  if (std::fabs(o.paretomax) > huge)
+    return set(321, "paretomax = " + num(o.paretomax) + " must have a magnitude of at most 1e99");
+  if (std::fabs(o.paretomax - nint(o.paretomax)) > 1e-4)
+    return set(322, "paretomax = " + num(o.paretomax) + " must be a whole number");
+  if (outside(o.epsilon, 0, 0.5)) return set(331, "epsilon = " + num(o.epsilon) + " must lie in 0 .. 0.5");
+  if (o.balance != 0 && not_whole(o.balance, 1e-6) && std::fabs(o.balance) > 1)
+    return set(350, "balance = " + num(o.balance) + " must be 0, a whole number or lie in -1 .. 1");
+  if (outside(o.character, 0, 3)) return set(351, "character = " + num(o.character) + " must lie in 0 .. 3");
+  if (not_whole(o.character, 1e-6)) return set(352, "character = " + num(o.character) + " must be a whole number");
+  const std::vector<double> param = o.param();
+  static const char* const names[] = {"accuracy", "seed",   "fstop",     "algostop",
+                                      "evalstop", "focus",  "ants",      "kernel",
+                                      "oracle",   "paretomax", "epsilon", "balance"};
+  for (int i = 0; i < 12; ++i)
+    if (std::isnan(param[i])) return set(399, std::string(names[i]) + " is NaN");
+  if (o.evalstop > 0 && o.evalstop < 1)
+    return set(347, "evalstop = " + num(o.evalstop) + " between 0 and 1 is not allowed");
+  if (o.evalstop - std::round(o.evalstop) < 0)
+    return set(348, "evalstop = " + num(o.evalstop) + " must have a fractional part below 0.5");
+  if (o.threads < 1) return set(0, "threads = " + std::to_string(o.threads) + " must be at least 1");
+  return f;
+}
+
+// Faults of a problem and options together; both are valid on their own.
+inline Fault combined_fault(const Problem& p, const Options& o) {
+  Fault f;
+  auto set = [&](int code, const std::string& what) {
+    f.code = code;
+    f.message = fail(nullptr, code, what);
+    return f;
+  };
+  if (p.objectives > 1 && std::fabs(o.balance) >= double(p.objectives) + 1.0)
+    return set(350, "Options: balance = " + num(o.balance) + " names no objective of the " +
+                        std::to_string(p.objectives));
+  if (!(o.character < 3)) {
+    const std::vector<double> x = p.start_point();
+    const int n = p.variables();
+    for (int i = n - p.integers; i < n; ++i)
+      for (int j = i + 1; j < n; ++j)
+        if (std::fabs(x[i] - x[j]) <= 0.10000000149011612)
+          return set(402, "Problem: with character 3 the integer variables must differ, but start[" +
+                              std::to_string(i) + "] and start[" + std::to_string(j) +
+                              "] are both " + num(x[i]));
+  }
+  return f;
+}
+
+// The guard that keeps to one Solver at a time (the library's state is
+// process-wide).
+inline std::atomic<bool> solver_alive{false};
+
+}  // namespace detail
+
+inline bool Problem::IsValid(std::string* error) const {
+  const detail::Fault f = detail::problem_fault(*this);
+  if (f && error) *error = f.message;
+  return !f;
+}
+
+inline bool Options::IsValid(std::string* error) const {
+  const detail::Fault f = detail::options_fault(*this);
+  if (f && error) *error = f.message;
+  return !f;
+}
+
+// A run by blocks: ask() for the points, tell() their values, until done().
+// Drives kestro_ and kestro_print_ underneath, with workspaces it owns.
+// Only one Solver may be alive at a time (see the top of this header).
+class Solver {
+ public:
+  // Checks the problem and options and starts the run; throws kestro::Error
+  // with the IFLAG code the library would give, or 0 for API misuse.
+  Solver(const Problem& problem, const Options& options)
+      : problem_(problem), options_(options), param_(options.param()) {
+    if (detail::Fault f = detail::problem_fault(problem_)) throw Error(f.code, f.message);
+    if (detail::Fault f = detail::options_fault(options_)) throw Error(f.code, f.message);
+    if (detail::Fault f = detail::combined_fault(problem_, options_)) throw Error(f.code, f.message);
+    size_workspaces();
+    if (detail::solver_alive.exchange(true))
+      throw Error(0, "another kestro::Solver is alive: the library runs one run per process");
+    const std::vector<double> x0 = problem_.start_point();
+    for (int i = 0; i < l_; ++i) std::copy(x0.begin(), x0.end(), x_.begin() + std::size_t(i) * n_);
+    print(1);  // starts the clock and the budgets; sets IFLAG = ISTOP = 0
+  }
+
+  ~Solver() { detail::solver_alive.store(false); }
+  Solver(const Solver&) = delete;
+  Solver& operator=(const Solver&) = delete;
+
+  // The L points of the current block, point i at [i*N, (i+1)*N).
+  std::span<const double> ask() const { return x_; }
+
+  // Hands back the values of the block from ask(): f holds L rows of O
+  // objective values, g L rows of M constraint values. NaN is allowed and
+  // counts as a failed evaluation.
+  void tell(std::span<const double> f, std::span<const double> g = {}) {
+    if (done_) throw std::logic_error("kestro::Solver::tell after the run has ended");
+    if (f.size() != f_.size() || g.size() != g_.size())
+      throw Error(0, "tell: expected " + std::to_string(f_.size()) + " objective and " +
+                         std::to_string(g_.size()) + " constraint values, got " +
+                         std::to_string(f.size()) + " and " + std::to_string(g.size()));
+    std::copy(f.begin(), f.end(), f_.begin());
+    std::copy(g.begin(), g.end(), g_.begin());
+    count_failures();
+    const bool first = evaluations_ == 0;
+    evaluations_ += l_;
+    kestro_(&l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(), gptr(), problem_.lower.data(),
+            problem_.upper.data(), &iflag_, &istop_, param_.data(), rw_.data(), &lrw_,
+            iw_.data(), &liw_, pf_.data(), &lpf_);
+    if (first && iflag_ >= 51 && iflag_ <= 92) warning_ = iflag_;
+    if (stop_requested_ && istop_ == 0) iflag_ = -999;
+    print(2);
+    if (istop_ == 1) done_ = true;
+  }
+
+  // Asks the run to end: the next tell() is the last (before the first
+  // tell(), the second one, since the first starts the run), and the result
+  // holds the best point found (IFLAG 1 or 2, or 5 or 6 when EVALSTOP fires
+  // on that block).
+  void stop() {
+    stop_requested_ = true;
+    if (!done_ && evaluations_ > 0) iflag_ = -999;
+  }
+
+  bool done() const { return done_; }
+  int iflag() const { return iflag_; }
+  long long evaluations() const { return evaluations_; }
+  long long failed_evaluations() const { return failed_; }
+
+  // The outcome; only once done().
+  Result result() const {
+    if (!done_) throw std::logic_error("kestro::Solver::result before the run has ended");
+    Result r;
+    r.x.assign(x_.begin(), x_.begin() + n_);
+    r.f.assign(f_.begin(), f_.begin() + o_);
+    r.g.assign(g_.begin(), g_.begin() + m_);
+    const double acc = options_.accuracy > 0 ? options_.accuracy : 0.001;
+    double residual = 0;
+    for (int j = 0; j < m_; ++j) {
+      const double v = r.g[j];
+      if (j < me_) {
+        if (std::fabs(v) > acc) residual += std::fabs(v);
+      } else if (v < -acc) {
+        residual -= v;
+      }
+    }
+    r.residual = residual;
+    r.feasible = residual <= acc;
+    r.iflag = iflag_;
+    r.message = iflag_text(iflag_);
+    r.warning = warning_;
+    r.evaluations = evaluations_;
+    r.failed_evaluations = failed_;
+    if (o_ > 1 && iflag_ < 100) {
+      const long long size = std::clamp<long long>(detail::nint(pf_[0]), 0, capacity_);
+      const std::size_t p = std::size_t(capacity_);
+      for (long long j = 0; j < size; ++j) {
+        ParetoPoint e;
+        const double* fo = pf_.data() + 1 + std::size_t(j) * o_;
+        const double* go = pf_.data() + 1 + std::size_t(o_) * p + std::size_t(j) * m_;
+        const double* xo = pf_.data() + 1 + std::size_t(o_ + m_) * p + std::size_t(j) * n_;
+        e.f.assign(fo, fo + o_);
+        e.g.assign(go, go + m_);
+        e.x.assign(xo, xo + n_);
+        r.pareto_front.push_back(std::move(e));
+      }
+    }
+    return r;
+  }
+
+  int block_size() const { return l_; }
+  int variables() const { return n_; }
+  int objectives() const { return o_; }
+  int constraints() const { return m_; }
+
+ private:
+  void size_workspaces() {
+    using W = long long;
+    const W l = options_.block_size, o = problem_.objectives, n = problem_.variables(),
+            m = problem_.constraints;
+    // RW: the length the entry checks, and at least what the search kernel
+    // checks when it validates the run. With several objectives the kernel
+    // carries 2O columns per point after the M constraints, so its own
+    // minimum 5L + (M+2O)(L+2) + 104N + 2LO + O(O+6) + 522 outgrows the
+    // entry's formula for long blocks and many objectives (the run would end
+    // with IFLAG 502); the margin 2N + 2O + 200 keeps clear of that edge.
+    const W entry_rw = 120 * n + 20 * m + l * (m + 2 * o + 20) + o * (o + 20) + 4990;
+    const W mk = o > 1 ? m + 2 * o : m;
+    const W kernel_rw =
+        5 * l + mk * (l + 2) + 104 * n + 2 * l * o + o * (o + 6) + 522 + 2 * n + 2 * o + 200;
+    const W rw = std::max(entry_rw, kernel_rw);
+    const W iw = l + 3 * n + 990;
+    // PF: the front capacity P as the library derives it from PARETOMAX.
+    const double pm = std::fabs(options_.paretomax);
+    const W capacity = pm >= 1 ? W(detail::nint(pm)) : 1000;
+    const W pf = o > 1 ? capacity * (n + m + o) + 1 : 1;
+    const W limit = std::numeric_limits<int>::max();
+    if (rw > limit || l * n > limit || l * o > limit || l * m > limit)
+      throw Error(501, "Problem: the workspaces of N = " + std::to_string(n) + ", M = " +
+                           std::to_string(m) + ", O = " + std::to_string(o) + ", L = " +
+                           std::to_string(l) + " exceed 32-bit lengths (IFLAG 501)");
+    if (iw > limit) throw Error(601, "Problem: the integer workspace exceeds 32-bit lengths (IFLAG 601)");
+    if (o > 1 && (capacity < 1 || pf > limit))
+      throw Error(344, "Options: a Pareto front of capacity paretomax = " +
+                           detail::num(options_.paretomax) +
+                           " does not fit a workspace of 32-bit length (IFLAG 344)");
+    l_ = int(l), o_ = int(o), n_ = int(n), ni_ = problem_.integers, m_ = int(m),
+    me_ = problem_.equalities;
+    lrw_ = int(rw), liw_ = int(iw), lpf_ = int(pf);
+    capacity_ = capacity;
+    rw_.assign(std::size_t(rw), 0.0);
+    iw_.assign(std::size_t(iw), 0);
+    pf_.assign(std::size_t(pf), 0.0);
+    x_.assign(std::size_t(l * n), 0.0);
+    f_.assign(std::size_t(l * o), 0.0);
+    g_.assign(std::size_t(l * m), 0.0);
+  }
+
+  // The library needs a valid address for G even when M = 0.
+  double* gptr() { return g_.empty() ? &no_g_ : g_.data(); }
+
+  void print(int stage) {
+    int printeval = options_.printeval, save2file = options_.save2file,
+        maxeval = options_.maxeval, maxtime = options_.maxtime, timediv = 0;
+    kestro_print_(&stage, &printeval, &save2file, &iflag_, &istop_, f_.data(), gptr(), x_.data(),
+                  problem_.lower.data(), problem_.upper.data(), &o_, &n_, &ni_, &m_, &me_,
+                  rw_.data(), pf_.data(), &maxeval, &maxtime, param_.data(), &l_, &timediv);
+  }
+
+  // A point fails as the library counts it: an objective NaN or at least
+  // 1e98, or a constraint NaN or at most -1e98.
+  void count_failures() {
+    for (int i = 0; i < l_; ++i) {
+      bool failed = false;
+      for (int k = 0; k < o_; ++k) {
+        const double v = f_[std::size_t(i) * o_ + k];
+        failed = failed || std::isnan(v) || v >= 1e98;
+      }
+      for (int j = 0; j < m_; ++j) {
+        const double v = g_[std::size_t(i) * m_ + j];
+        failed = failed || std::isnan(v) || v <= -1e98;
+      }
+      if (failed) ++failed_;
+    }
+  }
+
+  Problem problem_;
+  Options options_;
+  std::vector<double> param_;
+  int l_ = 0, o_ = 0, n_ = 0, ni_ = 0, m_ = 0, me_ = 0, lrw_ = 0, liw_ = 0, lpf_ = 0;
+  long long capacity_ = 0;
+  std::vector<double> rw_, pf_, x_, f_, g_;
+  std::vector<int> iw_;
+  double no_g_ = 0;
+  int iflag_ = 0, istop_ = 0, warning_ = 0;
+  bool done_ = false, stop_requested_ = false;
+  long long evaluations_ = 0, failed_ = 0;
+};
+
+// The user's model: writes the O objectives of x into f and its M
+// constraint values into g. It is called from several threads at once when
+// Options::threads > 1. An exception marks the point as a failed evaluation
+// (as NaN does) and is counted in Result::exceptions.
+using Function =
+    std::function<void(std::span<const double> x, std::span<double> f, std::span<double> g)>;
+
+// Returns true to end the run; called on the calling thread after every
+// block. The run then ends with the next block (which is still evaluated,
+// as with a spent budget) and returns the best point.
+using StopCallback = std::function<bool(const Progress&)>;
+
+namespace detail {
+
+// Evaluates the points of one block on a fixed set of threads. Only the
+// user's function runs on the workers; the library is called by the owner.
+class BlockPool {
+ public:
+  BlockPool(int threads, const Function& function) : function_(function) {
+    for (int t = 1; t < threads; ++t) workers_.emplace_back([this] { work(); });
+  }
+  ~BlockPool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+  BlockPool(const BlockPool&) = delete;
+  BlockPool& operator=(const BlockPool&) = delete;
+
+  // Evaluates the L points; a point whose evaluation throws gets NaN values.
+  void evaluate(std::span<const double> x, std::span<double> f, std::span<double> g, int l, int n,
+                int o, int m) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      x_ = x, f_ = f, g_ = g, l_ = l, n_ = n, o_ = o, m_ = m;
+      next_.store(0);
+      active_ = int(workers_.size());
+      ++generation_;
+    }
+    wake_.notify_all();
+    run_points();
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return active_ == 0; });
+  }
+
+  long long exceptions() const { return exceptions_; }
+  const std::string& first_exception() const { return first_exception_; }
+
+ private:
+  void work() {
+    long long seen = 0;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [&] { return quit_ || generation_ != seen; });
+        if (quit_) return;
+        seen = generation_;
+      }
+      run_points();
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --active_;
+      }
+      done_.notify_one();
+    }
+  }
+
+  void run_points() {
+    for (int i = next_.fetch_add(1); i < l_; i = next_.fetch_add(1)) {
+      std::span<const double> x = x_.subspan(std::size_t(i) * n_, n_);
+      std::span<double> f = f_.subspan(std::size_t(i) * o_, o_);
+      std::span<double> g = g_.subspan(std::size_t(i) * m_, m_);
+      try {
+        function_(x, f, g);
+      } catch (const std::exception& e) {
+        failed(f, g, e.what());
+      } catch (...) {
+        failed(f, g, "an exception not derived from std::exception");
+      }
+    }
+  }
+
+  void failed(std::span<double> f, std::span<double> g, const char* what) {
+    std::fill(f.begin(), f.end(), std::numeric_limits<double>::quiet_NaN());
+    std::fill(g.begin(), g.end(), std::numeric_limits<double>::quiet_NaN());
+    std::lock_guard<std::mutex> lock(error_mutex_);
+    if (exceptions_++ == 0) first_exception_ = what;
+  }
+
+  const Function& function_;
+  std::vector<std::thread> workers_;
+  std::mutex mutex_, error_mutex_;
+  std::condition_variable wake_, done_;
+  bool quit_ = false;
+  long long generation_ = 0;
+  int active_ = 0;
+  std::atomic<int> next_{0};
+  std::span<const double> x_;
+  std::span<double> f_, g_;
+  int l_ = 0, n_ = 0, o_ = 0, m_ = 0;
+  long long exceptions_ = 0;
+  std::string first_exception_;
+};
+
+}  // namespace detail
+
+// Minimises the problem: the whole loop of evaluating blocks and calling the
+// library, with the points of each block evaluated on options.threads
+// threads. Throws kestro::Error for a problem or options the library would
+// refuse. The result is bit-identical to that of the plain C loop with the
+// same seed and options.
+inline Result minimize(const Problem& problem, const Function& function, const Options& options,
+                       const StopCallback& stop = {}) {
+  Solver solver(problem, options);
+  const int l = solver.block_size(), n = solver.variables(), o = solver.objectives(),
+            m = solver.constraints();
+  std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
+  detail::BlockPool pool(std::min(options.threads, l), function);
+  bool stopping = false;
+  while (!solver.done()) {
+    pool.evaluate(solver.ask(), f, g, l, n, o, m);
+    solver.tell(f, g);
+    if (!stopping && !solver.done() && stop &&
+        stop(Progress{solver.evaluations(), solver.failed_evaluations(), solver.iflag()})) {
+      solver.stop();
+      stopping = true;
+    }
+  }
+  Result r = solver.result();
+  r.exceptions = pool.exceptions();
+  r.first_exception = pool.first_exception();
+  return r;
+}
+
+}  // namespace kestro
+
+#endif  // KESTRO_HPP
