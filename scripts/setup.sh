@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ gcc make libgtest-dev libgmock-dev libbenchmark-dev gfortran clang
-          libclang-rt-14-dev)
+          libclang-rt-14-dev python3-dev pybind11-dev python3-numpy)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
