@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# kestro-run with the example's black box gives the same result, to the last
+# bit, as the C++ API with the same function, seed and options.
+runner=$1; example=$2; reference=$3
+. "$(dirname "$0")/common.sh"
+for setting in "3 4 400" "11 7 700"; do
+  set -- $setting
+  cp "$example/blackbox.sh" .
+  cat >problem.toml <<TOML
+command = ["sh", "blackbox.sh"]
+constraints = 1
+jobs = 3
+[[variables]]
+lower = -5
+upper = 5
+[[variables]]
+lower = -5
+upper = 5
+[[variables]]
+lower = 0
+upper = 10
+integer = true
+[options]
+seed = $1
+block_size = $2
+maxeval = $3
+TOML
+  "$runner" problem.toml >out.txt 2>err.txt
+  check "runner exit status 0 (seed $1)" test $? -eq 0
+  "$reference" "$1" "$2" "$3" >api.txt
+  check "API program ran (seed $1)" test $? -eq 0
+  check "evaluations made (seed $1)" grep -q "^evaluations = [1-9]" out.txt
+  check "identical results (seed $1)" diff out.txt api.txt
+done
+finish

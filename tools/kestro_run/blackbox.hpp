@@ -1,0 +1,51 @@
+// Evaluating points by starting an external black-box command.
+//
+// Protocol: for each point the command is started with one extra last
+// argument, the path of a temporary file holding the point as one line of
+// space-separated values (%.17g). The command prints O objective values then
+// M constraint values, whitespace-separated, on its standard output, and
+// exits with status 0. A non-zero exit, a signal, a timeout (the command's
+// process group is killed), output that is not a number or too few values
+// make the evaluation a failed one: its values are NaN.
+#ifndef KESTRO_RUN_BLACKBOX_HPP
+#define KESTRO_RUN_BLACKBOX_HPP
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kestro_run {
+
+struct Outcome {
+  bool ok = false;
+  std::string why;  // the reason of a failure
+};
+
+class Blackbox {
+ public:
+  Blackbox(std::vector<std::string> command, std::string directory, double timeout, int objectives,
+           int constraints);
+
+  // Evaluates one point into f (O values) and g (M values); NaN on failure.
+  Outcome evaluate(std::span<const double> x, std::span<double> f, std::span<double> g) const;
+
+  // Evaluates the l points of a block, up to `jobs` at once. Failures are
+  // logged to stderr (unless quiet) and their number is returned.
+  long long evaluate_block(std::span<const double> x, std::span<double> f, std::span<double> g,
+                           int l, int n, int jobs, bool quiet, long long first_index) const;
+
+ private:
+  std::vector<std::string> command_;
+  std::string directory_;
+  double timeout_;
+  int o_, m_;
+};
+
+// Parses "O + M" numbers from text; false when there are too few or one is
+// not a number.
+bool parse_values(const std::string& text, std::span<double> f, std::span<double> g,
+                  std::string* why);
+
+}  // namespace kestro_run
+
+#endif

@@ -1,0 +1,114 @@
+// kestro-run: minimises a black-box command described by a TOML problem file.
+//
+// Exit status: 0 when the run ended (also after Ctrl-C), 2 for an error in
+// the problem file or the arguments, 3 for an input error the library
+// reports (its IFLAG and meaning are printed), 1 for a failure of the runner
+// itself (such as running out of memory).
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "blackbox.hpp"
+#include "kestro.hpp"
+#include "problem_file.hpp"
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void on_sigint(int) { interrupted = 1; }
+
+void print_values(const char* name, const std::vector<double>& v) {
+  std::printf("%s =", name);
+  for (double d : v) std::printf(" %.17g", d);
+  std::printf("\n");
+}
+
+int library_error(int iflag, const std::string& message) {
+  std::fprintf(stderr, "kestro-run: the library refuses the input: IFLAG %d: %s\n  %s\n", iflag,
+               kestro::iflag_text(iflag).c_str(), message.c_str());
+  return 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"kestro-run: minimise a black-box command described by a TOML problem file"};
+  std::string path;
+  int jobs = 0;
+  bool quiet = false;
+  app.add_option("problem", path, "the problem file (TOML)")->required();
+  app.add_option("-j,--jobs", jobs, "evaluations at once (overrides the file's jobs)")
+      ->check(CLI::Range(1, 4096));
+  app.add_flag("-q,--quiet", quiet, "do not log the individual failed evaluations");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : 2;
+  }
+
+  kestro_run::ProblemFile file;
+  try {
+    file = kestro_run::read_problem_file(path);
+  } catch (const kestro_run::InputError& e) {
+    std::fprintf(stderr, "kestro-run: %s\n", e.what());
+    return 2;
+  }
+  if (jobs > 0) file.jobs = jobs;
+
+  struct sigaction action {};
+  action.sa_handler = on_sigint;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+
+  const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
+                                      file.problem.objectives, file.problem.constraints);
+  kestro::Result result;
+  long long failed = 0;
+  try {
+    kestro::Solver solver(file.problem, file.options);
+    const int l = solver.block_size(), n = solver.variables(), o = solver.objectives(),
+              m = solver.constraints();
+    std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
+    bool stopping = false;
+    while (!solver.done()) {
+      const std::span<const double> x = solver.ask();
+      if (x.size() != std::size_t(l) * n) {
+        std::fprintf(stderr, "kestro-run: internal error: block of unexpected size\n");
+        return 1;
+      }
+      failed += blackbox.evaluate_block(x, f, g, l, n, file.jobs, quiet, solver.evaluations());
+      solver.tell(f, g);
+      if (interrupted && !stopping && !solver.done()) {
+        std::fprintf(stderr, "kestro-run: interrupted, stopping the run\n");
+        solver.stop();
+        stopping = true;
+      }
+    }
+    result = solver.result();
+  } catch (const kestro::Error& e) {
+    if (e.iflag() > 0) return library_error(e.iflag(), e.what());
+    std::fprintf(stderr, "kestro-run: %s\n", e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kestro-run: %s\n", e.what());
+    return 1;
+  }
+  if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
+
+  std::printf("iflag = %d: %s\n", result.iflag, result.message.c_str());
+  print_values("x", result.x);
+  print_values("f", result.f);
+  print_values("g", result.g);
+  std::printf("feasible = %s\n", result.feasible ? "yes" : "no");
+  std::printf("evaluations = %lld\n", result.evaluations);
+  std::printf("failed evaluations = %lld\n", result.failed_evaluations);
+  if (failed > 0)
+    std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
+  return 0;
+}
