@@ -132,11 +132,7 @@ class Step {
   }
 
   bool run_best_failed() const {
-    const double large = large_value();
-    if (c_.rw[area_.run_best_f] >= large) return true;
-    for (Index j = 1; j <= c_.m; ++j)
-      if (c_.rw[area_.run_best_g + j - 1] <= -large) return true;
-    return false;
+    return is_failed_point(c_.rw[area_.run_best_f], &c_.rw[area_.run_best_g], c_.m);
   }
 
   // What happens next, until a block is ready or the call ends.

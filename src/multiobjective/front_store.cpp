@@ -422,13 +422,8 @@ extern "C" void i410_(const int* o, const int* n, const int* m, const double* f,
   // The scratch for this entry point is fixed; see kStandaloneObjectiveLimit.
   if (*o < 1 || *o > kStandaloneObjectiveLimit || *m < 0 || *n < 0) return;
   const Index capacity = *front_capacity > 0 ? *front_capacity : 0;
-  FrontBlocks front;
-  front.o = *o;
-  front.m = *m;
-  front.n = *n;
-  front.objectives = RealView(objectives, Index(*o) * capacity);
-  front.constraints = RealView(constraints, Index(*m) * capacity);
-  front.variables = RealView(variables, Index(*n) * capacity);
+  const FrontBlocks front =
+      FrontBlocks::over(*o, *m, *n, objectives, constraints, variables, capacity);
   OfferCall call{front,
                  *psize,
                  *front_capacity,
@@ -455,13 +450,8 @@ extern "C" void ol004_(const int* o, const int* m, const int* n, double* objecti
   using namespace kestro::multiobjective;
   if (*o < 0 || *m < 0 || *n < 0) return;
   const Index entries = *psize > 0 ? *psize : 0;
-  FrontBlocks front;
-  front.o = *o;
-  front.m = *m;
-  front.n = *n;
-  front.objectives = RealView(objectives, Index(*o) * entries);
-  front.constraints = RealView(constraints, Index(*m) * entries);
-  front.variables = RealView(variables, Index(*n) * entries);
+  const FrontBlocks front =
+      FrontBlocks::over(*o, *m, *n, objectives, constraints, variables, entries);
   remove_entry(front, *psize, *j);
 }
 

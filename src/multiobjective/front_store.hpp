@@ -29,6 +29,19 @@ struct FrontBlocks {
   double& constraint(Index j, Index c) const { return constraints[(j - 1) * m + c]; }
   double& variable(Index j, Index v) const { return variables[(j - 1) * n + v]; }
 
+  // Three separate caller's blocks of `entries` entries each.
+  static FrontBlocks over(std::int32_t o, std::int32_t m, std::int32_t n, double* objectives,
+                          double* constraints, double* variables, Index entries) {
+    FrontBlocks front;
+    front.o = o;
+    front.m = m;
+    front.n = n;
+    front.objectives = RealView(objectives, Index(o) * entries);
+    front.constraints = RealView(constraints, Index(m) * entries);
+    front.variables = RealView(variables, Index(n) * entries);
+    return front;
+  }
+
   // The blocks inside PF: PF(1) holds the number of entries, the blocks
   // follow it. Empty blocks when PF is too short for the capacity.
   static FrontBlocks in_pf(RealView pf, std::int32_t o, std::int32_t m, std::int32_t n,
