@@ -25,9 +25,10 @@ inline std::int32_t nint(double x) {
 
 // Conversion toward zero, as a 32-bit integer.
 inline std::int32_t trunc_to_int(double x) {
-  const double t = std::trunc(x);
-  if (!(t >= -2147483648.0 && t <= 2147483647.0)) return kIntOutOfRange;
-  return static_cast<std::int32_t>(t);
+  // trunc(x) lies in the 32-bit range exactly when x lies strictly between
+  // -2^31 - 1 and 2^31; the conversion itself truncates.
+  if (!(x > -2147483649.0 && x < 2147483648.0)) return kIntOutOfRange;
+  return static_cast<std::int32_t>(x);
 }
 
 // The large value that stands for a failed or non-finite evaluation: 1e98 on

@@ -1,6 +1,9 @@
 // The lagged random generator whose whole state is RW(1), RW(2).
 #pragma once
 
+#include <bit>
+#include <cstdint>
+
 namespace kestro {
 
 class LaggedGenerator {
@@ -11,11 +14,13 @@ class LaggedGenerator {
   // Returns the second state value and shifts the pair.
   double draw() {
     const double v = s_[1];
-    double t = s_[0] + s_[1];
-    if (s_[1] < 0.5) t = t + 0.123456789;
-    if (t > 1.0) t = t - 1.0;
+    const double sum = s_[0] + v;
+    // Both outcomes of each test are formed and one is picked by a bit mask:
+    // the tests go either way like coin tosses, so branches would mostly be
+    // mispredicted. The values are the same as with the branches.
+    const double t = pick(v < 0.5, sum + 0.123456789, sum);
     s_[0] = v;
-    s_[1] = t;
+    s_[1] = pick(t > 1.0, t - 1.0, t);
     return v;
   }
 
@@ -26,6 +31,13 @@ class LaggedGenerator {
   void seed(double seed_value);
 
  private:
+  // `when` ? a : b, by its bits.
+  static double pick(bool when, double a, double b) {
+    const std::uint64_t mask = std::uint64_t{0} - std::uint64_t{when};
+    return std::bit_cast<double>((std::bit_cast<std::uint64_t>(a) & mask) |
+                                 (std::bit_cast<std::uint64_t>(b) & ~mask));
+  }
+
   double* s_;
 };
 

@@ -1,6 +1,7 @@
 #include "kernel/archive.hpp"
 
 #include <cmath>
+#include <cstring>
 
 #include "kernel/preset_state.hpp"
 #include "kestro.h"
@@ -23,12 +24,21 @@ bool archive_fits(ConstRealView rw, const ArchivePositions& archive, Index k) {
 
 namespace {
 
-// Copies member `from` (point, F, residual and penalty) over member `to`.
-void copy_member(RealView rw, const ArchivePositions& a, Index from, Index to) {
-  for (Index i = 1; i <= a.n; ++i) rw[a.x(to, i)] = rw[a.x(from, i)];
-  rw[a.f(to)] = rw[a.f(from)];
-  rw[a.res(to)] = rw[a.res(from)];
-  rw[a.pen(to)] = rw[a.pen(from)];
+// Moves members first .. k-1 (points, F, residuals and penalties) one place
+// down, over members first+1 .. k, each range in one block move. The caller
+// has checked that the archive of k members lies inside RW.
+void shift_members_down(RealView rw, const ArchivePositions& a, Index first, Index k) {
+  const Index count = k - first;
+  if (count <= 0) return;
+  // RW(from .. from+length-1) to RW(from+by ..).
+  auto move_down = [&](Index from, Index length, Index by) {
+    double* p = rw.data() + (from - 1);
+    std::memmove(p + by, p, static_cast<std::size_t>(length) * sizeof(double));
+  };
+  if (a.n > 0) move_down(a.x(first, 1), count * a.n, a.n);
+  move_down(a.f(first), count, 1);
+  move_down(a.res(first), count, 1);
+  move_down(a.pen(first), count, 1);
 }
 
 void write_member(RealView rw, const ArchivePositions& a, Index member, ConstRealView xp,
@@ -51,7 +61,7 @@ Index insert_into_archive(RealView rw, const ArchivePositions& archive, Index k,
   Index position = k;
   while (position > 1 && rw[archive.pen(position - 1)] >= penp) position = position - 1;
 
-  for (Index j = k - 1; j >= position; --j) copy_member(rw, archive, j, j + 1);
+  shift_members_down(rw, archive, position, k);
   write_member(rw, archive, position, xp, fp, resp, penp);
   return position;
 }

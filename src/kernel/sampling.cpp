@@ -42,8 +42,7 @@ double handle_bound(double x, double lo, double hi, double r, ConstRealView pres
 
 void round_integer_variables(const VariableBox& box, RealView x) {
   if (!x.holds(1, box.n)) return;
-  for (Index i = 1; i <= box.n; ++i)
-    if (box.is_integer(i)) x[i] = anint(x[i]);
+  for (Index i = std::max<Index>(1, box.n - box.ni + 1); i <= box.n; ++i) x[i] = anint(x[i]);
 }
 
 void write_rank_weight_table(RealView rw, Index c0, Index w0, Index k) {
@@ -90,22 +89,27 @@ void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index 
   if (!point_ready(box, x, rw) || k < 1 || !rw.holds(a0, k * n) || !rw.holds(s0, n) ||
       !rw.holds(c0 + 1, k - 1))
     return;
-  LaggedGenerator generator(&rw[1]);
-  for (Index i = 1; i <= n; ++i) {
+  // The generator's state lives in locals during the loop (X may not alias
+  // RW, so nothing else reads it) and goes back to RW(1), RW(2) at the end.
+  double state[2] = {rw[1], rw[2]};
+  LaggedGenerator generator(state);
+  const double* cumulative = rw.data() + (c0 - 1);
+  const double* archive = rw.data() + (a0 - 1);
+  const double* spread = rw.data() + (s0 - 1);
+  const double* xl = box.xl.data();
+  const double* xu = box.xu.data();
+  double* point = x.data();
+  for (Index i = 0; i < n; ++i) {
     // The same r picks the member, indexes table B and decides reflection;
     // p indexes table A and is the next variable's r.
     const double r = generator.draw();
     const double p = generator.peek();
-    Index member = k;
-    for (Index j = 1; j < k; ++j) {
-      if (r <= rw[c0 + j]) {
-        member = j;
-        break;
-      }
-    }
-    const double raw = rw[member_x(a0, n, member, i)] + deviate(r, p) * rw[s0 + i - 1];
-    x[i] = handle_bound(raw, box.xl[i], box.xu[i], r, preset_r);
+    const Index member = first_member_reaching(cumulative, k, r);
+    const double raw = archive[(member - 1) * n + i] + deviate(r, p) * spread[i];
+    point[i] = handle_bound(raw, xl[i], xu[i], r, preset_r);
   }
+  rw[1] = state[0];
+  rw[2] = state[1];
   round_integer_variables(box, x);
   if (!box.all_integer()) return;
   for (Index j = 1; j <= k; ++j) {

@@ -50,6 +50,25 @@ void write_rank_weight_table(RealView rw, Index c0, Index w0, Index k);
 void compute_spreads(Index n, Index ni, RealView rw, Index s0, Index a0, Index k,
                      Index g, ConstRealView preset_r, ConstIntView preset_i);
 
+// The member 1 .. k that a uniform draw r picks from the cumulative rank
+// weights c_0 .. c_k at cumulative[0 .. k]: the first j below k with
+// r <= c_j, else k.
+inline Index first_member_reaching(const double* cumulative, Index k, double r) {
+  // Members 1 .. k-1 are candidates; k is the answer when none reaches r. The
+  // weights are positive, so the cumulative values never decrease and the
+  // members that do not reach r come first: a bisection without branches
+  // finds the member a walk from j = 1 would stop at. A NaN r reaches none.
+  if (k <= 1) return k;
+  const double* base = cumulative + 1;
+  Index count = k - 1;
+  while (count > 1) {
+    const Index half = count / 2;
+    base = !(r <= base[half - 1]) ? base + half : base;
+    count -= half;
+  }
+  return (base - cumulative) + (!(r <= *base) ? 1 : 0);
+}
+
 // One point from the archive of k members into X(1..N): per variable a member
 // chosen by the rank weights c_1 .. c_k (from RW(c0 + 1)) plus a deviate
 // scaled by the spread at RW(s0 ..). One draw per variable. An all-integer

@@ -474,3 +474,49 @@ TEST(Samplers, WorkspaceTooShortLeavesEverythingAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+// The member the walk from j = 1 picks: the first j below k with r <= c_j.
+kestro::Index walked_member(const std::vector<double>& c, kestro::Index k, double r) {
+  for (kestro::Index j = 1; j < k; ++j)
+    if (r <= c[j]) return j;
+  return k;
+}
+
+TEST(MemberChoice, BisectionPicksTheMemberTheWalkPicks) {
+  using kestro::kernel::first_member_reaching;
+  const double nan = std::nan("");
+  // Rank-weight tables of every size the archive takes, and tables with equal
+  // neighbours (ties) and values at the ends; draws on, between and beyond
+  // the table values, and NaN.
+  std::vector<std::vector<double>> tables;
+  for (int k = 1; k <= 100; ++k) {
+    std::vector<double> c(k + 1, 0.0);
+    const double sum = k * (k + 1) / 2.0;
+    for (int j = 1; j <= k; ++j) c[j] = c[j - 1] + (k - j + 1) / sum;
+    tables.push_back(c);
+  }
+  tables.push_back({0.0, 0.25, 0.25, 0.25, 0.5, 0.5, 1.0});
+  tables.push_back({0.0, 0.0, 0.0, 1.0});
+  tables.push_back({0.0, 1.0, 1.0, 1.0, 1.0});
+  tables.push_back({0.0, 0.5});
+  int checked = 0;
+  for (const auto& c : tables) {
+    const kestro::Index k = static_cast<kestro::Index>(c.size()) - 1;
+    std::vector<double> draws = {0.0, 1.0, -0.1, 1.1, nan, 1e-300, 0.999999999};
+    for (kestro::Index j = 0; j <= k; ++j) {
+      draws.push_back(c[j]);
+      draws.push_back(std::nextafter(c[j], 2.0));
+      draws.push_back(std::nextafter(c[j], -1.0));
+    }
+    for (double r : draws) {
+      EXPECT_EQ(first_member_reaching(c.data(), k, r), walked_member(c, k, r))
+          << "k=" << k << " r=" << r;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 10000);
+}
+
+}  // namespace
