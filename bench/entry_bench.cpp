@@ -1,50 +1,169 @@
-// The solver's own cost per evaluation: a whole run's calls of the solver
-// entry on a cheap model, so that the time is almost all the library's.
+// The solver's own cost per evaluation: calls of the solver entry on cheap
+// models, so that the time is almost all the library's, reported as
+// nanoseconds per evaluation (counter ns_per_eval); and the added cost of the
+// reporting entry after every call.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "kestro.h"
 
 namespace {
 
-// A shifted sphere with two linear constraints, the last quarter integers.
-void evaluate(int n, const double* x, double* f, double* g) {
-  double s = 0, t = 0;
-  for (int i = 0; i < n; ++i) {
-    s += (x[i] - 0.7) * (x[i] - 0.7);
-    t += x[i];
-  }
-  f[0] = s;
-  g[0] = t - 1.0;       // an equality
-  g[1] = 3.0 - x[0];    // an inequality
-}
-
-void BM_SolverCallPerEvaluation(benchmark::State& state) {
-  int l = static_cast<int>(state.range(0)), o = 1, n = static_cast<int>(state.range(1));
-  int ni = n / 4, m = 2, me = 1;
-  int lrw = 120 * n + 20 * m + l * (m + 2 * o + 20) + o * (o + 20) + 4990;
-  int liw = l + 3 * n + 990, lpf = 1, iflag = 0, istop = 0;
-  std::vector<double> x(l * n, 0.0), f(l * o), g(l * m), xl(n, -5.0), xu(n, 5.0), rw(lrw),
-      pf(1);
-  std::vector<int> iw(liw);
+// A caller of both entries on a shifted sphere (with O objectives, shifted
+// apart) and, with M > 0, one linear equality and M-1 linear inequalities;
+// the last quarter of the variables are integers.
+struct Caller {
+  int l, o, n, ni, m, me, lrw, liw, lpf, iflag = 0, istop = 0;
+  std::vector<double> x, f, g, xl, xu, rw, pf;
+  std::vector<int> iw;
   double param[13] = {};
-  for (int i = 0; i < l; ++i) evaluate(n, &x[i * n], &f[i], &g[i * m]);
-  kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
-          &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
-  for (auto _ : state) {
-    for (int i = 0; i < l; ++i) evaluate(n, &x[i * n], &f[i], &g[i * m]);
+
+  Caller(int points, int objectives, int variables, int constraints)
+      : l(points), o(objectives), n(variables), ni(variables / 4), m(constraints),
+        me(constraints > 0 ? 1 : 0) {
+    const long entry = 120L * n + 20L * m + l * (m + 2L * o + 20) + o * (o + 20L) + 4990;
+    const long kernel = 5L * l + (m + 2L * o) * (l + 2) + 104L * n + 2L * l * o +
+                        o * (o + 6L) + 522;
+    lrw = static_cast<int>(std::max(entry, kernel));
+    liw = l + 3 * n + 990;
+    lpf = o > 1 ? 1000 * (n + m + o) + 1 : 1;
+    x.assign(static_cast<std::size_t>(l) * n, 0.0);
+    f.assign(static_cast<std::size_t>(l) * o, 0.0);
+    g.assign(std::max<std::size_t>(1, static_cast<std::size_t>(l) * m), 0.0);
+    xl.assign(n, -5.0);
+    xu.assign(n, 5.0);
+    rw.assign(lrw, 0.0);
+    iw.assign(liw, 0);
+    pf.assign(lpf, 0.0);
+    param[1] = 1;
+  }
+
+  void evaluate() {
+    for (int i = 0; i < l; ++i) {
+      const double* p = &x[static_cast<std::size_t>(i) * n];
+      for (int k = 0; k < o; ++k) {
+        double s = 0;
+        for (int j = 0; j < n; ++j) s += (p[j] - 0.7 - 0.1 * k) * (p[j] - 0.7 - 0.1 * k);
+        f[static_cast<std::size_t>(i) * o + k] = s;
+      }
+      if (m == 0) continue;
+      double* q = &g[static_cast<std::size_t>(i) * m];
+      double t = 0;
+      for (int j = 0; j < n; ++j) t += p[j];
+      q[0] = t - 1.0;
+      for (int j = 1; j < m; ++j) q[j] = 3.0 - p[j % n];
+    }
+  }
+
+  void solve() {
     kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
             &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
-    if (istop == 1) state.SkipWithError("the run ended");
   }
+
+  void report(int stage, int save2file) {
+    int printeval = 1000, maxeval = 99999999, maxtime = 100000000, timediv = 0;
+    kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(), x.data(),
+                  xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(), &maxeval,
+                  &maxtime, param, &l, &timediv);
+  }
+
+  // A new run: first call on the start block.
+  void start() {
+    iflag = 0;
+    istop = 0;
+    evaluate();
+    solve();
+  }
+};
+
+void set_per_evaluation(benchmark::State& state, int l) {
   state.SetItemsProcessed(state.iterations() * l);
+  // Elapsed seconds over (evaluations * 1e-9): nanoseconds per evaluation.
+  state.counters["ns_per_eval"] =
+      benchmark::Counter(double(state.iterations()) * l * 1e-9,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_SolverCallPerEvaluation)
-    ->Args({1, 10})
-    ->Args({1, 100})
-    ->Args({16, 10})
-    ->Args({16, 100})
-    ->Args({256, 20});
+
+// One call of kestro_ per iteration, model included (it is a few ns per
+// point); a run that ends is started afresh outside the timing.
+void BM_SolverPerEvaluation(benchmark::State& state) {
+  Caller c(int(state.range(1)), int(state.range(2)), int(state.range(0)), int(state.range(3)));
+  c.start();
+  for (auto _ : state) {
+    c.evaluate();
+    c.solve();
+    if (c.istop == 1) {
+      state.PauseTiming();
+      c.start();
+      state.ResumeTiming();
+    }
+  }
+  set_per_evaluation(state, c.l);
+}
+BENCHMARK(BM_SolverPerEvaluation)
+    ->ArgNames({"N", "L", "O", "M"})
+    ->ArgsProduct({{2, 10, 100, 1000}, {1, 16}, {1, 3}, {0, 10}});
+
+// A directory of its own for the output files, removed at the end.
+struct TempDirectory {
+  std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::path path;
+  TempDirectory() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "kestro_bench_XXXXXX").string();
+    path = mkdtemp(pattern.data());
+    std::filesystem::current_path(path);
+  }
+  ~TempDirectory() {
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(path);
+  }
+};
+
+// The solver call followed by the reporting call (PRINTEVAL = 1000 and
+// SAVE2FILE as given), with the screen output sent to /dev/null; compare with
+// BM_SolverPerEvaluation for the added cost.
+void BM_SolverAndReportPerEvaluation(benchmark::State& state) {
+  TempDirectory directory;
+  const int save2file = int(state.range(1));
+  // The screen goes to /dev/null while the benchmark runs.
+  std::fflush(stderr);
+  const int saved_stderr = dup(2);
+  const int null_device = open("/dev/null", O_WRONLY);
+  if (null_device >= 0) dup2(null_device, 2);
+  Caller c(1, 1, int(state.range(0)), 0);
+  auto begin = [&] {
+    c.report(1, save2file);
+    c.start();
+    c.report(2, save2file);
+  };
+  begin();
+  for (auto _ : state) {
+    c.evaluate();
+    c.solve();
+    c.report(2, save2file);
+    if (c.istop == 1) {
+      state.PauseTiming();
+      begin();
+      state.ResumeTiming();
+    }
+  }
+  std::fflush(stderr);
+  if (saved_stderr >= 0) dup2(saved_stderr, 2);
+  if (saved_stderr >= 0) close(saved_stderr);
+  if (null_device >= 0) close(null_device);
+  set_per_evaluation(state, c.l);
+}
+BENCHMARK(BM_SolverAndReportPerEvaluation)
+    ->ArgNames({"N", "SAVE2FILE"})
+    ->ArgsProduct({{10, 100}, {0, 1, 2}});
 
 }  // namespace
