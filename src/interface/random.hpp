@@ -3,6 +3,9 @@
 
 #include <bit>
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kestro {
 
@@ -18,9 +21,9 @@ class LaggedGenerator {
     // Both outcomes of each test are formed and one is picked by a bit mask:
     // the tests go either way like coin tosses, so branches would mostly be
     // mispredicted. The values are the same as with the branches.
-    const double t = pick(v < 0.5, sum + 0.123456789, sum);
+    const double t = pick_if_less(v, 0.5, sum + 0.123456789, sum);
     s_[0] = v;
-    s_[1] = pick(t > 1.0, t - 1.0, t);
+    s_[1] = pick_if_less(1.0, t, t - 1.0, t);
     return v;
   }
 
@@ -31,11 +34,17 @@ class LaggedGenerator {
   void seed(double seed_value);
 
  private:
-  // `when` ? a : b, by its bits.
-  static double pick(bool when, double a, double b) {
-    const std::uint64_t mask = std::uint64_t{0} - std::uint64_t{when};
+  // x < y ? a : b, by a bit mask (false for a NaN, as the comparison is).
+  static double pick_if_less(double x, double y, double a, double b) {
+#if defined(__SSE2__)
+    const __m128d mask = _mm_cmplt_sd(_mm_set_sd(x), _mm_set_sd(y));
+    return _mm_cvtsd_f64(
+        _mm_or_pd(_mm_and_pd(mask, _mm_set_sd(a)), _mm_andnot_pd(mask, _mm_set_sd(b))));
+#else
+    const std::uint64_t mask = std::uint64_t{0} - std::uint64_t{x < y};
     return std::bit_cast<double>((std::bit_cast<std::uint64_t>(a) & mask) |
                                  (std::bit_cast<std::uint64_t>(b) & ~mask));
+#endif
   }
 
   double* s_;

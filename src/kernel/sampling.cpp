@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "interface/numeric.hpp"
 #include "interface/random.hpp"
@@ -25,8 +26,11 @@ bool point_ready(const VariableBox& box, RealView x, RealView rw) {
 }  // namespace
 
 double handle_bound(double x, double lo, double hi, double r, ConstRealView preset_r) {
-  const double threshold = preset_r[2];
-  const double damping = preset_r[3];
+  return bring_into_bounds(x, lo, hi, r, preset_r[2], preset_r[3]);
+}
+
+double bring_into_bounds(double x, double lo, double hi, double r, double threshold,
+                         double damping) {
   if (x < lo) {
     if (r < threshold) return lo;
     const double mirrored = lo + (lo - x) * damping;
@@ -99,14 +103,25 @@ void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index 
   const double* xl = box.xl.data();
   const double* xu = box.xu.data();
   double* point = x.data();
+  // Short points choose by bisection; for long ones a bucket table, built
+  // once per point, makes each choice a lookup and a step or two.
+  const bool long_point = n >= 32;
+  std::optional<MemberChooser> chooser;
+  if (long_point) chooser.emplace(cumulative, k);
+  const double threshold = preset_r[2];
+  const double damping = preset_r[3];
+  int row_r = deviate_table_index(generator.peek());
   for (Index i = 0; i < n; ++i) {
     // The same r picks the member, indexes table B and decides reflection;
-    // p indexes table A and is the next variable's r.
+    // p indexes table A and is the next variable's r (so its row is kept).
     const double r = generator.draw();
     const double p = generator.peek();
-    const Index member = first_member_reaching(cumulative, k, r);
-    const double raw = archive[(member - 1) * n + i] + deviate(r, p) * spread[i];
-    point[i] = handle_bound(raw, xl[i], xu[i], r, preset_r);
+    const int row_p = deviate_table_index(p);
+    const Index member = long_point ? (*chooser)(r) : first_member_reaching(cumulative, k, r);
+    const double step = kDeviateRows[row_r - 1].b * kDeviateRows[row_p - 1].a;
+    const double raw = archive[(member - 1) * n + i] + step * spread[i];
+    point[i] = bring_into_bounds(raw, xl[i], xu[i], r, threshold, damping);
+    row_r = row_p;
   }
   rw[1] = state[0];
   rw[2] = state[1];

@@ -8,6 +8,7 @@
 // they do nothing at all (no draw, no write).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "interface/view.hpp"
@@ -32,6 +33,10 @@ struct VariableBox {
 // with the damping PRESET_R(3) when the decision number r >= PRESET_R(2) (and
 // put on hi if the mirror overshoots), else put on lo; above hi likewise.
 double handle_bound(double x, double lo, double hi, double r, ConstRealView preset_r);
+
+// The same with the threshold PRESET_R(3) and damping PRESET_R(4) given.
+double bring_into_bounds(double x, double lo, double hi, double r, double threshold,
+                         double damping);
 
 // Rounds every integer variable of X(1..N) to its nearest whole number,
 // halves away from zero.
@@ -68,6 +73,39 @@ inline Index first_member_reaching(const double* cumulative, Index k, double r) 
   }
   return (base - cumulative) + (!(r <= *base) ? 1 : 0);
 }
+
+// The same choice for many draws from one table: for each of `kBuckets`
+// equal parts [b/B, (b+1)/B) of [0, 1] the first member whose c_j reaches the
+// lower end b/B, from which a short walk finds the member a draw in that part
+// picks. Every member before the bucket's first has c_j below b/B <= r, so the
+// walk gives the rule's member for any table that never decreases. Draws
+// outside [0, 1) (NaN included) take the bisection.
+class MemberChooser {
+ public:
+  static constexpr int kBuckets = 128;
+
+  MemberChooser(const double* cumulative, Index k) : c_(cumulative), k_(k) {
+    Index j = 1;
+    for (int b = 0; b < kBuckets; ++b) {
+      const double lower = double(b) / kBuckets;  // exact: B is a power of two
+      while (j < k_ && !(lower <= c_[j])) ++j;
+      first_[b] = j;
+    }
+  }
+
+  Index operator()(double r) const {
+    if (!(r >= 0.0 && r < 1.0) || k_ <= 1) return first_member_reaching(c_, k_, r);
+    // r * B is exact, so the bucket's lower end is at most r.
+    Index j = first_[static_cast<int>(r * kBuckets)];
+    while (j < k_ && !(r <= c_[j])) ++j;
+    return j;
+  }
+
+ private:
+  const double* c_;
+  Index k_;
+  Index first_[kBuckets];
+};
 
 // One point from the archive of k members into X(1..N): per variable a member
 // chosen by the rank weights c_1 .. c_k (from RW(c0 + 1)) plus a deviate

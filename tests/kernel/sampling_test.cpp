@@ -484,8 +484,9 @@ kestro::Index walked_member(const std::vector<double>& c, kestro::Index k, doubl
   return k;
 }
 
-TEST(MemberChoice, BisectionPicksTheMemberTheWalkPicks) {
+TEST(MemberChoice, BisectionAndGuessPickTheMemberTheWalkPicks) {
   using kestro::kernel::first_member_reaching;
+  using kestro::kernel::MemberChooser;
   const double nan = std::nan("");
   // Rank-weight tables of every size the archive takes, and tables with equal
   // neighbours (ties) and values at the ends; draws on, between and beyond
@@ -505,14 +506,16 @@ TEST(MemberChoice, BisectionPicksTheMemberTheWalkPicks) {
   for (const auto& c : tables) {
     const kestro::Index k = static_cast<kestro::Index>(c.size()) - 1;
     std::vector<double> draws = {0.0, 1.0, -0.1, 1.1, nan, 1e-300, 0.999999999};
+    for (int d = 1; d < 200; ++d) draws.push_back(d / 200.0);
     for (kestro::Index j = 0; j <= k; ++j) {
       draws.push_back(c[j]);
       draws.push_back(std::nextafter(c[j], 2.0));
       draws.push_back(std::nextafter(c[j], -1.0));
     }
     for (double r : draws) {
-      EXPECT_EQ(first_member_reaching(c.data(), k, r), walked_member(c, k, r))
-          << "k=" << k << " r=" << r;
+      const kestro::Index walked = walked_member(c, k, r);
+      EXPECT_EQ(first_member_reaching(c.data(), k, r), walked) << "k=" << k << " r=" << r;
+      EXPECT_EQ(MemberChooser(c.data(), k)(r), walked) << "k=" << k << " r=" << r;
       ++checked;
     }
   }
