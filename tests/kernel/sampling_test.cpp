@@ -484,7 +484,7 @@ kestro::Index walked_member(const std::vector<double>& c, kestro::Index k, doubl
   return k;
 }
 
-TEST(MemberChoice, BisectionAndGuessPickTheMemberTheWalkPicks) {
+TEST(MemberChoice, BisectionAndBucketTablePickTheMemberTheWalkPicks) {
   using kestro::kernel::first_member_reaching;
   using kestro::kernel::MemberChooser;
   const double nan = std::nan("");
