@@ -1,6 +1,7 @@
-/*
- * Kestro: derivative-free optimisation of mixed-integer, constrained,
- * single- and multi-objective black-box problems.
+/**
+ * \file kestro.h
+ * \brief The C ABI of Kestro: derivative-free optimisation of mixed-integer,
+ * constrained, single- and multi-objective black-box problems.
  *
  * The C ABI. Every routine takes every argument by pointer (so Fortran and
  * other languages call it as they call any by-reference routine), arrays are
@@ -9,6 +10,7 @@
  *
  * The caller owns the loop (reverse communication):
  *
+ * \code
  *   iflag = 0; istop = 0;                   fill param[13]; put L points in x
  *   evaluate f and g for the L points of x
  *   while (1) {
@@ -17,14 +19,19 @@
  *     if (istop == 1) break;                x, f, g: best point; iflag: reason
  *     evaluate f and g for the L points of x
  *   }
+ * \endcode
  *
  * Between calls the caller leaves iflag, istop, rw, iw and pf untouched,
  * except for setting iflag = -999 (or istop = 1) to end the run early.
  *
  * Minimum workspace lengths:
- *   LRW >= 120N + 20M + L(M + 2O + 20) + O(O + 20) + 4990
- *   LIW >= L + 3N + 990
- *   LPF >  P(N + M + O) when O > 1, P the front capacity.
+ * - LRW >= 120N + 20M + L(M + 2O + 20) + O(O + 20) + 4990
+ * - LIW >= L + 3N + 990
+ * - LPF >  P(N + M + O) when O > 1, P the front capacity.
+ *
+ * The other routines declared here are the library's internal layers,
+ * exported so that they can be tested and called one by one; they are not
+ * needed to solve a problem and are not described in this reference.
  *
  * One run per process is active at a time through this interface; calls must
  * not overlap.
@@ -32,6 +39,7 @@
 #ifndef KESTRO_H
 #define KESTRO_H
 
+/** \cond KESTRO_INTERNAL */
 #if defined(KESTRO_BUILDING_LIBRARY)
 #define KESTRO_API __attribute__((visibility("default")))
 #else
@@ -41,13 +49,58 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+/** \endcond */
 
 /* ---- Solver entry and kernel driver ------------------------------------ */
 
-/* Solver entry: books the evaluated block and returns the next one. PARAM is
- * read, and written in one case: with several objectives and BALANCE below 1
- * the first call sets PARAM(3) (FSTOP) to 0, since an objective target does
- * not apply to a scalarised run. */
+/**
+ * \brief The solver entry: books the evaluated block and returns the next one.
+ *
+ * Start a run with IFLAG = 0 and ISTOP = 0, L start points in X and their
+ * values in F and G; then call again after evaluating every block the call
+ * leaves in X, until ISTOP = 1. Arrays are counted from 1: point i of the
+ * block is X((i-1)N + 1 .. iN), its objectives F((i-1)O + 1 .. iO) and its
+ * constraints G((i-1)M + 1 .. iM). An objective that is NaN or above 1e98
+ * counts as 1e98 and a constraint value that is NaN or below -1e98 as -1e98
+ * (a failed point). Between calls leave IFLAG, ISTOP, RW, IW and PF as they
+ * are, except for setting IFLAG = -999 (or ISTOP = 1) to end the run with
+ * the best point so far.
+ *
+ * PARAM is read, and written in one case: with several objectives and
+ * BALANCE below 1 the first call sets PARAM(3) (FSTOP) to 0, since an
+ * objective target does not apply to a scalarised run.
+ *
+ * \param l      block size L >= 1: points evaluated between two calls
+ * \param o      number of objectives O, 1 .. 1000000
+ * \param n      number of variables N >= 1
+ * \param ni     number of integer variables NI, 0 .. N: the last NI variables
+ * \param m      number of constraints M >= 0 (G >= 0 is feasible)
+ * \param me     number of equality constraints ME, 0 .. M: the first ME
+ * \param x      L*N values: in, the evaluated block; out, the next block or,
+ *               once ISTOP = 1, the best point in X(1..N)
+ * \param f      L*O objective values of the block in X; once ISTOP = 1,
+ *               F(1..O) are the best point's
+ * \param g      L*M constraint values of the block in X (not read when
+ *               M = 0); once ISTOP = 1, G(1..M) are the best point's
+ * \param xl     N lower bounds (whole numbers for integer variables)
+ * \param xu     N upper bounds (whole numbers for integer variables)
+ * \param iflag  0 to start a run; negative while it goes on; 1 .. 7 when it
+ *               has ended, 51 .. 92 a warning on the first return, 100 and
+ *               above an input error (see kestro_iflag_text)
+ * \param istop  0 to start a run; set to 1 by the library when the run has
+ *               ended
+ * \param param  13 search parameters: ACCURACY, RANDOM-SEED, FSTOP,
+ *               ALGOSTOP, EVALSTOP, FOCUS, ANTS, KERNEL, ORACLE, PARETOMAX,
+ *               EPSILON, BALANCE, CHARACTER; 0 selects a default
+ * \param rw     real workspace of LRW values
+ * \param lrw    length of RW
+ * \param iw     integer workspace of LIW values
+ * \param liw    length of IW
+ * \param pf     Pareto front of LPF values (O > 1): PF(1) its size P, then
+ *               per entry its O objectives, M constraints and N variables;
+ *               not used when O = 1
+ * \param lpf    length of PF (not read when O = 1)
+ */
 KESTRO_API void kestro_(const int* l, const int* o, const int* n, const int* ni,
                         const int* m, const int* me, double* x, double* f,
                         double* g, const double* xl, const double* xu,
@@ -55,6 +108,7 @@ KESTRO_API void kestro_(const int* l, const int* o, const int* n, const int* ni,
                         const int* lrw, int* iw, const int* liw, double* pf,
                         const int* lpf);
 
+/** \cond KESTRO_INTERNAL */
 /* Checks the workspace lengths and the multi-objective parameters. */
 KESTRO_API void precheck_(const int* l, const int* o, const int* n,
                           const int* m, const int* lrw, const int* liw,
@@ -375,14 +429,50 @@ KESTRO_API void o29_(int* iw, const int* liw, const int* generation,
 
 /* ---- Reporting ---------------------------------------------------------- */
 
-/* The reporting entry: call it with STAGE 1 before the loop (it sets IFLAG
- * and ISTOP to 0, starts the clock, opens the files and prints the header)
- * and with STAGE 2 after every call of kestro_ (progress lines every
- * PRINTEVAL evaluations, the files, the final report; IFLAG = -999 when
- * MAXEVAL or MAXTIME is spent). Files, when SAVE2FILE > 0, in the current
- * directory: KESTRO_SCREEN.TXT, KESTRO_SOLUTION.TXT, KESTRO_PARETOFRONT.TXT
- * (O > 1) and, when SAVE2FILE > 1, KESTRO_HISTORY.TXT. The screen output
- * goes to the standard error stream. */
+/** \endcond */
+
+/**
+ * \brief The reporting entry: the screen report, the output files and the
+ * evaluation and time budgets.
+ *
+ * Call it with STAGE 1 before the loop (it sets IFLAG and ISTOP to 0, starts
+ * the CPU clock, opens the files and prints the header) and with STAGE 2 after
+ * every call of kestro_ (progress lines every PRINTEVAL evaluations, the
+ * files, the final report; IFLAG = -999 when MAXEVAL or MAXTIME is spent, so
+ * that the next kestro_ call ends the run). Files, when SAVE2FILE > 0, in the
+ * current directory: KESTRO_SCREEN.TXT, KESTRO_SOLUTION.TXT,
+ * KESTRO_PARETOFRONT.TXT (O > 1) and, when SAVE2FILE > 1, KESTRO_HISTORY.TXT.
+ * A file that cannot be written is skipped. The screen output goes to the
+ * standard error stream.
+ *
+ * \param stage      1 before the loop, 2 after every call of kestro_
+ * \param printeval  a progress line every PRINTEVAL evaluations; 0 or less:
+ *                   only the warning and error banners
+ * \param save2file  0: no files; 1: screen, solution and Pareto-front files;
+ *                   2 or more: also the history file, started afresh every
+ *                   SAVE2FILE calls
+ * \param iflag      kestro_'s IFLAG; set to 0 by STAGE 1 and to -999 when a
+ *                   budget is spent
+ * \param istop      kestro_'s ISTOP; set to 0 by STAGE 1
+ * \param f          the L*O objective values of the block, as for kestro_
+ * \param g          the L*M constraint values of the block, as for kestro_
+ * \param x          the L*N values of the block, as for kestro_
+ * \param xl         the N lower bounds
+ * \param xu         the N upper bounds
+ * \param o          number of objectives O
+ * \param n          number of variables N
+ * \param ni         number of integer variables NI
+ * \param m          number of constraints M
+ * \param me         number of equality constraints ME
+ * \param rw         kestro_'s real workspace (read only)
+ * \param pf         kestro_'s Pareto front (read only; O > 1)
+ * \param maxeval    evaluation budget; 99999999 or more: no limit; 1 or less
+ *                   ends the run after the first block
+ * \param maxtime    budget of CPU seconds
+ * \param param      the 13 PARAM values given to kestro_
+ * \param l          block size L
+ * \param timediv    1: the CPU time is divided by L; otherwise not
+ */
 KESTRO_API void kestro_print_(const int* stage, const int* printeval,
                               const int* save2file, int* iflag, int* istop,
                               const double* f, const double* g, double* x,
@@ -393,6 +483,7 @@ KESTRO_API void kestro_print_(const int* stage, const int* printeval,
                               const double* param, const int* l,
                               const int* timediv);
 
+/** \cond KESTRO_INTERNAL */
 /* CPU time of the process in seconds, divided by L when TIMEDIV is 1. */
 KESTRO_API void get_time_(double* t, const int* l, const int* timediv);
 
@@ -454,10 +545,19 @@ KESTRO_API void save_history_(const int* save2file, const int* l, const int* o,
                               const int* unit, const int* iflag,
                               const int* istop);
 
-/* The meaning of an IFLAG value in plain words (a static, NUL-terminated
- * string; "unknown code" for values the library never gives). */
+/** \endcond */
+
+/**
+ * \brief The meaning of an IFLAG value in plain words.
+ *
+ * \param iflag  the code; a null pointer is answered with "unknown code"
+ * \return a static, NUL-terminated string: "the run goes on" for negative
+ *         values without a meaning of their own, "unknown code" for values
+ *         the library never gives
+ */
 KESTRO_API const char* kestro_iflag_text(const int* iflag);
 
+/** \cond KESTRO_INTERNAL */
 /* ---- Multi-objective layer ---------------------------------------------- */
 
 /* Multi-objective driver, called by the kernel driver when O > 1: offers the
@@ -558,5 +658,6 @@ KESTRO_API void o15_(const int* l, const int* o, const int* n, const int* ni,
 #ifdef __cplusplus
 }
 #endif
+/** \endcond */
 
 #endif /* KESTRO_H */
