@@ -87,10 +87,10 @@ struct Problem {
   /// Number of objectives O. With more than one the library keeps a Pareto
   /// front and returns the best compromise (see Options::balance).
   int objectives = 1;
-  /// Lower bounds, N values. Integer variables need whole-number bounds.
-  std::vector<double> lower;
-  /// Upper bounds, N values. Integer variables need whole-number bounds.
-  std::vector<double> upper;
+  /// @{
+  /// Box bounds, N values each. Integer variables need whole-number bounds.
+  std::vector<double> lower, upper;
+  /// @}
   /// The last `integers` variables take whole-number values only.
   int integers = 0;
   /// Number of constraints M; a point is feasible when g[j] >= 0 for every
@@ -197,16 +197,19 @@ struct Options {
 
 /// One entry of the Pareto front.
 struct ParetoPoint {
-  std::vector<double> f;  ///< its O objective values
-  std::vector<double> g;  ///< its M constraint values
-  std::vector<double> x;  ///< its N variables
+  /// @{
+  /// Its O objective values f, M constraint values g and N variables x.
+  std::vector<double> f, g, x;
+  /// @}
 };
 
 /// The outcome of a run.
 struct Result {
-  std::vector<double> x;  ///< the best point, N values
-  std::vector<double> f;  ///< its O objective values
-  std::vector<double> g;  ///< its M constraint values
+  /// @{
+  /// The best point x (N values), its O objective values f and M
+  /// constraint values g.
+  std::vector<double> x, f, g;  // the best point and its values
+  /// @}
   double residual = 0;          ///< its constraint violation
   bool feasible = false;        ///< residual within the accuracy
   int iflag = 0;                ///< why the run ended
