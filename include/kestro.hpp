@@ -1,35 +1,38 @@
-// Kestro: the C++ API.
-//
-// A thin, header-only layer over the C ABI of kestro.h. It sizes and owns the
-// workspaces, checks a problem and its options before the first call (with
-// messages that carry the IFLAG code the library would give), and drives
-// kestro_ and kestro_print_ exactly as a hand-written caller's loop does, so
-// that the same seed and options give bit-identical points and results.
-//
-//   kestro::Problem problem;
-//   problem.lower = {-5, -5, 0};
-//   problem.upper = {5, 5, 10};
-//   problem.integers = 1;                      // the last variable is whole
-//   problem.constraints = 1;                   // g[0] >= 0
-//   kestro::Options options;
-//   options.seed = 7;
-//   options.block_size = 8;                    // points evaluated per block
-//   options.threads = 4;                       // evaluated on four threads
-//   kestro::Result r = kestro::minimize(problem,
-//       [](std::span<const double> x, std::span<double> f, std::span<double> g) {
-//         f[0] = x[0] * x[0] + x[1] * x[1] + x[2];
-//         g[0] = x[0] + x[1] + x[2] - 1;
-//       }, options);
-//
-// The library keeps the state of a run process-wide: one run at a time, and
-// calls must not overlap. A Solver therefore refuses to be constructed while
-// another one is alive in the program (kestro::Error), and kestro::minimize
-// parallelises only the user's evaluations of one block; every call into the
-// library is made by the thread that called minimize. Code that calls the C
-// ABI directly must not run while a Solver is alive; that is not checked.
-// The guard is an inline variable of this header, so it covers one program or
-// one shared object; two shared objects that each include this header and run
-// at the same time are not protected from each other.
+/// \file kestro.hpp
+/// \brief Kestro: the C++ API.
+///
+/// A thin, header-only layer over the C ABI of kestro.h. It sizes and owns the
+/// workspaces, checks a problem and its options before the first call (with
+/// messages that carry the IFLAG code the library would give), and drives
+/// kestro_ and kestro_print_ exactly as a hand-written caller's loop does, so
+/// that the same seed and options give bit-identical points and results.
+///
+/// \code
+///   kestro::Problem problem;
+///   problem.lower = {-5, -5, 0};
+///   problem.upper = {5, 5, 10};
+///   problem.integers = 1;                      // the last variable is whole
+///   problem.constraints = 1;                   // g[0] >= 0
+///   kestro::Options options;
+///   options.seed = 7;
+///   options.block_size = 8;                    // points evaluated per block
+///   options.threads = 4;                       // evaluated on four threads
+///   kestro::Result r = kestro::minimize(problem,
+///       [](std::span<const double> x, std::span<double> f, std::span<double> g) {
+///         f[0] = x[0] * x[0] + x[1] * x[1] + x[2];
+///         g[0] = x[0] + x[1] + x[2] - 1;
+///       }, options);
+/// \endcode
+///
+/// The library keeps the state of a run process-wide: one run at a time, and
+/// calls must not overlap. A Solver therefore refuses to be constructed while
+/// another one is alive in the program (kestro::Error), and kestro::minimize
+/// parallelises only the user's evaluations of one block; every call into the
+/// library is made by the thread that called minimize. Code that calls the C
+/// ABI directly must not run while a Solver is alive; that is not checked.
+/// The guard is an inline variable of this header, so it covers one program or
+/// one shared object; two shared objects that each include this header and run
+/// at the same time are not protected from each other.
 #ifndef KESTRO_HPP
 #define KESTRO_HPP
 
@@ -52,46 +55,58 @@
 
 #include "kestro.h"
 
+/// The C++ API of Kestro.
 namespace kestro {
 
-// The meaning of an IFLAG value in plain words.
+/// The meaning of an IFLAG value in plain words (what kestro_iflag_text says).
+/// \param iflag  the code
+/// \return its meaning, e.g. "the objective target FSTOP was reached by a
+///         feasible point"
 inline std::string iflag_text(int iflag) { return kestro_iflag_text(&iflag); }
 
-// A problem or options the library would refuse, or a misuse of the API.
-// iflag() is the code the library gives for the same fault, or 0 when the
-// fault is one of the C++ API alone (mismatched vector lengths, a second
-// concurrent Solver, thread count).
+/// A problem or options the library would refuse, or a misuse of the API.
+/// iflag() is the code the library gives for the same fault, or 0 when the
+/// fault is one of the C++ API alone (mismatched vector lengths, a second
+/// concurrent Solver, thread count).
 class Error : public std::invalid_argument {
  public:
+  /// An error with its code and message.
+  /// \param iflag    the IFLAG code the library gives for the fault, or 0
+  /// \param message  what is wrong, ending in "(IFLAG code)" for a code
   Error(int iflag, const std::string& message)
       : std::invalid_argument(message), iflag_(iflag) {}
+  /// \return the IFLAG code of the fault, or 0 for a fault of the C++ API alone
   int iflag() const { return iflag_; }
 
  private:
   int iflag_;
 };
 
-// What to minimise. The number of variables N is the length of `lower`.
+/// What to minimise. The number of variables N is the length of `lower`.
 struct Problem {
-  // Number of objectives O. With more than one the library keeps a Pareto
-  // front and returns the best compromise (see Options::balance).
+  /// Number of objectives O. With more than one the library keeps a Pareto
+  /// front and returns the best compromise (see Options::balance).
   int objectives = 1;
-  // Box bounds, N values each. Integer variables need whole-number bounds.
+  /// @{
+  /// Box bounds, N values each. Integer variables need whole-number bounds.
   std::vector<double> lower, upper;
-  // The last `integers` variables take whole-number values only.
+  /// @}
+  /// The last `integers` variables take whole-number values only.
   int integers = 0;
-  // Number of constraints M; a point is feasible when g[j] >= 0 for every
-  // inequality and g[j] == 0 (within the accuracy) for every equality.
+  /// Number of constraints M; a point is feasible when g[j] >= 0 for every
+  /// inequality and g[j] == 0 (within the accuracy) for every equality.
   int constraints = 0;
-  // The first `equalities` constraints are equalities.
+  /// The first `equalities` constraints are equalities.
   int equalities = 0;
-  // Start point, N values (copied into every slot of the first block). Empty:
-  // the middle of the box, integer variables rounded to a whole number.
+  /// Start point, N values (copied into every slot of the first block). Empty:
+  /// the middle of the box, integer variables rounded to a whole number.
   std::vector<double> start;
 
+  /// \return the number of variables N, the length of `lower`
   int variables() const { return static_cast<int>(lower.size()); }
 
-  // The start point the first block is filled with.
+  /// The start point the first block is filled with.
+  /// \return `start`, or the middle of the box when `start` is empty
   std::vector<double> start_point() const {
     if (!start.empty()) return start;
     std::vector<double> x(lower.size());
@@ -104,100 +119,114 @@ struct Problem {
     return x;
   }
 
-  // True when the library accepts the problem; otherwise false, with a
-  // message naming the offending entry and ending in "(IFLAG code)".
+  /// Checks the problem as the library would.
+  /// \param error  receives, when not null and the problem is refused, a
+  ///               message naming the offending entry and ending in
+  ///               "(IFLAG code)"
+  /// \return true when the library accepts the problem
   bool IsValid(std::string* error) const;
 };
 
-// Every search parameter by name, the block size and the reporting settings.
-// 0 in a search parameter selects the library's default for it.
+/// Every search parameter by name, the block size and the reporting settings.
+/// 0 in a search parameter selects the library's default for it.
 struct Options {
-  // Feasibility tolerance of the constraints (0: 0.001).
+  /// Feasibility tolerance of the constraints (0: 0.001).
   double accuracy = 0;
-  // Seed of the random generator; equal seeds give equal runs.
+  /// Seed of the random generator; equal seeds give equal runs.
   double seed = 0;
-  // Objective target: the run ends with IFLAG 7 once a feasible point has
-  // F <= fstop (0: no target; not used by a scalarised multi-objective run).
+  /// Objective target: the run ends with IFLAG 7 once a feasible point has
+  /// F <= fstop (0: no target; not used by a scalarised multi-objective run).
   double fstop = 0;
-  // Ends the run after this many restarts without improvement (0: never).
+  /// Ends the run after this many restarts without improvement (0: never).
   double algostop = 0;
-  // Ends the run after this many evaluations without an improvement by the
-  // fractional part as relative tolerance, e.g. 50000.001 (0: never).
+  /// Ends the run after this many evaluations without an improvement by the
+  /// fractional part as relative tolerance, e.g. 50000.001 (0: never).
   double evalstop = 0;
-  // Focus of the search around the best point, a whole number (0: default).
+  /// Focus of the search around the best point, a whole number (0: default).
   double focus = 0;
-  // Ants per generation (0: default; when given, kernel must be given too).
+  /// Ants per generation (0: default; when given, kernel must be given too).
   double ants = 0;
-  // Kernels of the archive's sampling, 1 .. ants (0: default).
+  /// Kernels of the archive's sampling, 1 .. ants (0: default).
   double kernel = 0;
-  // Oracle value for the penalty of constraint violation (0: default).
+  /// Oracle value for the penalty of constraint violation (0: default).
   double oracle = 0;
-  // Capacity of the Pareto front, a whole number (0: 1000 entries).
+  /// Capacity of the Pareto front, a whole number (0: 1000 entries).
   double paretomax = 0;
-  // Relative tolerance of the front's dominance test, 0 .. 0.5 (0: default).
+  /// Relative tolerance of the front's dominance test, 0 .. 0.5 (0: default).
   double epsilon = 0;
-  // Weighting of several objectives: 0 or -1 .. 1 for weights, a whole
-  // number k to optimise objective k alone.
+  /// Weighting of several objectives: 0 or -1 .. 1 for weights, a whole
+  /// number k to optimise objective k alone.
   double balance = 0;
-  // Character of the problem, 0 .. 3 (0: chosen from N and the number of
-  // integer variables; 3: integer variables must differ pairwise).
+  /// Character of the problem, 0 .. 3 (0: chosen from N and the number of
+  /// integer variables; 3: integer variables must differ pairwise).
   double character = 0;
 
-  // Points per block L. Larger blocks let minimize evaluate in parallel.
+  /// Points per block L. Larger blocks let minimize evaluate in parallel.
   int block_size = 1;
-  // Threads kestro::minimize evaluates a block on (the Solver ignores it).
+  /// Threads kestro::minimize evaluates a block on (the Solver ignores it).
   int threads = 1;
 
-  // A progress line on the standard error stream every `printeval`
-  // evaluations, with header and final report (0: silent).
+  /// A progress line on the standard error stream every `printeval`
+  /// evaluations, with header and final report (0: silent).
   int printeval = 0;
-  // 1: write KESTRO_SCREEN.TXT, KESTRO_SOLUTION.TXT (and with several
-  // objectives KESTRO_PARETOFRONT.TXT) to the current directory; 2 or more:
-  // also KESTRO_HISTORY.TXT (0: no files). Files are written only when
-  // printeval > 0, except the history file.
+  /// 1: write KESTRO_SCREEN.TXT, KESTRO_SOLUTION.TXT (and with several
+  /// objectives KESTRO_PARETOFRONT.TXT) to the current directory; 2 or more:
+  /// also KESTRO_HISTORY.TXT (0: no files). Files are written only when
+  /// printeval > 0, except the history file.
   int save2file = 0;
-  // Evaluation budget; 99999999 or more: no limit.
+  /// Evaluation budget; 99999999 or more: no limit.
   int maxeval = 100000;
-  // Budget of process CPU time in seconds (the time of every thread counts).
+  /// Budget of process CPU time in seconds (the time of every thread counts).
   int maxtime = std::numeric_limits<int>::max();
 
-  // The 13 PARAM entries in the library's order.
+  /// The 13 PARAM entries in the library's order.
+  /// \return ACCURACY, RANDOM-SEED, FSTOP, ALGOSTOP, EVALSTOP, FOCUS, ANTS,
+  ///         KERNEL, ORACLE, PARETOMAX, EPSILON, BALANCE, CHARACTER
   std::vector<double> param() const {
     return {accuracy, seed,   fstop,     algostop, evalstop, focus,    ants,
             kernel,   oracle, paretomax, epsilon,  balance,  character};
   }
 
-  // True when the library accepts the options; otherwise false, with a
-  // message ending in "(IFLAG code)". PARETOMAX and EPSILON are checked even
-  // for one objective, where the library ignores them.
+  /// Checks the options as the library would. PARETOMAX and EPSILON are
+  /// checked even for one objective, where the library ignores them.
+  /// \param error  receives, when not null and the options are refused, a
+  ///               message ending in "(IFLAG code)"
+  /// \return true when the library accepts the options
   bool IsValid(std::string* error) const;
 };
 
-// One entry of the Pareto front.
+/// One entry of the Pareto front.
 struct ParetoPoint {
+  /// @{
+  /// Its O objective values f, M constraint values g and N variables x.
   std::vector<double> f, g, x;
+  /// @}
 };
 
-// The outcome of a run.
+/// The outcome of a run.
 struct Result {
+  /// @{
+  /// The best point x (N values), its O objective values f and M
+  /// constraint values g.
   std::vector<double> x, f, g;  // the best point and its values
-  double residual = 0;          // its constraint violation
-  bool feasible = false;        // residual within the accuracy
-  int iflag = 0;                // why the run ended
-  std::string message;          // the meaning of iflag in words
-  int warning = 0;              // a warning code (51 .. 92) of the first call, or 0
-  long long evaluations = 0;    // points evaluated, start block included
-  long long failed_evaluations = 0;  // of them failed: NaN or beyond 1e98, or thrown
-  long long exceptions = 0;          // of them thrown by the function (minimize)
-  std::string first_exception;       // what() of the first exception
-  std::vector<ParetoPoint> pareto_front;  // with several objectives
+  /// @}
+  double residual = 0;          ///< its constraint violation
+  bool feasible = false;        ///< residual within the accuracy
+  int iflag = 0;                ///< why the run ended
+  std::string message;          ///< the meaning of iflag in words
+  int warning = 0;              ///< a warning code (51 .. 92) of the first call, or 0
+  long long evaluations = 0;    ///< points evaluated, start block included
+  long long failed_evaluations = 0;  ///< of them failed: NaN or beyond 1e98, or thrown
+  long long exceptions = 0;          ///< of them thrown by the function (minimize)
+  std::string first_exception;       ///< what() of the first exception
+  std::vector<ParetoPoint> pareto_front;  ///< with several objectives
 };
 
-// Progress handed to the stop callback of minimize after every block.
+/// Progress handed to the stop callback of minimize after every block.
 struct Progress {
-  long long evaluations = 0;
-  long long failed_evaluations = 0;
-  int iflag = 0;  // the library's state code after the last call
+  long long evaluations = 0;         ///< points evaluated so far
+  long long failed_evaluations = 0;  ///< of them failed
+  int iflag = 0;  ///< the library's state code after the last call
 };
 
 namespace detail {
@@ -383,13 +412,15 @@ inline bool Options::IsValid(std::string* error) const {
   return !f;
 }
 
-// A run by blocks: ask() for the points, tell() their values, until done().
-// Drives kestro_ and kestro_print_ underneath, with workspaces it owns.
-// Only one Solver may be alive at a time (see the top of this header).
+/// A run by blocks: ask() for the points, tell() their values, until done().
+/// Drives kestro_ and kestro_print_ underneath, with workspaces it owns.
+/// Only one Solver may be alive at a time (see the top of this header).
 class Solver {
  public:
-  // Checks the problem and options and starts the run; throws kestro::Error
-  // with the IFLAG code the library would give, or 0 for API misuse.
+  /// Checks the problem and options and starts the run; throws kestro::Error
+  /// with the IFLAG code the library would give, or 0 for API misuse.
+  /// \param problem  what to minimise
+  /// \param options  search parameters, block size and reporting
   Solver(const Problem& problem, const Options& options)
       : problem_(problem), options_(options), param_(options.param()) {
     if (detail::Fault f = detail::problem_fault(problem_)) throw Error(f.code, f.message);
@@ -403,16 +434,20 @@ class Solver {
     print(1);  // starts the clock and the budgets; sets IFLAG = ISTOP = 0
   }
 
+  /// Ends the run's hold on the library: another Solver may be made.
   ~Solver() { detail::solver_alive.store(false); }
-  Solver(const Solver&) = delete;
-  Solver& operator=(const Solver&) = delete;
+  Solver(const Solver&) = delete;             ///< not copyable: one run
+  Solver& operator=(const Solver&) = delete;  ///< not copyable: one run
 
-  // The L points of the current block, point i at [i*N, (i+1)*N).
+  /// The points of the current block.
+  /// \return L*N values, point i at [i*N, (i+1)*N); after done(), the best
+  ///         point in the first N
   std::span<const double> ask() const { return x_; }
 
-  // Hands back the values of the block from ask(): f holds L rows of O
-  // objective values, g L rows of M constraint values. NaN is allowed and
-  // counts as a failed evaluation.
+  /// Hands back the values of the block from ask() and moves to the next
+  /// block. NaN is allowed and counts as a failed evaluation.
+  /// \param f  L rows of O objective values
+  /// \param g  L rows of M constraint values (empty when M = 0)
   void tell(std::span<const double> f, std::span<const double> g = {}) {
     if (done_) throw std::logic_error("kestro::Solver::tell after the run has ended");
     if (f.size() != f_.size() || g.size() != g_.size())
@@ -433,21 +468,26 @@ class Solver {
     if (istop_ == 1) done_ = true;
   }
 
-  // Asks the run to end: the next tell() is the last (before the first
-  // tell(), the second one, since the first starts the run), and the result
-  // holds the best point found (IFLAG 1 or 2, or 5 or 6 when EVALSTOP fires
-  // on that block).
+  /// Asks the run to end: the next tell() is the last (before the first
+  /// tell(), the second one, since the first starts the run), and the result
+  /// holds the best point found (IFLAG 1 or 2, or 5 or 6 when EVALSTOP fires
+  /// on that block).
   void stop() {
     stop_requested_ = true;
     if (!done_ && evaluations_ > 0) iflag_ = -999;
   }
 
+  /// \return true once the run has ended (ISTOP = 1)
   bool done() const { return done_; }
+  /// \return the library's IFLAG after the last tell()
   int iflag() const { return iflag_; }
+  /// \return the points evaluated so far, start block included
   long long evaluations() const { return evaluations_; }
+  /// \return of them the failed ones (NaN or beyond 1e98)
   long long failed_evaluations() const { return failed_; }
 
-  // The outcome; only once done().
+  /// The outcome; only once done() (std::logic_error before).
+  /// \return the best point, its values, the IFLAG and the counts
   Result result() const {
     if (!done_) throw std::logic_error("kestro::Solver::result before the run has ended");
     Result r;
@@ -488,9 +528,13 @@ class Solver {
     return r;
   }
 
+  /// \return the block size L
   int block_size() const { return l_; }
+  /// \return the number of variables N
   int variables() const { return n_; }
+  /// \return the number of objectives O
   int objectives() const { return o_; }
+  /// \return the number of constraints M
   int constraints() const { return m_; }
 
  private:
@@ -577,16 +621,16 @@ class Solver {
   long long evaluations_ = 0, failed_ = 0;
 };
 
-// The user's model: writes the O objectives of x into f and its M
-// constraint values into g. It is called from several threads at once when
-// Options::threads > 1. An exception marks the point as a failed evaluation
-// (as NaN does) and is counted in Result::exceptions.
+/// The user's model: writes the O objectives of x into f and its M
+/// constraint values into g. It is called from several threads at once when
+/// Options::threads > 1. An exception marks the point as a failed evaluation
+/// (as NaN does) and is counted in Result::exceptions.
 using Function =
     std::function<void(std::span<const double> x, std::span<double> f, std::span<double> g)>;
 
-// Returns true to end the run; called on the calling thread after every
-// block. The run then ends with the next block (which is still evaluated,
-// as with a spent budget) and returns the best point.
+/// Returns true to end the run; called on the calling thread after every
+/// block. The run then ends with the next block (which is still evaluated,
+/// as with a spent budget) and returns the best point.
 using StopCallback = std::function<bool(const Progress&)>;
 
 namespace detail {
@@ -686,11 +730,16 @@ class BlockPool {
 
 }  // namespace detail
 
-// Minimises the problem: the whole loop of evaluating blocks and calling the
-// library, with the points of each block evaluated on options.threads
-// threads. Throws kestro::Error for a problem or options the library would
-// refuse. The result is bit-identical to that of the plain C loop with the
-// same seed and options.
+/// Minimises the problem: the whole loop of evaluating blocks and calling the
+/// library, with the points of each block evaluated on options.threads
+/// threads. Throws kestro::Error for a problem or options the library would
+/// refuse. The result is bit-identical to that of the plain C loop with the
+/// same seed and options.
+/// \param problem   what to minimise
+/// \param function  the model, called for every point
+/// \param options   search parameters, block size, threads and reporting
+/// \param stop      called after every block; returning true ends the run
+/// \return the best point found, its values, the IFLAG and the counts
 inline Result minimize(const Problem& problem, const Function& function, const Options& options,
                        const StopCallback& stop = {}) {
   Solver solver(problem, options);

@@ -2,7 +2,8 @@
 # Builds everything and runs every test twice: once in an optimised build and
 # once under AddressSanitizer and UndefinedBehaviorSanitizer with the
 # bounds checks of the array views on. Before them, a short, seeded fuzz run
-# from the corpus kept in fuzz/corpus.
+# from the corpus kept in fuzz/corpus; after the optimised build, the API
+# reference, which fails on an undocumented public symbol.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +23,9 @@ scripts/fuzz.sh 60
 
 echo "== optimised build =="
 build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRO_BUILD_BENCH=ON
+
+echo "== API reference (Doxygen, warnings are errors) =="
+cmake --build build/release --target kestro_docs
 
 echo "== sanitizer build (ASan + UBSan, checked views) =="
 build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRO_SANITIZE=ON
