@@ -432,3 +432,56 @@ TEST(StatusText, NamesEveryStatus) {
 
 }  // namespace
 }  // namespace kestro::testing
+
+namespace kestro::testing {
+namespace {
+
+// The checksum of a checkpoint: 64-bit FNV-1a over everything before it.
+void reseal(std::vector<unsigned char>& file) {
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  for (std::size_t i = 0; i + 8 < file.size(); ++i) {
+    hash ^= file[i];
+    hash *= 0x100000001b3ULL;
+  }
+  std::memcpy(file.data() + file.size() - 8, &hash, 8);
+}
+
+// A file with a valid checksum but any content (made on purpose) is either
+// refused or loaded into a run that the library then serves without reading
+// or writing outside the caller's arrays (the sanitizer build checks this).
+TEST(CraftedFile, WithValidChecksumIsRefusedOrServedSafely) {
+  const std::string good = temporary_path("crafted-good.ckpt"),
+                    bad = temporary_path("crafted.ckpt");
+  Loop source(two_objectives(2));
+  source.begin();
+  source.run([](const Loop& l) { return l.calls == 60; });
+  ASSERT_EQ(source.save(good), checkpoint::kOk);
+  const std::vector<unsigned char> bytes = read_bytes(good);
+  int loaded = 0, refused = 0;
+  for (std::size_t at = kPayloadAt; at + 8 < bytes.size(); at += 1 + at / 64) {
+    for (unsigned char value : {0x00, 0x7f, 0xff}) {
+      std::vector<unsigned char> file = bytes;
+      if (file[at] == value) continue;
+      file[at] = value;
+      reseal(file);
+      write_bytes(bad, file);
+      Loop target(two_objectives(2));
+      const Status status = target.load(bad);
+      if (status != checkpoint::kOk) {
+        EXPECT_TRUE(status == checkpoint::kOtherSizes || status == checkpoint::kInconsistent)
+            << "byte " << at << ": " << checkpoint::status_text(status);
+        ++refused;
+        continue;
+      }
+      ++loaded;
+      target.run([](const Loop& l) { return l.calls == 30; });
+    }
+  }
+  EXPECT_GT(loaded, 0);
+  EXPECT_GT(refused, 0);
+  std::remove(good.c_str());
+  std::remove(bad.c_str());
+}
+
+}  // namespace
+}  // namespace kestro::testing
