@@ -284,6 +284,14 @@ bool positions_agree(const SolverState& s, const RunSizes& sizes) {
     if (k.best_base != best_base_for(v.l, v.o, v.n, v.m)) return false;
     if (k.iw_kernel_len != iw_kernel_length(v.l, v.n)) return false;
   }
+  // The front's three blocks of front_capacity entries must lie in PF.
+  const multiobjective::DriverState& d = s.multiobjective.driver;
+  if (d.initialised) {
+    const multiobjective::LayerShape shape{sizes.l, sizes.o, sizes.n, sizes.m, sizes.me};
+    if (!(d.shape == shape) || d.front_capacity < 0) return false;
+    const Wide entry = Wide(sizes.o) + sizes.m + (sizes.n > 0 ? sizes.n : 0);
+    if (1 + Wide(d.front_capacity) * entry > Wide(sizes.lpf)) return false;
+  }
   return true;
 }
 
