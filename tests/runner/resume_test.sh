@@ -19,6 +19,11 @@ sed -e 's/^command = .*/command = ["sh", "maybe_slow.sh"]/' -e 's/^maxeval = .*/
 check "reference run ends" test $? -eq 0
 cp KESTRO_SCREEN.TXT reference_screen.txt
 
+wait_for() {  # wait_for FILE: until FILE exists (at most 60 s)
+  for _ in $(seq 600); do [ -e "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+
 screen_ok() {  # one header and one final report in the screen copy
   test "$(grep -c 'SAVE2FILE' KESTRO_SCREEN.TXT)" -eq 1 &&
     test "$(grep -c 'BEST SOLUTION FOUND' KESTRO_SCREEN.TXT)" -eq 1 &&
@@ -30,7 +35,8 @@ rm -f KESTRO_*.TXT
 touch slow
 "$runner" problem.toml --checkpoint run.ckpt --checkpoint-every 40 >killed.txt 2>killed.err &
 pid=$!
-sleep 2
+wait_for run.ckpt
+sleep 0.5
 kill -KILL $pid
 wait $pid 2>/dev/null
 check "a checkpoint was written before the kill" test -s run.ckpt
@@ -46,7 +52,8 @@ rm -f KESTRO_*.TXT run.ckpt
 touch slow
 "$runner" problem.toml --checkpoint run.ckpt --checkpoint-every 1000000 >int.txt 2>int.err &
 pid=$!
-sleep 1.5
+wait_for KESTRO_SCREEN.TXT  # the Ctrl-C handler is in place before the report starts
+sleep 0.5
 kill -INT $pid
 wait $pid
 check "Ctrl-C with checkpoints exits with 130" test $? -eq 130
