@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,8 @@ struct ResumeCase {
   int l, o;
   Phase phase;
 };
+
+void PrintTo(const ResumeCase& c, std::ostream* os) { *os << c.name; }
 
 class Resume : public ::testing::TestWithParam<ResumeCase> {};
 
