@@ -423,6 +423,32 @@ TEST(ReportFiles, ContinueOnResumeAsIfTheRunHadNotStopped) {
   }
 }
 
+double fake_now = 0.0;
+double fake_clock() { return fake_now; }
+
+// TIME goes on from its value at the save, whatever the CPU clock of the
+// resuming process reads.
+TEST(ReportClock, TimeContinuesFromTheSave) {
+  const std::string path = temporary_path("clock.ckpt");
+  LoopProblem problem = single_objective(2);
+  Loop saved(problem);
+  saved.context->report.clock = &fake_clock;
+  fake_now = 5.0;
+  saved.begin();
+  saved.run([](const Loop& l) { return l.calls == 10; });
+  fake_now = 12.5;
+  ASSERT_EQ(saved.save(path), checkpoint::kOk);
+
+  Loop resumed(problem);
+  resumed.context->report.clock = &fake_clock;
+  fake_now = 0.25;  // a new process has used little CPU time
+  ASSERT_EQ(resumed.load(path), checkpoint::kOk);
+  fake_now = 2.25;
+  resumed.step();
+  EXPECT_EQ(resumed.context->report.controller.time, 7.5 + 2.0);
+  std::remove(path.c_str());
+}
+
 TEST(StatusText, NamesEveryStatus) {
   for (int s = 0; s <= 12; ++s) {
     const std::string text = kestro_checkpoint_text(&s);
