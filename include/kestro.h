@@ -1269,6 +1269,119 @@ KESTRO_API void save_history_(const int* save2file, const int* l, const int* o,
  */
 KESTRO_API const char* kestro_iflag_text(const int* iflag);
 
+/* ---- Checkpoints -------------------------------------------------------- */
+
+/**
+ * @brief Saves the run to a checkpoint file between two calls of kestro_.
+ *
+ * Call it after a call of kestro_ (and of kestro_print_) has returned and
+ * before the next one, with the same arguments as that call. The file holds
+ * the library's whole saved state of the run (solver, multi-objective layer
+ * and reporting, including which report files are open and how far they are
+ * written), the sizes, X, F, G, XL, XU, IFLAG, ISTOP, PARAM, RW, IW, PF and
+ * LEXTRA values of the caller's own. It is written to PATH.tmp, flushed to
+ * the disk and renamed over PATH, so PATH is only ever replaced by a complete
+ * file. Saving changes nothing of the run.
+ *
+ * @param path   file name, a NUL-terminated string
+ * @param l      block size L
+ * @param o      number of objectives O
+ * @param n      number of variables N
+ * @param ni     number of integer variables NI
+ * @param m      number of constraints M
+ * @param me     number of equality constraints ME
+ * @param x      the block X, L*N values
+ * @param f      objective values F, L*O values
+ * @param g      constraint values G, L*M values
+ * @param xl     lower bounds, N values
+ * @param xu     upper bounds, N values
+ * @param iflag  IFLAG as the last call left it
+ * @param istop  ISTOP as the last call left it
+ * @param param  the 13 PARAM values
+ * @param rw     real workspace, LRW values
+ * @param lrw    length of RW
+ * @param iw     integer workspace, LIW values
+ * @param liw    length of IW
+ * @param pf     Pareto-front store, LPF values
+ * @param lpf    length of PF
+ * @param extra  LEXTRA values of the caller's own kept with the run (may be
+ *               null when LEXTRA is 0)
+ * @param lextra length of EXTRA, 0 or more
+ * @param status set to 0 when the file was written, else to a code that
+ *               kestro_checkpoint_text() explains (1 missing argument, 2
+ *               sizes other than those of the run in progress, 3 the file
+ *               could not be written)
+ */
+KESTRO_API void kestro_save_(const char* path, const int* l, const int* o,
+                             const int* n, const int* ni, const int* m,
+                             const int* me, const double* x, const double* f,
+                             const double* g, const double* xl,
+                             const double* xu, const int* iflag,
+                             const int* istop, const double* param,
+                             const double* rw, const int* lrw, const int* iw,
+                             const int* liw, const double* pf, const int* lpf,
+                             const double* extra, const int* lextra,
+                             int* status);
+
+/**
+ * @brief Loads a run saved by kestro_save_, in this or another process.
+ *
+ * The sizes (L, O, N, NI, M, ME, LRW, LIW, LPF, LEXTRA) must be those the
+ * file was saved with. On success the library's state is that of the saved
+ * run, the arrays hold the saved values and the report files that were open
+ * are open again and continue (lines written after the save are cut off);
+ * then carry on with the loop: evaluate the block in X and call kestro_.
+ * Do not call kestro_print_ with STAGE 1 again. On any refusal nothing
+ * changes: neither the library's state nor any of the arrays.
+ *
+ * @param path   file name, a NUL-terminated string
+ * @param l      block size L
+ * @param o      number of objectives O
+ * @param n      number of variables N
+ * @param ni     number of integer variables NI
+ * @param m      number of constraints M
+ * @param me     number of equality constraints ME
+ * @param x      receives the block X, L*N values
+ * @param f      receives F, L*O values
+ * @param g      receives G, L*M values
+ * @param xl     receives the lower bounds, N values
+ * @param xu     receives the upper bounds, N values
+ * @param iflag  receives IFLAG
+ * @param istop  receives ISTOP
+ * @param param  receives the 13 PARAM values
+ * @param rw     receives the real workspace, LRW values
+ * @param lrw    length of RW
+ * @param iw     receives the integer workspace, LIW values
+ * @param liw    length of IW
+ * @param pf     receives the Pareto-front store, LPF values
+ * @param lpf    length of PF
+ * @param extra  receives the caller's LEXTRA values
+ * @param lextra length of EXTRA, as saved
+ * @param status set to 0 when the run was loaded, else to a code that
+ *               kestro_checkpoint_text() explains (1 missing argument, 4
+ *               cannot open or read, 5 not a checkpoint, 6 other format
+ *               version, 7 other build layout, 8 truncated, 9 checksum
+ *               mismatch, 10 other sizes, 11 inconsistent content, 12 no
+ *               memory)
+ */
+KESTRO_API void kestro_load_(const char* path, const int* l, const int* o,
+                             const int* n, const int* ni, const int* m,
+                             const int* me, double* x, double* f, double* g,
+                             double* xl, double* xu, int* iflag, int* istop,
+                             double* param, double* rw, const int* lrw,
+                             int* iw, const int* liw, double* pf,
+                             const int* lpf, double* extra, const int* lextra,
+                             int* status);
+
+/**
+ * @brief The meaning of a status of kestro_save_ or kestro_load_ in words.
+ *
+ * @param status the status code
+ * @return a static, NUL-terminated string ("unknown checkpoint status" for a
+ *         code the library never gives)
+ */
+KESTRO_API const char* kestro_checkpoint_text(const int* status);
+
 /* ---- Multi-objective layer ---------------------------------------------- */
 
 /**

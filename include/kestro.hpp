@@ -82,6 +82,21 @@ class Error : public std::invalid_argument {
   int iflag_;
 };
 
+/// A checkpoint that could not be saved or loaded (kestro::Solver::save, the
+/// resuming constructor of kestro::Solver).
+class CheckpointError : public std::runtime_error {
+ public:
+  /// @param status  the status of kestro_save_ or kestro_load_
+  /// @param message the file name and the meaning of the status in words
+  CheckpointError(int status, const std::string& message)
+      : std::runtime_error(message), status_(status) {}
+  /// @return the status code, explained by kestro_checkpoint_text()
+  int status() const { return status_; }
+
+ private:
+  int status_;
+};
+
 /// What to minimise. The number of variables N is the length of `lower`.
 struct Problem {
   /// Number of objectives O. With more than one the library keeps a Pareto
@@ -434,6 +449,46 @@ class Solver {
     print(1);  // starts the clock and the budgets; sets IFLAG = ISTOP = 0
   }
 
+  /// @brief Resumes a run saved by save(), in this or another process.
+  ///
+  /// The problem and options must be those of the saved run (the sizes and
+  /// workspace lengths are checked; PARAM and the bounds come from the
+  /// file). printeval, save2file, maxeval and maxtime apply from now on as
+  /// given here, so a resumed run may get a larger budget. The report files
+  /// that were open continue where the saved run left them.
+  /// @param problem    the problem of the saved run
+  /// @param options    the options of the saved run
+  /// @param checkpoint the file written by save()
+  /// @throws kestro::Error for a problem or options the library refuses, or
+  ///         while another Solver is alive
+  /// @throws kestro::CheckpointError when the file cannot be loaded (missing,
+  ///         truncated, corrupted, other version or other sizes)
+  Solver(const Problem& problem, const Options& options, const std::string& checkpoint)
+      : problem_(problem), options_(options), param_(options.param()) {
+    if (detail::Fault f = detail::problem_fault(problem_)) throw Error(f.code, f.message);
+    if (detail::Fault f = detail::options_fault(options_)) throw Error(f.code, f.message);
+    if (detail::Fault f = detail::combined_fault(problem_, options_)) throw Error(f.code, f.message);
+    size_workspaces();
+    if (detail::solver_alive.exchange(true))
+      throw Error(0, "another kestro::Solver is alive: the library runs one run per process");
+    std::vector<double> extra(kExtraValues, 0.0);
+    int lextra = kExtraValues, status = 0;
+    kestro_load_(checkpoint.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(), gptr(),
+                 problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_, param_.data(),
+                 rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_, extra.data(), &lextra,
+                 &status);
+    if (status != 0) {
+      detail::solver_alive.store(false);
+      throw CheckpointError(status, "cannot resume from " + checkpoint + ": " +
+                                        kestro_checkpoint_text(&status));
+    }
+    evaluations_ = static_cast<long long>(extra[0]);
+    failed_ = static_cast<long long>(extra[1]);
+    warning_ = static_cast<int>(extra[2]);
+    stop_requested_ = extra[3] != 0;
+    done_ = extra[4] != 0;
+  }
+
   /// Ends the run's hold on the library: another Solver may be made.
   ~Solver() { detail::solver_alive.store(false); }
   Solver(const Solver&) = delete;             ///< not copyable: one run
@@ -475,6 +530,32 @@ class Solver {
   void stop() {
     stop_requested_ = true;
     if (!done_ && evaluations_ > 0) iflag_ = -999;
+  }
+
+  /// @brief Saves the run to a checkpoint file, between a tell() and the
+  /// next ask().
+  ///
+  /// The file (written to `path`.tmp, flushed and renamed over `path`)
+  /// holds the library's whole state of the run, the workspaces, the block
+  /// to evaluate next and the counts of evaluations and failed evaluations.
+  /// The resuming constructor continues the run exactly: the same blocks
+  /// and the same result as if it had not been stopped. Saving does not
+  /// change the run.
+  /// @param path the file to write
+  /// @throws kestro::CheckpointError when the file cannot be written; the
+  ///         run is unaffected
+  void save(const std::string& path) const {
+    const double extra[kExtraValues] = {double(evaluations_), double(failed_), double(warning_),
+                                        stop_requested_ ? 1.0 : 0.0, done_ ? 1.0 : 0.0};
+    const int lextra = kExtraValues;
+    int status = 0;
+    kestro_save_(path.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(),
+                 g_.empty() ? &no_g_ : g_.data(), problem_.lower.data(), problem_.upper.data(),
+                 &iflag_, &istop_, param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_,
+                 pf_.data(), &lpf_, extra, &lextra, &status);
+    if (status != 0)
+      throw CheckpointError(status, "cannot save the run to " + path + ": " +
+                                        kestro_checkpoint_text(&status));
   }
 
   /// \return true once the run has ended (ISTOP = 1)
@@ -607,6 +688,10 @@ class Solver {
       if (failed) ++failed_;
     }
   }
+
+  // The Solver's own values kept in a checkpoint: evaluations, failed
+  // evaluations, warning, stop requested, done.
+  static constexpr int kExtraValues = 5;
 
   Problem problem_;
   Options options_;

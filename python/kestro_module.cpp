@@ -186,12 +186,39 @@ void take_return(const py::object& ret, int m, double* f, double* g, py::ssize_t
   copy_values(t[1], g, rows, m, gw, block);
 }
 
+// A file name from str, bytes or os.PathLike; empty for None.
+std::string as_path(const py::handle& value) {
+  if (value.is_none()) return {};
+  py::object path = py::module_::import("os").attr("fsdecode")(value);
+  return path.cast<std::string>();
+}
+
+bool file_exists(const std::string& path) {
+  return py::module_::import("os").attr("path").attr("exists")(path).cast<bool>();
+}
+
+// A Solver for the setup: resumed from `checkpoint` when it is given, else a
+// new run. Refused input raises ValueError, a refused checkpoint
+// kestro.CheckpointError.
+template <class Make>
+void start_solver(const Setup& s, const std::string& checkpoint, Make make) {
+  try {
+    if (checkpoint.empty()) make(s.problem, s.options);
+    else make(s.problem, s.options, checkpoint);
+  } catch (const kestro::Error& e) {
+    if (e.iflag() == 0 && std::string(e.what()).find("another") != std::string::npos)
+      throw std::runtime_error(e.what());
+    raise_value_error(e);
+  }
+}
+
 struct PySolver {
   PySolver(py::handle bounds, int integers, py::handle constraints, int n_eq, int n_obj,
-           py::handle x0, py::kwargs kw) {
+           py::handle x0, py::handle resume, py::kwargs kw) {
     Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
     try {
-      solver = std::make_unique<kestro::Solver>(s.problem, s.options);
+      start_solver(s, as_path(resume),
+                   [&](auto&&... a) { solver = std::make_unique<kestro::Solver>(a...); });
     } catch (const kestro::Error& e) {
       if (e.iflag() == 0 && std::string(e.what()).find("another") != std::string::npos)
         throw std::runtime_error(e.what());
@@ -223,17 +250,25 @@ struct PySolver {
 };
 
 py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
-                    int n_eq, int n_obj, py::handle x0, bool vectorized, py::kwargs kw) {
+                    int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
+                    long long checkpoint_every, py::kwargs kw) {
   Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
+  const std::string checkpoint = as_path(checkpoint_arg);
+  if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
   std::optional<kestro::Solver> solver;
-  try {
-    solver.emplace(s.problem, s.options);
-  } catch (const kestro::Error& e) {
-    if (e.iflag() == 0 && std::string(e.what()).find("another") != std::string::npos)
-      throw std::runtime_error(e.what());
-    raise_value_error(e);
-  }
+  start_solver(s, !checkpoint.empty() && file_exists(checkpoint) ? checkpoint : std::string(),
+               [&](auto&&... a) { solver.emplace(a...); });
   kestro::Solver& sv = *solver;
+  long long saved_at = sv.evaluations();
+  // A save that fails is a warning: the run goes on.
+  auto save = [&] {
+    try {
+      sv.save(checkpoint);
+      saved_at = sv.evaluations();
+    } catch (const kestro::CheckpointError& e) {
+      if (PyErr_WarnEx(PyExc_RuntimeWarning, e.what(), 1) != 0) throw py::error_already_set();
+    }
+  };
   const int l = sv.block_size(), n = sv.variables(), o = sv.objectives(), m = sv.constraints();
   std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
   long long exceptions = 0;
@@ -295,8 +330,17 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
       PyErr_Clear();
       interrupted = true;
     }
+    if (interrupted && !checkpoint.empty()) {
+      // The run is saved as it stood before this block, which the resumed
+      // run evaluates again; the interrupt goes on to the caller.
+      save();
+      PyErr_SetNone(PyExc_KeyboardInterrupt);
+      throw py::error_already_set();
+    }
     if (interrupted) sv.stop();
     sv.tell(f, g);
+    if (!checkpoint.empty() && (sv.done() || sv.evaluations() - saved_at >= checkpoint_every))
+      save();
   }
   kestro::Result r = sv.result();
   r.exceptions = exceptions;
@@ -327,12 +371,15 @@ class OptimizeResult(dict):
 )", mod.attr("__dict__"));
   mod.attr("OptimizeResult").attr("__module__") = "kestro";
 
+  py::register_exception<kestro::CheckpointError>(mod, "CheckpointError", PyExc_RuntimeError);
+
   mod.def("iflag_text", &kestro::iflag_text, py::arg("iflag"),
           "The meaning of an IFLAG value in words.");
 
   mod.def("minimize", &minimize, py::arg("fun"), py::arg("bounds"), py::kw_only(),
           py::arg("integers") = 0, py::arg("constraints") = py::none(), py::arg("n_eq") = 0,
           py::arg("n_obj") = 1, py::arg("x0") = py::none(), py::arg("vectorized") = false,
+          py::arg("checkpoint") = py::none(), py::arg("checkpoint_every") = 100,
           R"(Minimises fun over the box `bounds` (shape (N, 2)).
 
 The last `integers` variables are whole numbers. `constraints` is the number
@@ -347,13 +394,28 @@ the run with the best point evaluated so far (interrupted=True).
 Options: accuracy, seed, fstop, algostop, evalstop, focus, ants, kernel,
 oracle, paretomax, epsilon, balance, character, block_size, printeval,
 save2file, maxeval, maxtime. A problem or options the library refuses raise
-ValueError with the IFLAG code and its meaning.)");
+ValueError with the IFLAG code and its meaning.
+
+checkpoint: a file name. When the file exists the run saved in it is resumed
+(same problem and options; the result is that of the run never stopped);
+otherwise a new run starts. The run is saved to it every `checkpoint_every`
+evaluations and at the end; on KeyboardInterrupt it is saved as it stood
+before the interrupted block and the KeyboardInterrupt is raised again. A
+save that fails gives a RuntimeWarning and the run goes on. A file that
+cannot be resumed (truncated, corrupted, other sizes) raises
+kestro.CheckpointError.)");
 
   py::class_<PySolver>(mod, "Solver", "A run by blocks: ask() for the points, tell() their values.")
-      .def(py::init<py::handle, int, py::handle, int, int, py::handle, py::kwargs>(),
+      .def(py::init<py::handle, int, py::handle, int, int, py::handle, py::handle, py::kwargs>(),
            py::arg("bounds"), py::kw_only(), py::arg("integers") = 0,
            py::arg("constraints") = py::none(), py::arg("n_eq") = 0, py::arg("n_obj") = 1,
-           py::arg("x0") = py::none())
+           py::arg("x0") = py::none(), py::arg("resume") = py::none(),
+           "With resume=PATH, continues the run saved by save() (same problem and options);\n"
+           "a file that cannot be resumed raises kestro.CheckpointError.")
+      .def("save", [](const PySolver& s, py::handle path) { s.get().save(as_path(path)); },
+           py::arg("path"),
+           "Saves the run to a checkpoint file between tell() and the next ask();\n"
+           "kestro.Solver(..., resume=path) continues it, in this or another process.")
       .def("ask", &PySolver::ask, "The points of the current block, shape (L, N).")
       .def("tell", &PySolver::tell, py::arg("f"), py::arg("g") = py::none(),
            "Hands back the (L, O) objectives and (L, M) constraints of the block from ask().")

@@ -92,6 +92,8 @@ class Controller {
     c_.iflag = 0;
     st_ = ControllerState{};
     st_.maxtime_s = static_cast<double>(c_.maxtime);
+    st_.l = c_.l;
+    st_.timediv = c_.timediv;
     st_.t_start = report_time(s_.clock, c_.l, c_.timediv);
     st_.eval = 0;
     const double accuracy = value_or_nan(c_.param, 1);

@@ -19,6 +19,7 @@ struct RecordPositions {
 // The print controller's variables; a call with STAGE 1 starts them afresh.
 struct ControllerState {
   double t_start = 0.0;    // CPU time at STAGE 1 (divided by L when TIMEDIV is 1)
+  std::int32_t l = 1, timediv = 0;  // L and TIMEDIV of STAGE 1, the clock's divisor
   double time = 0.0;       // elapsed time of the run, TIME
   std::int32_t eval = 0;   // evaluations so far, EVAL
   std::int32_t print_count = 0;  // evaluations since the last progress line

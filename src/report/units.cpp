@@ -1,6 +1,7 @@
 #include "report/units.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -121,6 +122,53 @@ void OutputUnits::close(int unit, bool delete_file) {
   u->clear_before_write = false;
   if (delete_file) std::remove(u->file_name);
   u->file_name[0] = '\0';
+}
+
+OutputUnits::Snapshot OutputUnits::snapshot(int unit) {
+  Snapshot s;
+  Unit* u = find(unit);
+  if (u == nullptr) return s;
+  s.pending = u->pending;
+  if (unit == kScreenUnit || u->stream == nullptr) return s;
+  std::fflush(u->stream);
+  s.open = true;
+  s.clear_before_write = u->clear_before_write;
+  std::memcpy(s.file_name, u->file_name, sizeof s.file_name);
+  const long position = std::ftell(u->stream);
+  s.length = position > 0 ? position : 0;
+  return s;
+}
+
+void OutputUnits::restore(int unit, const Snapshot& snapshot) {
+  Unit* u = find(unit);
+  if (u == nullptr) return;
+  if (unit == kScreenUnit) {
+    u->pending = snapshot.pending;
+    return;
+  }
+  close(unit);
+  if (!snapshot.open) return;
+  char name[sizeof u->file_name] = {};
+  std::memcpy(name, snapshot.file_name, sizeof name - 1);
+  if (name[0] == '\0') return;
+  const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  // What was written after the save belongs to a run that did not go on.
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && info.st_size > snapshot.length &&
+      ftruncate(fd, static_cast<off_t>(snapshot.length)) != 0) {
+    // Nothing to do: the later lines stay in the file.
+  }
+  std::FILE* stream = fdopen(fd, "w");
+  if (stream == nullptr) {
+    ::close(fd);
+    return;
+  }
+  std::fseek(stream, 0, SEEK_END);
+  u->stream = stream;
+  u->pending = snapshot.pending;
+  u->clear_before_write = snapshot.clear_before_write;
+  std::strcpy(u->file_name, name);
 }
 
 void OutputUnits::rename_file(const char* from, const char* to) {

@@ -2,6 +2,7 @@
 // error stream), 36 to 39 are the files of the current working directory.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <string_view>
@@ -46,6 +47,24 @@ class OutputUnits {
   // Renames a file, replacing an existing file of the new name; a failure is
   // ignored.
   static void rename_file(const char* from, const char* to);
+
+  // What a saved run needs to know of a unit to carry on writing to it.
+  struct Snapshot {
+    bool open = false;
+    bool pending = false;
+    bool clear_before_write = false;
+    char file_name[32] = {};
+    // Bytes written to the file so far (after a flush).
+    std::int64_t length = 0;
+  };
+
+  // The state of a unit, with its stream flushed so that `length` is final.
+  Snapshot snapshot(int unit);
+
+  // Reconnects a unit as described: an open file unit is opened again, cut
+  // back to the saved length when it has grown since and written on at its
+  // end; a file that cannot be opened leaves the unit closed.
+  void restore(int unit, const Snapshot& snapshot);
 
  private:
   struct Unit {

@@ -43,6 +43,27 @@ int main(void) {
   expect(iflag, 71, "fixed variable warning");
   expect(istop, 0, "istop after warning");
 
+  {
+    /* A checkpoint of the run in progress, and back. */
+    const char* path = "c_abi_check.ckpt";
+    int status = -1, lextra = 1, saved_iflag = iflag;
+    double extra[1] = {42.0}, saved_x0 = x[0];
+    kestro_save_(path, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop,
+                 param, rw, &lrw, iw, &liw, pf, &lpf, extra, &lextra, &status);
+    expect(status, 0, "save");
+    x[0] = -1.0; extra[0] = 0.0; iflag = 12345;
+    kestro_load_(path, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop,
+                 param, rw, &lrw, iw, &liw, pf, &lpf, extra, &lextra, &status);
+    expect(status, 0, "load");
+    expect(x[0] == saved_x0 && extra[0] == 42.0, 1, "arrays loaded");
+    expect(iflag, saved_iflag, "iflag loaded");
+    remove(path);
+    kestro_load_(path, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop,
+                 param, rw, &lrw, iw, &liw, pf, &lpf, extra, &lextra, &status);
+    expect(status, 4, "load of a missing file");
+    expect(kestro_checkpoint_text(&status)[0] != '\0', 1, "status text");
+  }
+
   iflag = -999;
   kestro_(&l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw,
           &lrw, iw, &liw, pf, &lpf);

@@ -3,9 +3,11 @@
 // Exit status: 0 when the run ended (also after Ctrl-C), 2 for an error in
 // the problem file or the arguments, 3 for an input error the library
 // reports (its IFLAG and meaning are printed), 1 for a failure of the runner
-// itself (such as running out of memory).
+// itself (such as running out of memory), 130 when Ctrl-C interrupted a
+// run with checkpoints (the run is saved and resumes with --resume).
 #include <atomic>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include <CLI/CLI.hpp>
 
 #include "blackbox.hpp"
+#include "checkpointing.hpp"
 #include "kestro.hpp"
 #include "problem_file.hpp"
 
@@ -45,6 +48,14 @@ int main(int argc, char** argv) {
   app.add_option("-j,--jobs", jobs, "evaluations at once (overrides the file's jobs)")
       ->check(CLI::Range(1, 4096));
   app.add_flag("-q,--quiet", quiet, "do not log the individual failed evaluations");
+  std::string checkpoint, resume;
+  long long checkpoint_every = 100;
+  app.add_option("--checkpoint", checkpoint,
+                 "save the run to this file every --checkpoint-every evaluations and on Ctrl-C");
+  app.add_option("--checkpoint-every", checkpoint_every, "evaluations between two checkpoints")
+      ->check(CLI::Range(1LL, 1000000000000LL));
+  app.add_option("--resume", resume,
+                 "continue the run saved in this file (saves go on there unless --checkpoint)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -70,8 +81,23 @@ int main(int argc, char** argv) {
                                       file.problem.objectives, file.problem.constraints);
   kestro::Result result;
   long long failed = 0;
+  if (checkpoint.empty()) checkpoint = resume;
+  kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
-    kestro::Solver solver(file.problem, file.options);
+    std::unique_ptr<kestro::Solver> resumed;
+    if (!resume.empty()) {
+      try {
+        resumed = std::make_unique<kestro::Solver>(file.problem, file.options, resume);
+      } catch (const kestro::CheckpointError& e) {
+        std::fprintf(stderr, "kestro-run: %s\n", e.what());
+        return 2;
+      }
+    }
+    std::unique_ptr<kestro::Solver> fresh =
+        resumed ? nullptr : std::make_unique<kestro::Solver>(file.problem, file.options);
+    kestro::Solver& solver = resumed ? *resumed : *fresh;
+    failed = solver.failed_evaluations();
+    checkpoints.start_from(solver.evaluations());
     const int l = solver.block_size(), n = solver.variables(), o = solver.objectives(),
               m = solver.constraints();
     std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
@@ -82,8 +108,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestro-run: internal error: block of unexpected size\n");
         return 1;
       }
-      failed += blackbox.evaluate_block(x, f, g, l, n, file.jobs, quiet, solver.evaluations());
+      const long long block_failed =
+          blackbox.evaluate_block(x, f, g, l, n, file.jobs, quiet, solver.evaluations());
+      if (interrupted && checkpoints.enabled()) {
+        // The block in flight may have lost evaluations to the interrupt: the
+        // run is saved as it was before it, and the resumed run evaluates it.
+        if (!checkpoints.save(solver)) return 1;
+        std::fprintf(stderr, "kestro-run: interrupted; the run is saved in %s "
+                     "(continue it with --resume %s)\n", checkpoints.path().c_str(),
+                     checkpoints.path().c_str());
+        return 130;
+      }
+      failed += block_failed;
       solver.tell(f, g);
+      checkpoints.after_block(solver);
       if (interrupted && !stopping && !solver.done()) {
         std::fprintf(stderr, "kestro-run: interrupted, stopping the run\n");
         solver.stop();
