@@ -3,7 +3,8 @@
 // One visiting function per structure lists every field in a fixed order;
 // the same list serves writing, reading and the layout identity. The
 // static_asserts pin the size of each structure: adding a field breaks the
-// build here until it is added to the list below.
+// build here until it is added to the list below. The sizes are those of
+// 64-bit platforms (LP64 and LLP64); elsewhere the list is trusted as it is.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 namespace kestro::checkpoint {
 
+#if UINTPTR_MAX == UINT64_MAX
 static_assert(sizeof(RunSizes) == 36, "RunSizes changed: update the checkpoint fields");
 static_assert(sizeof(RegionStarts) == 72, "RegionStarts changed: update the checkpoint fields");
 static_assert(sizeof(InterfaceState) == 112, "InterfaceState changed: update the checkpoint fields");
@@ -42,6 +44,7 @@ static_assert(sizeof(report::ControllerState) == 208, "ControllerState changed: 
 static_assert(sizeof(report::HistoryState) == 32, "HistoryState changed: update the checkpoint fields");
 static_assert(sizeof(report::OutputUnits::Snapshot) == 48,
               "OutputUnits::Snapshot changed: update the checkpoint fields");
+#endif
 
 // An archive `a` is called as a(value) for a scalar, a(array) for a fixed
 // array and a(vector) for a std::vector<double>.
