@@ -4,6 +4,10 @@
 // the problem file or the arguments, 3 for an input error the library
 // reports (its IFLAG and meaning are printed), 1 for a failure of the runner
 // itself (such as running out of memory).
+//
+// With --mpi, started by mpirun, rank 0 runs the run and the other ranks
+// evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
+// requests the stop as Ctrl-C does.
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -14,6 +18,7 @@
 
 #include "blackbox.hpp"
 #include "kestro.hpp"
+#include "mpi_job.hpp"
 #include "problem_file.hpp"
 
 namespace {
@@ -41,10 +46,12 @@ int main(int argc, char** argv) {
   std::string path;
   int jobs = 0;
   bool quiet = false;
+  bool mpi = false;
   app.add_option("problem", path, "the problem file (TOML)")->required();
   app.add_option("-j,--jobs", jobs, "evaluations at once (overrides the file's jobs)")
       ->check(CLI::Range(1, 4096));
   app.add_flag("-q,--quiet", quiet, "do not log the individual failed evaluations");
+  app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -52,25 +59,35 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
 
+  kestro_run::MpiJob job(mpi, &argc, &argv);
+  if (!job.error().empty()) {
+    std::fprintf(stderr, "kestro-run: %s\n", job.error().c_str());
+    return 2;
+  }
   kestro_run::ProblemFile file;
+  std::string file_error;
   try {
     file = kestro_run::read_problem_file(path);
   } catch (const kestro_run::InputError& e) {
-    std::fprintf(stderr, "kestro-run: %s\n", e.what());
-    return 2;
+    file_error = e.what();
   }
+  if (!job.agree(file_error)) return 2;
   if (jobs > 0) file.jobs = jobs;
 
   struct sigaction action {};
   action.sa_handler = on_sigint;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+  if (mpi) sigaction(SIGUSR1, &action, nullptr);  // mpirun passes SIGUSR1 on, not SIGINT
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
                                       file.problem.objectives, file.problem.constraints);
   kestro::Result result;
   long long failed = 0;
   try {
+    if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
+                            file.problem.constraints))
+      return 0;  // an MPI worker: rank 0 reports
     kestro::Solver solver(file.problem, file.options);
     const int l = solver.block_size(), n = solver.variables(), o = solver.objectives(),
               m = solver.constraints();
@@ -82,7 +99,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestro-run: internal error: block of unexpected size\n");
         return 1;
       }
-      failed += blackbox.evaluate_block(x, f, g, l, n, file.jobs, quiet, solver.evaluations());
+      failed += job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations());
       solver.tell(f, g);
       if (interrupted && !stopping && !solver.done()) {
         std::fprintf(stderr, "kestro-run: interrupted, stopping the run\n");
