@@ -2,9 +2,10 @@
 // run of kestro::minimize in one process with the same seed and options: the
 // best point, its values, the codes, the counts of evaluations, failures and
 // exceptions and the Pareto front. Every rank returns the same result, the
-// root evaluates nothing when there are workers, and a problem the library
-// refuses is refused on every rank. The model throws in one region and gives
-// NaN in another, so failed points are part of every run.
+// root evaluates nothing when there are workers, a problem the library
+// refuses is refused on every rank, and so is a run that fails on rank 0.
+// The model throws in one region and gives NaN in another, so failed points
+// are part of every run.
 //
 // Run with mpirun on 1 or more ranks; exits non-zero on any difference.
 #include <mpi.h>
@@ -167,6 +168,25 @@ void refused_everywhere() {
   }
 }
 
+// The stop callback throws on rank 0: the exception reaches the caller there,
+// the workers are let go with kestro::Error (code 0), and the next run works.
+void abandoned_everywhere() {
+  kestro::Options options;
+  options.block_size = 4;
+  bool seen = false;
+  try {
+    kestro::mpi::minimize(problem_for(1), model_for(1), options, MPI_COMM_WORLD,
+                          [](const kestro::Progress&) -> bool {
+                            throw std::runtime_error("the stop callback fails");
+                          });
+  } catch (const kestro::Error& e) {
+    seen = rank != 0 && e.iflag() == 0;
+  } catch (const std::runtime_error& e) {
+    seen = rank == 0 && std::string(e.what()) == "the stop callback fails";
+  }
+  expect(seen, "abandoned run: rank 0 gets the callback's exception, workers kestro::Error(0)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -180,8 +200,9 @@ int main(int argc, char** argv) {
       {"one objective, stopped after 5 blocks", 1, 6, 5000, 30},
       {"two objectives, blocks of 5", 2, 5, 600, 0},
   };
-  for (const Case& c : cases) run_case(c);
+  abandoned_everywhere();
   refused_everywhere();
+  for (const Case& c : cases) run_case(c);
 
   int all = 0;
   MPI_Allreduce(&failures, &all, 1, MPI_INT, MPI_SUM, MPI_COMM_WORLD);
