@@ -50,17 +50,25 @@ struct Failure {
   std::string what;  ///< The exception's what() text.
 };
 
+/// @brief Internals of the MPI evaluation.
 namespace detail {
 
-// Message tags on the evaluator's own communicator.
-constexpr int kPointTag = 1;   // root -> worker: index, then the N values of x
-constexpr int kValuesTag = 2;  // worker -> root: index, status, O + M values
-constexpr int kTextTag = 3;    // worker -> root: what() of a thrown exception
-constexpr int kStopTag = 4;    // root -> worker: 1 when the run completed, 0 when abandoned
+/// @brief Tag of a point, root to worker: its index, then its N values.
+constexpr int kPointTag = 1;
+/// @brief Tag of a point's values, worker to root: index, status (1 when it
+///        threw), then O + M values.
+constexpr int kValuesTag = 2;
+/// @brief Tag of the what() text of a thrown exception, worker to root.
+constexpr int kTextTag = 3;
+/// @brief Tag of the end of the run, root to worker: 1 when it completed, 0
+///        when it was abandoned.
+constexpr int kStopTag = 4;
 
-// The longest exception text sent back to rank 0.
+/// @brief The longest exception text sent back to rank 0.
 constexpr int kMaxText = 4096;
 
+/// @brief Throws kestro::Error (code 0) unless MPI is initialised and not
+///        finalised.
 inline void check_initialized() {
   int initialized = 0, finalized = 0;
   MPI_Initialized(&initialized);
@@ -69,7 +77,13 @@ inline void check_initialized() {
     throw Error(0, "kestro::mpi: MPI is not initialised (call MPI_Init first)");
 }
 
-// Broadcasts a buffer of any length from rank 0, in pieces that fit an int.
+/// @brief Broadcasts a buffer of any length from rank 0, in pieces whose
+///        counts fit an int.
+/// @tparam T The element type.
+/// @param data The buffer, @p count elements on every rank.
+/// @param count Its length.
+/// @param type The MPI type of an element.
+/// @param comm The communicator.
 template <typename T>
 void broadcast_buffer(T* data, long long count, MPI_Datatype type, MPI_Comm comm) {
   constexpr long long piece = 1 << 26;
@@ -77,7 +91,11 @@ void broadcast_buffer(T* data, long long count, MPI_Datatype type, MPI_Comm comm
     MPI_Bcast(data + at, int(std::min(piece, count - at)), type, 0, comm);
 }
 
-// Sends rank 0's Result to every rank of comm: numbers and text separately.
+/// @brief Sends rank 0's result to every rank of @p comm (numbers and text
+///        separately); collective.
+/// @param r Rank 0's result; on the other ranks replaced by it.
+/// @param rank This process's rank in @p comm.
+/// @param comm The communicator.
 inline void broadcast_result(Result& r, int rank, MPI_Comm comm) {
   std::vector<double> num;
   std::string text;

@@ -49,7 +49,7 @@ class MpiJob {
 
  private:
   struct Evaluation;
-  bool enabled_ = false;
+  [[maybe_unused]] bool enabled_ = false;  // unused in a build without MPI
   int rank_ = 0, size_ = 1;
   std::string error_;
   std::unique_ptr<Evaluation> evaluation_;
