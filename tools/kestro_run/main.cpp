@@ -78,7 +78,10 @@ int main(int argc, char** argv) {
   action.sa_handler = on_sigint;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
-  if (mpi) sigaction(SIGUSR1, &action, nullptr);  // mpirun passes SIGUSR1 on, not SIGINT
+  // mpirun passes SIGUSR1 on to every rank (SIGINT ends the job): rank 0
+  // stops the run, the workers carry on until it ends. Installed on every
+  // rank before the ranks first wait for each other.
+  if (mpi) sigaction(SIGUSR1, &action, nullptr);
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
                                       file.problem.objectives, file.problem.constraints);

@@ -1,6 +1,5 @@
 #include "mpi_job.hpp"
 
-#include <csignal>
 #include <cstdio>
 #include <stdexcept>
 
@@ -15,10 +14,6 @@ namespace kestro_run {
 struct MpiJob::Evaluation {
   kestro::mpi::BlockEvaluator evaluator;
 };
-
-namespace {
-extern "C" void ignore_signal(int) {}
-}  // namespace
 
 MpiJob::MpiJob(bool enabled, int* argc, char*** argv) : enabled_(enabled) {
   if (!enabled_) return;
@@ -56,12 +51,6 @@ bool MpiJob::serve_if_worker(const Blackbox& blackbox, int n, int o, int m) {
   };
   evaluation_.reset(new Evaluation{kestro::mpi::BlockEvaluator(evaluate, n, o, m)});
   if (rank_ == 0) return false;
-  // mpirun passes SIGUSR1 on to every rank: the stop request is rank 0's
-  // business, a worker carries on until rank 0 ends the run.
-  struct sigaction action {};
-  action.sa_handler = ignore_signal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGUSR1, &action, nullptr);
   evaluation_->evaluator.serve();
   return true;
 }

@@ -16,7 +16,11 @@ SH
 sed -i 's/^command = .*/command = ["sh", "slow.sh"]/' problem.toml
 "${launcher[@]}" -np 3 "$runner" --mpi problem.toml >out.txt 2>err.txt &
 pid=$!
-sleep 2
+# Once rank 0 reports its first block, every rank handles SIGUSR1.
+for _ in $(seq 600); do
+  grep -qE '^ \[ +[0-9]+,' err.txt 2>/dev/null && break
+  sleep 0.2
+done
 kill -USR1 $pid
 wait $pid
 check "exit status 0" test $? -eq 0
