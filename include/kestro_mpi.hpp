@@ -28,11 +28,12 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
+#include <cstddef>
 #include <exception>
 #include <limits>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
