@@ -5,6 +5,10 @@
 // reports (its IFLAG and meaning are printed), 1 for a failure of the runner
 // itself (such as running out of memory), 130 when Ctrl-C interrupted a
 // run with checkpoints (the run is saved and resumes with --resume).
+//
+// With --mpi, started by mpirun, rank 0 runs the run and the other ranks
+// evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
+// requests the stop as Ctrl-C does.
 #include <atomic>
 #include <csignal>
 #include <memory>
@@ -17,6 +21,7 @@
 #include "blackbox.hpp"
 #include "checkpointing.hpp"
 #include "kestro.hpp"
+#include "mpi_job.hpp"
 #include "problem_file.hpp"
 
 namespace {
@@ -44,6 +49,7 @@ int main(int argc, char** argv) {
   std::string path;
   int jobs = 0;
   bool quiet = false;
+  bool mpi = false;
   app.add_option("problem", path, "the problem file (TOML)")->required();
   app.add_option("-j,--jobs", jobs, "evaluations at once (overrides the file's jobs)")
       ->check(CLI::Range(1, 4096));
@@ -56,6 +62,7 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1LL, 1000000000000LL));
   app.add_option("--resume", resume,
                  "continue the run saved in this file (saves go on there unless --checkpoint)");
+  app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -63,19 +70,29 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
 
+  kestro_run::MpiJob job(mpi, &argc, &argv);
+  if (!job.error().empty()) {
+    std::fprintf(stderr, "kestro-run: %s\n", job.error().c_str());
+    return 2;
+  }
   kestro_run::ProblemFile file;
+  std::string file_error;
   try {
     file = kestro_run::read_problem_file(path);
   } catch (const kestro_run::InputError& e) {
-    std::fprintf(stderr, "kestro-run: %s\n", e.what());
-    return 2;
+    file_error = e.what();
   }
+  if (!job.agree(file_error)) return 2;
   if (jobs > 0) file.jobs = jobs;
 
   struct sigaction action {};
   action.sa_handler = on_sigint;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+  // mpirun passes SIGUSR1 on to every rank (SIGINT ends the job): rank 0
+  // stops the run, the workers carry on until it ends. Installed on every
+  // rank before the ranks first wait for each other.
+  if (mpi) sigaction(SIGUSR1, &action, nullptr);
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
                                       file.problem.objectives, file.problem.constraints);
@@ -84,6 +101,9 @@ int main(int argc, char** argv) {
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
+    if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
+                            file.problem.constraints))
+      return 0;  // an MPI worker: rank 0 reports
     std::unique_ptr<kestro::Solver> resumed;
     if (!resume.empty()) {
       try {
@@ -109,7 +129,7 @@ int main(int argc, char** argv) {
         return 1;
       }
       const long long block_failed =
-          blackbox.evaluate_block(x, f, g, l, n, file.jobs, quiet, solver.evaluations());
+          job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations());
       if (interrupted && checkpoints.enabled()) {
         // The block in flight may have lost evaluations to the interrupt: the
         // run is saved as it was before it, and the resumed run evaluates it.

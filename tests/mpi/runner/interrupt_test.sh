@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# SIGUSR1 to mpirun (which passes it on to every rank; Ctrl-C would end the
+# job at once) stops a kestro-run --mpi run cleanly: rank 0 requests the stop,
+# the run ends "stopped on request" with the final report, the workers keep
+# evaluating until then and every rank exits with status 0.
+runner=$1; example=$2; shift 2; launcher=("$@")
+. "$(dirname "$0")/../../runner/common.sh"
+cp "$example/blackbox.sh" .
+sed -e 's/^maxeval = .*/maxeval = 10000000/' -e 's/^printeval = .*/printeval = 100/' \
+    "$example/problem.toml" >problem.toml
+cat >slow.sh <<'SH'
+#!/bin/sh
+sleep 0.05
+exec sh blackbox.sh "$1"
+SH
+sed -i 's/^command = .*/command = ["sh", "slow.sh"]/' problem.toml
+"${launcher[@]}" -np 3 "$runner" --mpi problem.toml >out.txt 2>err.txt &
+pid=$!
+# Once rank 0 reports its first block, every rank handles SIGUSR1.
+for _ in $(seq 600); do
+  grep -qE '^ \[ +[0-9]+,' err.txt 2>/dev/null && break
+  sleep 0.2
+done
+kill -USR1 $pid
+wait $pid
+check "exit status 0" test $? -eq 0
+check "ended on the stop request" grep -q "^iflag = [0-9]*: stopped on request" out.txt
+check "final report with the best point" grep -q "BEST SOLUTION FOUND" err.txt
+check "interruption logged" grep -q "interrupted, stopping the run" err.txt
+check "stopped early" awk -v e="$(value evaluations)" 'BEGIN { exit !(e > 0 && e < 2000) }'
+finish
