@@ -1,11 +1,8 @@
 #!/usr/bin/env python3
 """Checks the links of the user guide: every relative link of README.md and of
 docs/*.md must name a file that exists and, with #anchor, a heading of it;
-every page of docs/ must be linked from docs/index.md.
-
-Pages that other work delivers (given with --later) may be missing; when they
-exist they are checked like the others. Usage:
-check_links.py SOURCE_DIR [--later docs/PAGE.md ...]
+every page of docs/ must be linked from docs/index.md. Usage:
+check_links.py SOURCE_DIR
 """
 import os
 import re
@@ -53,9 +50,6 @@ def main():
     if not args:
         sys.exit(__doc__)
     root = os.path.abspath(args[0])
-    later = set()
-    if "--later" in args:
-        later = {os.path.normpath(os.path.join(root, p)) for p in args[args.index("--later") + 1:]}
     docs = os.path.join(root, "docs")
     pages = [os.path.join(root, "README.md")] + sorted(
         os.path.join(docs, p) for p in os.listdir(docs) if p.endswith(".md"))
@@ -73,10 +67,7 @@ def main():
                 if page == os.path.join(docs, "index.md"):
                     linked_from_index.add(where)
                 if not os.path.exists(where):
-                    if where in later:
-                        print(f"note: {rel}:{number}: {target} is written elsewhere and not here yet")
-                    else:
-                        faults.append(f"{rel}:{number}: {target}: no such file")
+                    faults.append(f"{rel}:{number}: {target}: no such file")
                     continue
                 if anchor and where.endswith(".md") and anchor not in anchors(where):
                     faults.append(f"{rel}:{number}: {target}: no heading with anchor #{anchor}")
