@@ -4,18 +4,10 @@
 # and the final report shows the best point so far; exit status 0.
 runner=$1; example=$2
 . "$(dirname "$0")/common.sh"
-cp "$example/blackbox.sh" .
-sed -e 's/^maxeval = .*/maxeval = 10000000/' -e 's/^printeval = .*/printeval = 100/' \
-    "$example/problem.toml" >problem.toml
-cat >slow.sh <<'SH'
-#!/bin/sh
-sleep 0.05
-exec sh blackbox.sh "$1"
-SH
-sed -i 's/^command = .*/command = ["sh", "slow.sh"]/' problem.toml
+write_slow_example "$example"
 "$runner" problem.toml >out.txt 2>err.txt &
 pid=$!
-sleep 1.5
+wait_for_first_block
 kill -INT $pid
 wait $pid
 check "exit status 0" test $? -eq 0

@@ -5,26 +5,7 @@ runner=$1; example=$2; reference=$3
 . "$(dirname "$0")/common.sh"
 for setting in "3 4 400" "11 7 700"; do
   set -- $setting
-  cp "$example/blackbox.sh" .
-  cat >problem.toml <<TOML
-command = ["sh", "blackbox.sh"]
-constraints = 1
-jobs = 3
-[[variables]]
-lower = -5
-upper = 5
-[[variables]]
-lower = -5
-upper = 5
-[[variables]]
-lower = 0
-upper = 10
-integer = true
-[options]
-seed = $1
-block_size = $2
-maxeval = $3
-TOML
+  write_example_problem "$example" "$1" "$2" "$3"
   "$runner" problem.toml >out.txt 2>err.txt
   check "runner exit status 0 (seed $1)" test $? -eq 0
   "$reference" "$1" "$2" "$3" >api.txt

@@ -5,22 +5,11 @@
 # evaluating until then and every rank exits with status 0.
 runner=$1; example=$2; shift 2; launcher=("$@")
 . "$(dirname "$0")/../../runner/common.sh"
-cp "$example/blackbox.sh" .
-sed -e 's/^maxeval = .*/maxeval = 10000000/' -e 's/^printeval = .*/printeval = 100/' \
-    "$example/problem.toml" >problem.toml
-cat >slow.sh <<'SH'
-#!/bin/sh
-sleep 0.05
-exec sh blackbox.sh "$1"
-SH
-sed -i 's/^command = .*/command = ["sh", "slow.sh"]/' problem.toml
+write_slow_example "$example"
 "${launcher[@]}" -np 3 "$runner" --mpi problem.toml >out.txt 2>err.txt &
 pid=$!
 # Once rank 0 reports its first block, every rank handles SIGUSR1.
-for _ in $(seq 600); do
-  grep -qE '^ \[ +[0-9]+,' err.txt 2>/dev/null && break
-  sleep 0.2
-done
+wait_for_first_block
 kill -USR1 $pid
 wait $pid
 check "exit status 0" test $? -eq 0

@@ -6,26 +6,7 @@ runner=$1; example=$2; reference=$3; shift 3; launcher=("$@")
 . "$(dirname "$0")/../../runner/common.sh"
 for setting in "3 4 400 1 3" "11 7 700 2 4"; do
   set -- $setting
-  cp "$example/blackbox.sh" .
-  cat >problem.toml <<TOML
-command = ["sh", "blackbox.sh"]
-constraints = 1
-jobs = 3
-[[variables]]
-lower = -5
-upper = 5
-[[variables]]
-lower = -5
-upper = 5
-[[variables]]
-lower = 0
-upper = 10
-integer = true
-[options]
-seed = $1
-block_size = $2
-maxeval = $3
-TOML
+  write_example_problem "$example" "$1" "$2" "$3"
   "$reference" "$1" "$2" "$3" >api.txt
   check "API program ran (seed $1)" test $? -eq 0
   "$runner" problem.toml >threads.txt 2>err.txt
