@@ -14,37 +14,16 @@
 #include <vector>
 
 #include "kestro.h"
+#include "support/entry_caller.hpp"
 
 namespace {
 
 // A caller of both entries on a shifted sphere (with O objectives, shifted
 // apart) and, with M > 0, one linear equality and M-1 linear inequalities;
 // the last quarter of the variables are integers.
-struct Caller {
-  int l, o, n, ni, m, me, lrw, liw, lpf, iflag = 0, istop = 0;
-  std::vector<double> x, f, g, xl, xu, rw, pf;
-  std::vector<int> iw;
-  double param[13] = {};
-
+struct Caller : kestro::testing::EntryCaller {
   Caller(int points, int objectives, int variables, int constraints)
-      : l(points), o(objectives), n(variables), ni(variables / 4), m(constraints),
-        me(constraints > 0 ? 1 : 0) {
-    const long entry = 120L * n + 20L * m + l * (m + 2L * o + 20) + o * (o + 20L) + 4990;
-    const long kernel = 5L * l + (m + 2L * o) * (l + 2) + 104L * n + 2L * l * o +
-                        o * (o + 6L) + 522;
-    lrw = static_cast<int>(std::max(entry, kernel));
-    liw = l + 3 * n + 990;
-    lpf = o > 1 ? 1000 * (n + m + o) + 1 : 1;
-    x.assign(static_cast<std::size_t>(l) * n, 0.0);
-    f.assign(static_cast<std::size_t>(l) * o, 0.0);
-    g.assign(std::max<std::size_t>(1, static_cast<std::size_t>(l) * m), 0.0);
-    xl.assign(n, -5.0);
-    xu.assign(n, 5.0);
-    rw.assign(lrw, 0.0);
-    iw.assign(liw, 0);
-    pf.assign(lpf, 0.0);
-    param[1] = 1;
-  }
+      : EntryCaller(points, objectives, variables, constraints, 0.0, 1.0) {}
 
   void evaluate() {
     for (int i = 0; i < l; ++i) {
@@ -63,17 +42,7 @@ struct Caller {
     }
   }
 
-  void solve() {
-    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
-            &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
-  }
-
-  void report(int stage, int save2file) {
-    int printeval = 1000, maxeval = 99999999, maxtime = 100000000, timediv = 0;
-    kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(), x.data(),
-                  xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(), &maxeval,
-                  &maxtime, param, &l, &timediv);
-  }
+  void report(int stage, int save2file) { EntryCaller::report(stage, 1000, save2file); }
 
   // A new run: first call on the start block.
   void start() {

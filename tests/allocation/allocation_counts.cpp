@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "kestro.h"
+#include "support/entry_caller.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KESTRO_COUNT_MALLOC 0
@@ -120,31 +121,10 @@ struct Config {
 };
 
 // A caller of both entries with every array allocated before the run.
-struct Caller {
-  int l, o, n, ni, m, me, lrw, liw, lpf, iflag = 0, istop = 0;
-  std::vector<double> x, f, g, xl, xu, rw, pf;
-  std::vector<int> iw;
-  double param[13] = {};
+struct Caller : kestro::testing::EntryCaller {
   long long evaluated = 0;
 
-  explicit Caller(const Config& c)
-      : l(c.l), o(c.o), n(c.n), ni(c.n / 4), m(c.m), me(c.m > 0 ? 1 : 0) {
-    const long entry = 120L * n + 20L * m + l * (m + 2L * o + 20) + o * (o + 20L) + 4990;
-    const long kernel = 5L * l + (m + 2L * o) * (l + 2) + 104L * n + 2L * l * o +
-                        o * (o + 6L) + 522;
-    lrw = static_cast<int>(std::max(entry, kernel));
-    liw = l + 3 * n + 990;
-    lpf = o > 1 ? 1000 * (n + m + o) + 1 : 1;
-    x.assign(static_cast<std::size_t>(l) * n, 1.0);
-    f.assign(static_cast<std::size_t>(l) * o, 0.0);
-    g.assign(std::max<std::size_t>(1, static_cast<std::size_t>(l) * m), 0.0);
-    xl.assign(n, -5.0);
-    xu.assign(n, 5.0);
-    rw.assign(lrw, 0.0);
-    iw.assign(liw, 0);
-    pf.assign(lpf, 0.0);
-    param[1] = 3;
-  }
+  explicit Caller(const Config& c) : EntryCaller(c.l, c.o, c.n, c.m, 1.0, 3.0) {}
 
   void evaluate() {
     for (int i = 0; i < l; ++i) {
@@ -157,18 +137,6 @@ struct Caller {
       for (int j = 0; j < m; ++j) g[static_cast<std::size_t>(i) * m + j] = 1.0 - p[j % n];
     }
     evaluated += l;
-  }
-
-  void solve() {
-    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
-            &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
-  }
-
-  void report(int stage, int printeval, int save2file) {
-    int maxeval = 99999999, maxtime = 1000000, timediv = 0;
-    kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(), x.data(),
-                  xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(), &maxeval,
-                  &maxtime, param, &l, &timediv);
   }
 };
 
