@@ -115,3 +115,12 @@ check_faulty_run_logged() {
   check "total logged" grep -q "6 evaluations of the black box failed" err.txt
   check "best point is finite" awk -v f="$(value f)" 'BEGIN { exit !(f == f + 0 && f < 1) }'
 }
+
+# The checks on a run stopped by a signal: it ended on the stop request with
+# the final report, logged the interruption and stopped early.
+check_stopped_on_request() {
+  check "ended on the stop request" grep -q "^iflag = [0-9]*: stopped on request" out.txt
+  check "final report with the best point" grep -q "BEST SOLUTION FOUND" err.txt
+  check "interruption logged" grep -q "interrupted, stopping the run" err.txt
+  check "stopped early" awk -v e="$(value evaluations)" 'BEGIN { exit !(e > 0 && e < 2000) }'
+}

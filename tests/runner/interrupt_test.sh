@@ -11,9 +11,6 @@ wait_for_first_block
 kill -INT $pid
 wait $pid
 check "exit status 0" test $? -eq 0
-check "ended on the stop request" grep -q "^iflag = [0-9]*: stopped on request" out.txt
-check "final report with the best point" grep -q "BEST SOLUTION FOUND" err.txt
-check "interruption logged" grep -q "interrupted, stopping the run" err.txt
-check "stopped early" awk -v e="$(value evaluations)" 'BEGIN { exit !(e > 0 && e < 2000) }'
+check_stopped_on_request
 check "best point reported" grep -q "^x = [-0-9]" out.txt
 finish
