@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "interface/random.hpp"
 #include "kestro.h"
 #include "support/entry_caller.hpp"
 
@@ -134,5 +135,22 @@ void BM_SolverAndReportPerEvaluation(benchmark::State& state) {
 BENCHMARK(BM_SolverAndReportPerEvaluation)
     ->ArgNames({"N", "SAVE2FILE"})
     ->ArgsProduct({{10, 100}, {0, 1, 2}});
+
+// The lagged generator alone: each draw depends on the one before, so this is
+// the latency of its arithmetic, the least a point of N variables costs the
+// colony (one draw per variable).
+void BM_GeneratorDraw(benchmark::State& state) {
+  double pair[2] = {0.3, 0.7};
+  kestro::LaggedGenerator generator(pair);
+  double sum = 0.0;
+  for (auto _ : state) {
+    for (int i = 0; i < 100; ++i) sum += generator.draw();
+  }
+  benchmark::DoNotOptimize(sum);
+  state.counters["per_draw"] =
+      benchmark::Counter(double(state.iterations()) * 100,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_GeneratorDraw);
 
 }  // namespace
