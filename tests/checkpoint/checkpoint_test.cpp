@@ -472,6 +472,40 @@ TEST(ReportClock, TimeContinuesFromTheSave) {
   std::remove(path.c_str());
 }
 
+// MAXTIME is fixed when the run starts and travels with it: a resumed run
+// given a larger MAXTIME still stops at the time budget it started with,
+// while a larger MAXEVAL applies.
+TEST(ReportClock, MaxtimeIsThatOfTheSavedRunAndMaxevalThatOfTheResumedOne) {
+  const std::string path = temporary_path("budget.ckpt");
+  LoopProblem problem = single_objective(1);
+  problem.maxtime = 10;
+  problem.maxeval = 50;
+  Loop saved(problem);
+  saved.context->report.clock = &fake_clock;
+  fake_now = 0.0;
+  saved.begin();
+  saved.run([](const Loop& l) { return l.calls == 20; });
+  ASSERT_EQ(saved.save(path), checkpoint::kOk);
+
+  LoopProblem larger = problem;
+  larger.maxtime = 1000;
+  larger.maxeval = 100;
+  Loop resumed(larger);
+  resumed.context->report.clock = &fake_clock;
+  ASSERT_EQ(resumed.load(path), checkpoint::kOk);
+  resumed.run();  // the clock stands still: only MAXEVAL can end the run
+  EXPECT_EQ(resumed.context->report.controller.eval, 100);
+
+  Loop late(larger);
+  late.context->report.clock = &fake_clock;
+  ASSERT_EQ(late.load(path), checkpoint::kOk);
+  fake_now = 20.0;  // beyond the saved run's MAXTIME, within the new one
+  late.run();
+  EXPECT_LE(late.calls, 2);
+  EXPECT_EQ(late.context->report.controller.maxtime_s, 10.0);
+  std::remove(path.c_str());
+}
+
 TEST(StatusText, NamesEveryStatus) {
   for (int s = 0; s <= 12; ++s) {
     const std::string text = kestro_checkpoint_text(&s);
