@@ -519,7 +519,7 @@ const char* status_text(std::int32_t status) {
     case kTruncated: return "the checkpoint file is truncated";
     case kCorrupted: return "the checkpoint file is corrupted (its checksum does not match)";
     case kOtherSizes: return "the checkpoint was saved for other problem sizes or workspace lengths";
-    case kInconsistent: return "the checkpoint's content contradicts its own sizes";
+    case kInconsistent: return "the checkpoint's content contradicts its own sizes or names a file that is no report file of the library";
     case kNoMemory: return "not enough memory to read the checkpoint";
     default: return "unknown checkpoint status";
   }
