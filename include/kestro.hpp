@@ -453,8 +453,9 @@ class Solver {
   ///
   /// The problem and options must be those of the saved run (the sizes and
   /// workspace lengths are checked; PARAM and the bounds come from the
-  /// file). printeval, save2file, maxeval and maxtime apply from now on as
-  /// given here, so a resumed run may get a larger budget. The report files
+  /// file; the model is not checked). printeval, save2file and maxeval apply
+  /// from now on as given here, so a resumed run may get a larger evaluation
+  /// budget; maxtime stays that of the saved run. The report files
   /// that were open continue where the saved run left them.
   /// @param problem    the problem of the saved run
   /// @param options    the options of the saved run

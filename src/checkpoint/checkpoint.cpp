@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -17,6 +18,9 @@
 #include "checkpoint/state_fields.hpp"
 #include "interface/workspace_layout.hpp"
 #include "report/cpu_clock.hpp"
+#include "report/history.hpp"
+#include "report/pareto_file.hpp"
+#include "report/print_controller.hpp"
 #include "kestro.h"
 
 namespace kestro::checkpoint {
@@ -29,6 +33,11 @@ constexpr std::size_t kChecksumLength = 8;
 constexpr int kUnits[] = {report::kScreenUnit, report::kScreenCopyUnit, report::kSolutionUnit,
                           report::kParetoFrontUnit, report::kHistoryUnit};
 constexpr int kUnitCount = 5;
+// The file each unit writes; the screen has none.
+constexpr const char* kUnitFiles[kUnitCount] = {nullptr, report::kScreenCopyName,
+                                                report::kSolutionName,
+                                                report::kParetoFrontTempName,
+                                                report::kHistoryName};
 
 // 64-bit FNV-1a.
 class Fnv {
@@ -245,19 +254,59 @@ bool write_atomically(const std::string& path, const std::vector<unsigned char>&
   return true;
 }
 
+// Appends up to `wanted` more bytes of the file to `bytes`, fewer at its
+// end; false on a read error.
+bool read_more(std::FILE* file, std::vector<unsigned char>& bytes, std::uint64_t wanted) {
+  unsigned char chunk[65536];
+  while (wanted > 0) {
+    const std::size_t ask = wanted < sizeof chunk ? static_cast<std::size_t>(wanted) : sizeof chunk;
+    const std::size_t got = std::fread(chunk, 1, ask, file);
+    bytes.insert(bytes.end(), chunk, chunk + got);
+    wanted -= got;
+    if (got < ask) break;
+  }
+  return !std::ferror(file);
+}
+
+// Reads the header and then only as much as the header announces (and one
+// byte more, to see whether the file goes on), so that a large file that is
+// no checkpoint, or a device without end, is never read in full. Answers
+// kOk or the reason for refusing the file; `bytes` then holds the header,
+// the content and the checksum.
 Status read_file(const char* path, std::vector<unsigned char>& bytes) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return kCannotOpen;
   Status status = kOk;
   try {
-    unsigned char chunk[65536];
-    for (;;) {
-      const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
-      bytes.insert(bytes.end(), chunk, chunk + got);
-      if (got < sizeof chunk) break;
+    if (!read_more(file, bytes, kHeaderLength)) {
+      status = kCannotOpen;
+    } else {
+      const std::size_t magic_seen = bytes.size() < sizeof kMagic ? bytes.size() : sizeof kMagic;
+      if (bytes.empty() || std::memcmp(bytes.data(), kMagic, magic_seen) != 0) {
+        status = kNotACheckpoint;
+      } else if (bytes.size() < kHeaderLength) {
+        status = kTruncated;
+      } else {
+        Reader header(bytes.data() + sizeof kMagic, kHeaderLength - sizeof kMagic);
+        std::int32_t version = 0;
+        std::uint64_t layout = 0, payload_length = 0;
+        header(version), header(layout), header(payload_length);
+        if (version != kFormatVersion) {
+          status = kOtherVersion;
+        } else if (layout != layout_identity()) {
+          status = kOtherLayout;
+        } else {
+          // A length beyond the file only reads what is there.
+          const std::uint64_t rest = payload_length > UINT64_MAX - kChecksumLength - 1
+                                       ? UINT64_MAX
+                                       : payload_length + kChecksumLength + 1;
+          if (!read_more(file, bytes, rest)) status = kCannotOpen;
+        }
+      }
     }
-    if (std::ferror(file)) status = kCannotOpen;
   } catch (const std::bad_alloc&) {
+    status = kNoMemory;
+  } catch (const std::length_error&) {
     status = kNoMemory;
   }
   std::fclose(file);
@@ -291,6 +340,20 @@ bool positions_agree(const SolverState& s, const RunSizes& sizes) {
     if (!(d.shape == shape) || d.front_capacity < 0) return false;
     const Wide entry = Wide(sizes.o) + sizes.m + (sizes.n > 0 ? sizes.n : 0);
     if (1 + Wide(d.front_capacity) * entry > Wide(sizes.lpf)) return false;
+  }
+  return true;
+}
+
+// A unit reopened on loading may only name the file that unit writes: a
+// file of the caller's would otherwise be cut back and written over.
+bool units_agree(const report::OutputUnits::Snapshot (&units)[kUnitCount]) {
+  for (int u = 0; u < kUnitCount; ++u) {
+    const report::OutputUnits::Snapshot& s = units[u];
+    if (!s.open) continue;
+    if (kUnitFiles[u] == nullptr || s.length < 0) return false;
+    if (std::memchr(s.file_name, '\0', sizeof s.file_name) == nullptr ||
+        std::strcmp(s.file_name, kUnitFiles[u]) != 0)
+      return false;
   }
   return true;
 }
@@ -382,16 +445,10 @@ Status load(Context& context, const char* path, CallerRun& run) {
   std::vector<unsigned char> bytes;
   if (Status s = read_file(path, bytes); s != kOk) return s;
 
-  // The header.
-  const std::size_t magic_seen = bytes.size() < sizeof kMagic ? bytes.size() : sizeof kMagic;
-  if (bytes.empty() || std::memcmp(bytes.data(), kMagic, magic_seen) != 0) return kNotACheckpoint;
-  if (bytes.size() < kHeaderLength) return kTruncated;
-  Reader header(bytes.data() + sizeof kMagic, kHeaderLength - sizeof kMagic);
-  std::int32_t version = 0;
-  std::uint64_t layout = 0, payload_length = 0;
-  header(version), header(layout), header(payload_length);
-  if (version != kFormatVersion) return kOtherVersion;
-  if (layout != layout_identity()) return kOtherLayout;
+  // The header, judged already but for the length of what follows it.
+  std::uint64_t payload_length = 0;
+  std::memcpy(&payload_length, bytes.data() + kHeaderLength - sizeof payload_length,
+              sizeof payload_length);
   const std::size_t available = bytes.size() - kHeaderLength;
   if (available < kChecksumLength || payload_length > available - kChecksumLength) return kTruncated;
   if (payload_length != available - kChecksumLength) return kCorrupted;  // bytes after the end
@@ -422,7 +479,8 @@ Status load(Context& context, const char* path, CallerRun& run) {
     fields(r, state->history);
     for (report::OutputUnits::Snapshot& s : state->units) fields(r, s);
     if (r.failed || !r.at_end()) return kInconsistent;
-    if (!positions_agree(state->solver, c.sizes)) return kInconsistent;
+    if (!positions_agree(state->solver, c.sizes) || !units_agree(state->units))
+      return kInconsistent;
 
     // Everything is sound: from here on nothing can fail.
     auto copy = [](auto view, const auto& values) {
@@ -461,7 +519,7 @@ const char* status_text(std::int32_t status) {
     case kTruncated: return "the checkpoint file is truncated";
     case kCorrupted: return "the checkpoint file is corrupted (its checksum does not match)";
     case kOtherSizes: return "the checkpoint was saved for other problem sizes or workspace lengths";
-    case kInconsistent: return "the checkpoint's content contradicts its own sizes";
+    case kInconsistent: return "the checkpoint's content contradicts its own sizes or names a file that is no report file of the library";
     case kNoMemory: return "not enough memory to read the checkpoint";
     default: return "unknown checkpoint status";
   }

@@ -23,7 +23,7 @@ enum Status : std::int32_t {
   kTruncated = 8,       // the file ends early
   kCorrupted = 9,       // the checksum does not match the content
   kOtherSizes = 10,     // saved for other sizes than the caller's
-  kInconsistent = 11,   // the content contradicts its own sizes
+  kInconsistent = 11,   // the content contradicts its own sizes or names a foreign file
   kNoMemory = 12,       // no room to read the file
 };
 

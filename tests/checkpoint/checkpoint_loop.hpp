@@ -24,7 +24,7 @@ struct LoopProblem {
   std::vector<double> xl, xu, x0;
   std::function<void(const double* x, double* f, double* g)> model;
   double seed = 1;
-  int maxeval = 3000;
+  int maxeval = 3000, maxtime = 1000000;
   int printeval = 0, save2file = 0;
 };
 
@@ -115,7 +115,7 @@ struct Loop {
                               RealView(x.data(), Index(x.size())),
                               ConstRealView(xl.data(), p.n), ConstRealView(xu.data(), p.n),
                               p.o, p.n, p.ni, p.m, p.me, rw.data(), pf.data(), p.maxeval,
-                              1000000, ConstRealView(param, 13), p.l, 0, lrw, lpf};
+                              p.maxtime, ConstRealView(param, 13), p.l, 0, lrw, lpf};
     report::print_controller(context->report, c);
   }
 

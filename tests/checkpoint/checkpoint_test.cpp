@@ -1,6 +1,8 @@
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -423,6 +425,27 @@ TEST(ReportFiles, ContinueOnResumeAsIfTheRunHadNotStopped) {
   }
 }
 
+// Odd paths: a name with spaces works; a directory is neither read nor
+// replaced; a device without end (or any large file that is no checkpoint)
+// is refused after its first bytes instead of being read in full.
+TEST(Paths, SpacesDirectoriesAndEndlessFilesAreHandled) {
+  ScratchDirectory dir;
+  Loop loop(single_objective(2));
+  loop.begin();
+  loop.run([](const Loop& l) { return l.calls == 12; });
+  ASSERT_EQ(loop.save("a run with spaces.ckpt"), checkpoint::kOk);
+  Loop resumed(single_objective(2));
+  EXPECT_EQ(resumed.load("a run with spaces.ckpt"), checkpoint::kOk);
+  EXPECT_TRUE(same_bits(resumed.rw, loop.rw));
+
+  ASSERT_EQ(mkdir("a directory", 0755), 0);
+  EXPECT_EQ(loop.save("a directory"), checkpoint::kWriteFailed);
+  EXPECT_EQ(resumed.load("a directory"), checkpoint::kCannotOpen);
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"a directory", "a run with spaces.ckpt"}));
+  EXPECT_EQ(resumed.load("/dev/zero"), checkpoint::kNotACheckpoint);
+  EXPECT_TRUE(same_bits(resumed.rw, loop.rw));
+}
+
 double fake_now = 0.0;
 double fake_clock() { return fake_now; }
 
@@ -446,6 +469,40 @@ TEST(ReportClock, TimeContinuesFromTheSave) {
   fake_now = 2.25;
   resumed.step();
   EXPECT_EQ(resumed.context->report.controller.time, 7.5 + 2.0);
+  std::remove(path.c_str());
+}
+
+// MAXTIME is fixed when the run starts and travels with it: a resumed run
+// given a larger MAXTIME still stops at the time budget it started with,
+// while a larger MAXEVAL applies.
+TEST(ReportClock, MaxtimeIsThatOfTheSavedRunAndMaxevalThatOfTheResumedOne) {
+  const std::string path = temporary_path("budget.ckpt");
+  LoopProblem problem = single_objective(1);
+  problem.maxtime = 10;
+  problem.maxeval = 50;
+  Loop saved(problem);
+  saved.context->report.clock = &fake_clock;
+  fake_now = 0.0;
+  saved.begin();
+  saved.run([](const Loop& l) { return l.calls == 20; });
+  ASSERT_EQ(saved.save(path), checkpoint::kOk);
+
+  LoopProblem larger = problem;
+  larger.maxtime = 1000;
+  larger.maxeval = 100;
+  Loop resumed(larger);
+  resumed.context->report.clock = &fake_clock;
+  ASSERT_EQ(resumed.load(path), checkpoint::kOk);
+  resumed.run();  // the clock stands still: only MAXEVAL can end the run
+  EXPECT_EQ(resumed.context->report.controller.eval, 100);
+
+  Loop late(larger);
+  late.context->report.clock = &fake_clock;
+  ASSERT_EQ(late.load(path), checkpoint::kOk);
+  fake_now = 20.0;  // beyond the saved run's MAXTIME, within the new one
+  late.run();
+  EXPECT_LE(late.calls, 2);
+  EXPECT_EQ(late.context->report.controller.maxtime_s, 10.0);
   std::remove(path.c_str());
 }
 
@@ -526,6 +583,44 @@ TEST(CraftedFile, WithValidChecksumIsRefusedOrServedSafely) {
   EXPECT_GT(refused, 0);
   std::remove(good.c_str());
   std::remove(bad.c_str());
+}
+
+// A report file named in a crafted file (with a valid checksum) must be one
+// of the library's own: a file of the caller's named there is neither cut
+// back nor written to, and the load is refused.
+TEST(CraftedFile, NamingAnotherReportFileIsRefusedAndLeavesThatFileAlone) {
+  ScratchDirectory dir;
+  LoopProblem problem = single_objective(1);
+  problem.printeval = 20;
+  problem.save2file = 2;
+  Loop source(problem);
+  source.begin();
+  source.run([](const Loop& l) { return l.calls == 30; });
+  ASSERT_EQ(source.save("good.ckpt"), checkpoint::kOk);
+  const std::vector<unsigned char> bytes = read_bytes("good.ckpt");
+  std::string victim_text;
+  for (int i = 0; i < 2000; ++i) victim_text += "the caller's own data\n";
+  for (const char* name : {"KESTRO_SCREEN.TXT", "KESTRO_SOLUTION.TXT", "KESTRO_HISTORY.TXT"}) {
+    const std::string own = name;
+    const auto at = std::search(bytes.begin(), bytes.end(), own.begin(), own.end());
+    ASSERT_NE(at, bytes.end()) << name;
+    std::vector<unsigned char> file = bytes;
+    const std::size_t offset = std::size_t(at - bytes.begin());
+    const char victim[] = "data.txt";
+    std::fill(file.begin() + std::ptrdiff_t(offset),
+              file.begin() + std::ptrdiff_t(offset + own.size()), 0);
+    std::memcpy(file.data() + offset, victim, sizeof victim);
+    reseal(file);
+    write_bytes("crafted.ckpt", file);
+    write_bytes("data.txt", std::vector<unsigned char>(victim_text.begin(), victim_text.end()));
+
+    Loop target(problem);
+    const Status status = target.load("crafted.ckpt");
+    EXPECT_EQ(status, checkpoint::kInconsistent) << name;
+    if (status == checkpoint::kOk) target.run([](const Loop& l) { return l.calls == 40; });
+    const std::vector<unsigned char> after = read_bytes("data.txt");
+    EXPECT_TRUE(std::string(after.begin(), after.end()) == victim_text) << name;
+  }
 }
 
 }  // namespace
