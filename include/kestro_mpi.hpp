@@ -400,8 +400,10 @@ class BlockEvaluator {
 /// @return The same result on every rank (rank 0's, broadcast).
 /// @throws kestro::Error on every rank when rank 0's problem or options are
 ///         refused (with the IFLAG code), MPI is not initialised or the ranks
-///         disagree on the sizes; when rank 0 fails during the run (its stop
-///         callback throws), the workers throw kestro::Error with code 0.
+///         disagree on the sizes; when rank 0 fails otherwise, before the
+///         run (such as std::bad_alloc for the workspaces) or during it (its
+///         stop callback throws), rank 0 throws that exception and the
+///         workers throw kestro::Error with code 0.
 inline Result minimize(const Problem& problem, const Function& function, const Options& options,
                        MPI_Comm comm = MPI_COMM_WORLD, const StopCallback& stop = {}) {
   detail::check_initialized();
@@ -410,15 +412,24 @@ inline Result minimize(const Problem& problem, const Function& function, const O
   MPI_Comm_size(comm, &size);
   if (size == 1) return kestro::minimize(problem, function, options, stop);
 
-  // Rank 0 starts the run; a refusal is thrown on every rank.
+  // Rank 0 starts the run; a refusal is thrown on every rank. Any other
+  // failure to start (such as memory for the workspaces) reaches the caller
+  // on rank 0 as it was thrown, and the workers as kestro::Error (code 0).
   std::optional<Solver> solver;
   int refused[2] = {0, 0};  // refused?, IFLAG
   std::string message;
+  std::exception_ptr failure;
   if (rank == 0) {
     try {
       solver.emplace(problem, options);
     } catch (const Error& e) {
       refused[0] = 1, refused[1] = e.iflag(), message = e.what();
+    } catch (const std::exception& e) {
+      refused[0] = 1, failure = std::current_exception();
+      message = std::string("kestro::mpi::minimize: rank 0 could not start the run: ") + e.what();
+    } catch (...) {
+      refused[0] = 1, failure = std::current_exception();
+      message = "kestro::mpi::minimize: rank 0 could not start the run";
     }
   }
   MPI_Bcast(refused, 2, MPI_INT, 0, comm);
@@ -427,6 +438,7 @@ inline Result minimize(const Problem& problem, const Function& function, const O
     MPI_Bcast(&length, 1, MPI_LONG_LONG, 0, comm);
     message.resize(std::size_t(length));
     detail::broadcast_buffer(message.data(), length, MPI_CHAR, comm);
+    if (failure) std::rethrow_exception(failure);
     throw Error(refused[1], message);
   }
 
