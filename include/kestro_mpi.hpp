@@ -65,9 +65,6 @@ constexpr int kTextTag = 3;
 ///        when it was abandoned.
 constexpr int kStopTag = 4;
 
-/// @brief The longest exception text sent back to rank 0.
-constexpr int kMaxText = 4096;
-
 /// @brief Throws kestro::Error (code 0) unless MPI is initialised and not
 ///        finalised.
 inline void check_initialized() {
@@ -282,8 +279,8 @@ class BlockEvaluator {
       values_[1] = call(std::span<const double>(point_.data() + 1, std::size_t(n_)), f, g, &what);
       MPI_Send(values_.data(), o_ + m_ + 2, MPI_DOUBLE, 0, detail::kValuesTag, comm_);
       if (values_[1] != 0)
-        MPI_Send(what.data(), int(std::min<std::size_t>(what.size(), detail::kMaxText)), MPI_CHAR,
-                 0, detail::kTextTag, comm_);
+        MPI_Send(what.data(), int(std::min<std::size_t>(what.size(), INT_MAX)), MPI_CHAR, 0,
+                 detail::kTextTag, comm_);
     }
   }
 
@@ -334,16 +331,20 @@ class BlockEvaluator {
     std::copy_n(values_.begin() + 2, o_, f.begin() + std::ptrdiff_t(std::size_t(i) * o_));
     std::copy_n(values_.begin() + 2 + o_, m_, g.begin() + std::ptrdiff_t(std::size_t(i) * m_));
     ranks_[std::size_t(i)] = worker;
-    if (values_[1] != 0) {
-      MPI_Status text_status;
-      MPI_Probe(worker, detail::kTextTag, comm_, &text_status);
-      int length = 0;
-      MPI_Get_count(&text_status, MPI_CHAR, &length);
-      std::string what(std::size_t(std::max(length, 0)), '\0');
-      MPI_Recv(what.data(), length, MPI_CHAR, worker, detail::kTextTag, comm_, MPI_STATUS_IGNORE);
-      failures_.push_back(Failure{i, worker, std::move(what)});
-    }
+    if (values_[1] != 0) failures_.push_back(Failure{i, worker, receive_text(worker)});
     return worker;
+  }
+
+  // Receives the what() text that follows the values of a point that threw,
+  // whatever its length.
+  std::string receive_text(int worker) {
+    MPI_Status status;
+    MPI_Probe(worker, detail::kTextTag, comm_, &status);
+    int length = 0;
+    MPI_Get_count(&status, MPI_CHAR, &length);
+    std::string what(std::size_t(std::max(length, 0)), '\0');
+    MPI_Recv(what.data(), length, MPI_CHAR, worker, detail::kTextTag, comm_, MPI_STATUS_IGNORE);
+    return what;
   }
 
   // Collects what the workers still owe (when a block was cut short by an
@@ -354,11 +355,7 @@ class BlockEvaluator {
       if (outstanding_[std::size_t(worker)] < 0) continue;
       MPI_Recv(values_.data(), o_ + m_ + 2, MPI_DOUBLE, worker, detail::kValuesTag, comm_,
                MPI_STATUS_IGNORE);
-      if (values_[1] != 0) {
-        char text[detail::kMaxText];
-        MPI_Recv(text, detail::kMaxText, MPI_CHAR, worker, detail::kTextTag, comm_,
-                 MPI_STATUS_IGNORE);
-      }
+      if (values_[1] != 0) receive_text(worker);
       outstanding_[std::size_t(worker)] = -1;
     }
     int flag = completed ? 1 : 0;

@@ -215,6 +215,25 @@ void unallocatable_everywhere() {
 #endif
 }
 
+// A long exception text reaches Result::first_exception whole on every rank,
+// as in kestro::minimize.
+void long_exception_text() {
+  std::string text(10000, '.');
+  for (std::size_t i = 0; i < text.size(); i += 100) text[i] = char('a' + i / 100 % 26);
+  kestro::Options options;
+  options.block_size = 3;
+  options.maxeval = 6;
+  const kestro::Result r = kestro::mpi::minimize(
+      problem_for(1),
+      [&](std::span<const double>, std::span<double>, std::span<double>) {
+        throw std::runtime_error(text);
+      },
+      options);
+  expect(r.exceptions == r.evaluations && r.first_exception == text,
+         "long exception text: " + std::to_string(r.first_exception.size()) +
+             " characters arrived of " + std::to_string(text.size()));
+}
+
 // The stop callback throws on rank 0: the exception reaches the caller there,
 // the workers are let go with kestro::Error (code 0), and the next run works.
 void abandoned_everywhere() {
@@ -250,6 +269,7 @@ int main(int argc, char** argv) {
   abandoned_everywhere();
   refused_everywhere();
   unallocatable_everywhere();
+  long_exception_text();
   for (const Case& c : cases) run_case(c);
 
   int all = 0;
