@@ -53,8 +53,9 @@ int main() {
   }
 
   // Reporting: a progress line every 10000 evaluations, no files (SAVE2FILE 1
-  // would write KESTRO_SCREEN.TXT and KESTRO_SOLUTION.TXT), at most 200000
-  // evaluations and one hour of CPU time. STAGE 1 starts the run: it sets
+  // would write KESTRO_SCREEN.TXT and KESTRO_SOLUTION.TXT), a budget of 200000
+  // evaluations (checked after each block: the run ends one block beyond it)
+  // and one hour of CPU time. STAGE 1 starts the run: it sets
   // IFLAG = ISTOP = 0 and prints the header.
   int printeval = 10000, save2file = 0, maxeval = 200000, maxtime = 3600, timediv = 0;
   int iflag = 0, istop = 0, evaluations = l;

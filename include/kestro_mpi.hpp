@@ -65,9 +65,6 @@ constexpr int kTextTag = 3;
 ///        when it was abandoned.
 constexpr int kStopTag = 4;
 
-/// @brief The longest exception text sent back to rank 0.
-constexpr int kMaxText = 4096;
-
 /// @brief Throws kestro::Error (code 0) unless MPI is initialised and not
 ///        finalised.
 inline void check_initialized() {
@@ -282,8 +279,8 @@ class BlockEvaluator {
       values_[1] = call(std::span<const double>(point_.data() + 1, std::size_t(n_)), f, g, &what);
       MPI_Send(values_.data(), o_ + m_ + 2, MPI_DOUBLE, 0, detail::kValuesTag, comm_);
       if (values_[1] != 0)
-        MPI_Send(what.data(), int(std::min<std::size_t>(what.size(), detail::kMaxText)), MPI_CHAR,
-                 0, detail::kTextTag, comm_);
+        MPI_Send(what.data(), int(std::min<std::size_t>(what.size(), INT_MAX)), MPI_CHAR, 0,
+                 detail::kTextTag, comm_);
     }
   }
 
@@ -334,16 +331,20 @@ class BlockEvaluator {
     std::copy_n(values_.begin() + 2, o_, f.begin() + std::ptrdiff_t(std::size_t(i) * o_));
     std::copy_n(values_.begin() + 2 + o_, m_, g.begin() + std::ptrdiff_t(std::size_t(i) * m_));
     ranks_[std::size_t(i)] = worker;
-    if (values_[1] != 0) {
-      MPI_Status text_status;
-      MPI_Probe(worker, detail::kTextTag, comm_, &text_status);
-      int length = 0;
-      MPI_Get_count(&text_status, MPI_CHAR, &length);
-      std::string what(std::size_t(std::max(length, 0)), '\0');
-      MPI_Recv(what.data(), length, MPI_CHAR, worker, detail::kTextTag, comm_, MPI_STATUS_IGNORE);
-      failures_.push_back(Failure{i, worker, std::move(what)});
-    }
+    if (values_[1] != 0) failures_.push_back(Failure{i, worker, receive_text(worker)});
     return worker;
+  }
+
+  // Receives the what() text that follows the values of a point that threw,
+  // whatever its length.
+  std::string receive_text(int worker) {
+    MPI_Status status;
+    MPI_Probe(worker, detail::kTextTag, comm_, &status);
+    int length = 0;
+    MPI_Get_count(&status, MPI_CHAR, &length);
+    std::string what(std::size_t(std::max(length, 0)), '\0');
+    MPI_Recv(what.data(), length, MPI_CHAR, worker, detail::kTextTag, comm_, MPI_STATUS_IGNORE);
+    return what;
   }
 
   // Collects what the workers still owe (when a block was cut short by an
@@ -354,11 +355,7 @@ class BlockEvaluator {
       if (outstanding_[std::size_t(worker)] < 0) continue;
       MPI_Recv(values_.data(), o_ + m_ + 2, MPI_DOUBLE, worker, detail::kValuesTag, comm_,
                MPI_STATUS_IGNORE);
-      if (values_[1] != 0) {
-        char text[detail::kMaxText];
-        MPI_Recv(text, detail::kMaxText, MPI_CHAR, worker, detail::kTextTag, comm_,
-                 MPI_STATUS_IGNORE);
-      }
+      if (values_[1] != 0) receive_text(worker);
       outstanding_[std::size_t(worker)] = -1;
     }
     int flag = completed ? 1 : 0;
@@ -400,8 +397,10 @@ class BlockEvaluator {
 /// @return The same result on every rank (rank 0's, broadcast).
 /// @throws kestro::Error on every rank when rank 0's problem or options are
 ///         refused (with the IFLAG code), MPI is not initialised or the ranks
-///         disagree on the sizes; when rank 0 fails during the run (its stop
-///         callback throws), the workers throw kestro::Error with code 0.
+///         disagree on the sizes; when rank 0 fails otherwise, before the
+///         run (such as std::bad_alloc for the workspaces) or during it (its
+///         stop callback throws), rank 0 throws that exception and the
+///         workers throw kestro::Error with code 0.
 inline Result minimize(const Problem& problem, const Function& function, const Options& options,
                        MPI_Comm comm = MPI_COMM_WORLD, const StopCallback& stop = {}) {
   detail::check_initialized();
@@ -410,15 +409,24 @@ inline Result minimize(const Problem& problem, const Function& function, const O
   MPI_Comm_size(comm, &size);
   if (size == 1) return kestro::minimize(problem, function, options, stop);
 
-  // Rank 0 starts the run; a refusal is thrown on every rank.
+  // Rank 0 starts the run; a refusal is thrown on every rank. Any other
+  // failure to start (such as memory for the workspaces) reaches the caller
+  // on rank 0 as it was thrown, and the workers as kestro::Error (code 0).
   std::optional<Solver> solver;
   int refused[2] = {0, 0};  // refused?, IFLAG
   std::string message;
+  std::exception_ptr failure;
   if (rank == 0) {
     try {
       solver.emplace(problem, options);
     } catch (const Error& e) {
       refused[0] = 1, refused[1] = e.iflag(), message = e.what();
+    } catch (const std::exception& e) {
+      refused[0] = 1, failure = std::current_exception();
+      message = std::string("kestro::mpi::minimize: rank 0 could not start the run: ") + e.what();
+    } catch (...) {
+      refused[0] = 1, failure = std::current_exception();
+      message = "kestro::mpi::minimize: rank 0 could not start the run";
     }
   }
   MPI_Bcast(refused, 2, MPI_INT, 0, comm);
@@ -427,6 +435,7 @@ inline Result minimize(const Problem& problem, const Function& function, const O
     MPI_Bcast(&length, 1, MPI_LONG_LONG, 0, comm);
     message.resize(std::size_t(length));
     detail::broadcast_buffer(message.data(), length, MPI_CHAR, comm);
+    if (failure) std::rethrow_exception(failure);
     throw Error(refused[1], message);
   }
 

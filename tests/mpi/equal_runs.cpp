@@ -3,17 +3,21 @@
 // best point, its values, the codes, the counts of evaluations, failures and
 // exceptions and the Pareto front. Every rank returns the same result, the
 // root evaluates nothing when there are workers, a problem the library
-// refuses is refused on every rank, and so is a run that fails on rank 0.
+// refuses is refused on every rank, and so is a run that rank 0 cannot start
+// for want of memory or that fails on rank 0.
 // The model throws in one region and gives NaN in another, so failed points
 // are part of every run.
 //
 // Run with mpirun on 1 or more ranks; exits non-zero on any difference.
 #include <mpi.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <limits>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -168,6 +172,68 @@ void refused_everywhere() {
   }
 }
 
+// Rank 0 cannot allocate the workspaces of the run (its address space is
+// limited below them): rank 0 gets std::bad_alloc, the workers kestro::Error
+// (code 0), and no rank is left waiting for the others. Left out under
+// AddressSanitizer, which needs an unlimited address space.
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTRO_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRO_TEST_ASAN 1
+#endif
+#endif
+void unallocatable_everywhere() {
+#ifndef KESTRO_TEST_ASAN
+  kestro::Problem problem;
+  problem.lower = {0};
+  problem.upper = {1};
+  kestro::Options options;
+  options.block_size = 95000000;  // a real workspace of about 16 GB
+  rlimit saved{};
+  if (rank == 0) {
+    long long size_kb = 0;
+    std::ifstream status("/proc/self/status");
+    for (std::string key; status >> key;)
+      if (key == "VmSize:") status >> size_kb;
+    getrlimit(RLIMIT_AS, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(size_kb + 2 * 1024 * 1024) * 1024;  // 2 GB more than now
+    expect(size_kb > 0 && setrlimit(RLIMIT_AS, &limited) == 0, "limiting the address space");
+  }
+  std::string seen = "nothing thrown";
+  try {
+    kestro::mpi::minimize(problem, model_for(1), options);
+  } catch (const std::bad_alloc&) {
+    seen = "std::bad_alloc";
+  } catch (const kestro::Error& e) {
+    seen = "kestro::Error " + std::to_string(e.iflag());
+  }
+  if (rank == 0) setrlimit(RLIMIT_AS, &saved);
+  const std::string expected = rank == 0 ? "std::bad_alloc" : "kestro::Error 0";
+  expect(seen == expected, "run without memory on rank 0: " + seen + " instead of " + expected);
+#endif
+}
+
+// A long exception text reaches Result::first_exception whole on every rank,
+// as in kestro::minimize.
+void long_exception_text() {
+  std::string text(10000, '.');
+  for (std::size_t i = 0; i < text.size(); i += 100) text[i] = char('a' + i / 100 % 26);
+  kestro::Options options;
+  options.block_size = 3;
+  options.maxeval = 6;
+  const kestro::Result r = kestro::mpi::minimize(
+      problem_for(1),
+      [&](std::span<const double>, std::span<double>, std::span<double>) {
+        throw std::runtime_error(text);
+      },
+      options);
+  expect(r.exceptions == r.evaluations && r.first_exception == text,
+         "long exception text: " + std::to_string(r.first_exception.size()) +
+             " characters arrived of " + std::to_string(text.size()));
+}
+
 // The stop callback throws on rank 0: the exception reaches the caller there,
 // the workers are let go with kestro::Error (code 0), and the next run works.
 void abandoned_everywhere() {
@@ -202,6 +268,8 @@ int main(int argc, char** argv) {
   };
   abandoned_everywhere();
   refused_everywhere();
+  unallocatable_everywhere();
+  long_exception_text();
   for (const Case& c : cases) run_case(c);
 
   int all = 0;
