@@ -71,6 +71,15 @@ int main(int argc, char** argv) {
   }
 
   kestro_run::MpiJob job(mpi, &argc, &argv);
+  struct sigaction action {};
+  action.sa_handler = on_sigint;
+  sigemptyset(&action.sa_mask);
+  // mpirun passes SIGUSR1 on to every rank (SIGINT ends the job): rank 0
+  // stops the run, the workers carry on until it ends. Installed on every
+  // rank as soon as MPI has started, before the ranks first wait for each
+  // other (the agreement on the problem file).
+  if (mpi) sigaction(SIGUSR1, &action, nullptr);
+
   if (!job.error().empty()) {
     std::fprintf(stderr, "kestro-run: %s\n", job.error().c_str());
     return 2;
@@ -84,15 +93,7 @@ int main(int argc, char** argv) {
   }
   if (!job.agree(file_error)) return 2;
   if (jobs > 0) file.jobs = jobs;
-
-  struct sigaction action {};
-  action.sa_handler = on_sigint;
-  sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
-  // mpirun passes SIGUSR1 on to every rank (SIGINT ends the job): rank 0
-  // stops the run, the workers carry on until it ends. Installed on every
-  // rank before the ranks first wait for each other.
-  if (mpi) sigaction(SIGUSR1, &action, nullptr);
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
                                       file.problem.objectives, file.problem.constraints);
