@@ -56,13 +56,19 @@ def blocks(solver, calls=None):
     return seen
 
 
-class SolverResume(unittest.TestCase):
+class CheckpointCase(unittest.TestCase):
+    """A test with a temporary directory and a checkpoint path in it."""
+    file_name = "run.ckpt"
+
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
-        self.path = os.path.join(self.dir.name, "run.ckpt")
+        self.path = os.path.join(self.dir.name, self.file_name)
 
     def tearDown(self):
         self.dir.cleanup()
+
+
+class SolverResume(CheckpointCase):
 
     def test_resumed_in_new_process_asks_the_same_blocks(self):
         with kestro.Solver(BOUNDS, block_size=3, **OPTIONS) as s:
@@ -121,13 +127,8 @@ class SolverResume(unittest.TestCase):
         kestro.Solver(BOUNDS, block_size=2, **OPTIONS).close()
 
 
-class MinimizeCheckpoint(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.path = os.path.join(self.dir.name, "min.ckpt")
-
-    def tearDown(self):
-        self.dir.cleanup()
+class MinimizeCheckpoint(CheckpointCase):
+    file_name = "min.ckpt"
 
     def test_interrupted_run_resumes_in_new_process_with_the_same_result(self):
         expected = kestro.minimize(model, BOUNDS, block_size=4, **OPTIONS)
