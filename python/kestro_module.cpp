@@ -1,4 +1,4 @@
-// The Python module `kestro`: kestro.minimize, kestro.Solver (ask/tell) and
+// The compiled part of the Python package `kestro` (kestro._core): kestro.minimize, kestro.Solver (ask/tell) and
 // the result object, over the C++ API of kestro.hpp.
 //
 // The user's function is Python, so it is always called on the thread that
@@ -112,7 +112,7 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
 
 // The result object: a dict whose keys read as attributes.
 py::object make_result(const kestro::Result& r, int o, int m, int n, bool interrupted) {
-  py::object cls = py::module_::import("kestro").attr("OptimizeResult");
+  py::object cls = py::module_::import("kestro._core").attr("OptimizeResult");
   py::dict d;
   d["x"] = Array(py::ssize_t(r.x.size()), r.x.data());
   if (o == 1) d["fun"] = r.f.at(0);
@@ -350,7 +350,7 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
 
 }  // namespace
 
-PYBIND11_MODULE(kestro, mod) {
+PYBIND11_MODULE(_core, mod) {
   mod.doc() = "Derivative-free optimisation of mixed-integer, constrained, single- and "
               "multi-objective black-box problems.";
   py::exec(R"(
@@ -372,6 +372,7 @@ class OptimizeResult(dict):
   mod.attr("OptimizeResult").attr("__module__") = "kestro";
 
   py::register_exception<kestro::CheckpointError>(mod, "CheckpointError", PyExc_RuntimeError);
+  mod.attr("CheckpointError").attr("__module__") = "kestro";
 
   mod.def("iflag_text", &kestro::iflag_text, py::arg("iflag"),
           "The meaning of an IFLAG value in words.");

@@ -1,0 +1,10 @@
+"""Derivative-free optimisation of mixed-integer, constrained, single- and
+multi-objective black-box problems.
+
+kestro.minimize runs a whole optimisation; kestro.Solver runs one block by
+block (ask/tell). The solver itself is the compiled module kestro._core.
+"""
+from ._core import CheckpointError, OptimizeResult, Solver, iflag_text, minimize
+from ._version import __version__
+
+__all__ = ["CheckpointError", "OptimizeResult", "Solver", "iflag_text", "minimize", "__version__"]
