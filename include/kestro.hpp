@@ -218,6 +218,18 @@ struct ParetoPoint {
   /// @}
 };
 
+/// One entry of the history of a run: the best point right after a block
+/// where it improved, as the screen report would show it. An improvement is a
+/// smaller constraint violation, or the same violation and a smaller F.
+struct HistoryEntry {
+  long long evaluations = 0;  ///< points evaluated when it improved
+  /// F of the best point; with several objectives the compromise value (the
+  /// scalar the library minimises, shown as PRO in the screen report).
+  double f = 0;
+  double residual = 0;        ///< its constraint violation (0: feasible)
+  long long front_size = 0;   ///< with several objectives the size of the Pareto front, else 0
+};
+
 /// The outcome of a run.
 struct Result {
   /// @{
@@ -235,13 +247,23 @@ struct Result {
   long long exceptions = 0;          ///< of them thrown by the function (minimize)
   std::string first_exception;       ///< what() of the first exception
   std::vector<ParetoPoint> pareto_front;  ///< with several objectives
+  /// The trace of the best point: one entry per block where it improved
+  /// (see HistoryEntry), in the order of the run.
+  std::vector<HistoryEntry> history;
 };
 
-/// Progress handed to the stop callback of minimize after every block.
+/// Progress handed to the stop callback of minimize after every block (and
+/// given by Solver::progress()): enough for a progress display.
 struct Progress {
   long long evaluations = 0;         ///< points evaluated so far
   long long failed_evaluations = 0;  ///< of them failed
   int iflag = 0;  ///< the library's state code after the last call
+  /// F of the best point so far (with several objectives the compromise
+  /// value); NaN before the first block.
+  double best_f = std::numeric_limits<double>::quiet_NaN();
+  /// Its constraint violation (0: feasible); NaN before the first block.
+  double residual = std::numeric_limits<double>::quiet_NaN();
+  long long front_size = 0;  ///< with several objectives the size of the Pareto front
 };
 
 namespace detail {
@@ -522,6 +544,7 @@ class Solver {
     if (stop_requested_ && istop_ == 0) iflag_ = -999;
     print(2);
     if (istop_ == 1) done_ = true;
+    track_best();
   }
 
   /// Asks the run to end: the next tell() is the last (before the first
@@ -568,6 +591,33 @@ class Solver {
   /// \return of them the failed ones (NaN or beyond 1e98)
   long long failed_evaluations() const { return failed_; }
 
+  /// The state of the run after the last tell(): counts and the best point
+  /// so far (its F, or with several objectives the compromise value, its
+  /// constraint violation and the size of the front).
+  /// \return what a progress display shows
+  Progress progress() const {
+    Progress p;
+    p.evaluations = evaluations_;
+    p.failed_evaluations = failed_;
+    p.iflag = iflag_;
+    if (!history_.empty()) {
+      p.best_f = history_.back().f;
+      p.residual = history_.back().residual;
+    }
+    p.front_size = front_size_;
+    return p;
+  }
+
+  /// The history of the best point so far: one entry per block where it
+  /// improved (a resumed run starts its history at the resumed block).
+  /// Older entries are thinned (every second one dropped) when it reaches
+  /// kHistoryLimit entries, so its memory stays bounded.
+  /// \return the entries in the order of the run
+  const std::vector<HistoryEntry>& history() const { return history_; }
+
+  /// The most entries history() keeps before thinning the older ones.
+  static constexpr std::size_t kHistoryLimit = 100000;
+
   /// The outcome; only once done() (std::logic_error before).
   /// \return the best point, its values, the IFLAG and the counts
   Result result() const {
@@ -593,6 +643,7 @@ class Solver {
     r.warning = warning_;
     r.evaluations = evaluations_;
     r.failed_evaluations = failed_;
+    r.history = history_;
     if (o_ > 1 && iflag_ < 100) {
       const long long size = std::clamp<long long>(detail::nint(pf_[0]), 0, capacity_);
       const std::size_t p = std::size_t(capacity_);
@@ -690,6 +741,38 @@ class Solver {
     }
   }
 
+  // Reads the best point of the last block from the library's records in
+  // RW, chosen as the screen report chooses the point it shows: the run-best
+  // record (since the last outer restart) unless the global-best record is
+  // better, the run has ended, or the block follows an outer restart (-300)
+  // or belongs to a pattern search (-500). Adds a history entry when it
+  // improved. Reads a handful of values: no cost per evaluation.
+  void track_best() {
+    if (iflag_ >= 100) return;
+    const std::size_t n = std::size_t(n_), mk = std::size_t(o_ > 1 ? m_ + 2 * o_ : m_);
+    const std::size_t global = std::size_t(5) * l_ + 7 * std::size_t(o_) + 107 * n +
+                               6 * std::size_t(m_) + 616;
+    if (global + n + mk + 2 > rw_.size()) return;
+    const double f1 = rw_[n + 9], r1 = rw_[n + mk + 10];
+    const double f2 = rw_[global + n], r2 = rw_[global + n + mk + 1];
+    const bool run_worse = r1 != r2 ? r1 > r2 : f1 > f2;
+    const bool use_global = run_worse || iflag_ > 0 || iflag_ == -300 || iflag_ == -500;
+    const double f = use_global ? f2 : f1, residual = use_global ? r2 : r1;
+    front_size_ = o_ > 1 ? std::max<long long>(detail::nint(pf_[0]), 0) : 0;
+    if (!history_.empty()) {
+      const HistoryEntry& last = history_.back();
+      const bool better = residual < last.residual || (residual == last.residual && f < last.f);
+      if (!better) return;
+    }
+    if (history_.size() >= kHistoryLimit) {
+      // Keeps the first entry and every second one after it.
+      std::size_t kept = 1;
+      for (std::size_t i = 2; i < history_.size(); i += 2) history_[kept++] = history_[i];
+      history_.resize(kept);
+    }
+    history_.push_back(HistoryEntry{evaluations_, f, residual, front_size_});
+  }
+
   // The Solver's own values kept in a checkpoint: evaluations, failed
   // evaluations, warning, stop requested, done.
   static constexpr int kExtraValues = 5;
@@ -705,6 +788,8 @@ class Solver {
   int iflag_ = 0, istop_ = 0, warning_ = 0;
   bool done_ = false, stop_requested_ = false;
   long long evaluations_ = 0, failed_ = 0;
+  std::vector<HistoryEntry> history_;
+  long long front_size_ = 0;
 };
 
 /// The user's model: writes the O objectives of x into f and its M
@@ -837,8 +922,7 @@ inline Result minimize(const Problem& problem, const Function& function, const O
   while (!solver.done()) {
     pool.evaluate(solver.ask(), f, g, l, n, o, m);
     solver.tell(f, g);
-    if (!stopping && !solver.done() && stop &&
-        stop(Progress{solver.evaluations(), solver.failed_evaluations(), solver.iflag()})) {
+    if (!stopping && !solver.done() && stop && stop(solver.progress())) {
       solver.stop();
       stopping = true;
     }

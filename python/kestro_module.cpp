@@ -110,6 +110,42 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
   return s;
 }
 
+// The history of the best point as a dict of columns (NumPy arrays of one
+// entry per improvement): nfev, fun (with several objectives the compromise
+// value), residual and, with several objectives, front_size.
+py::dict make_history(const std::vector<kestro::HistoryEntry>& history, int o) {
+  const py::ssize_t k = py::ssize_t(history.size());
+  py::array_t<long long> nfev(k), front(k);
+  Array fun(k), residual(k);
+  for (py::ssize_t i = 0; i < k; ++i) {
+    const kestro::HistoryEntry& e = history[std::size_t(i)];
+    nfev.mutable_at(i) = e.evaluations;
+    fun.mutable_at(i) = e.f;
+    residual.mutable_at(i) = e.residual;
+    front.mutable_at(i) = e.front_size;
+  }
+  py::dict h;
+  h["nfev"] = nfev;
+  h["fun"] = fun;
+  h["residual"] = residual;
+  if (o > 1) h["front_size"] = front;
+  return h;
+}
+
+// A progress bar for minimize(progress=True): kestro._progress.ProgressBar,
+// which needs tqdm. None when no bar is asked for.
+py::object make_progress_bar(bool progress, const kestro::Options& options, int objectives) {
+  if (!progress) return py::none();
+  return py::module_::import("kestro._progress")
+      .attr("ProgressBar")(options.maxeval, objectives);
+}
+
+void update_progress_bar(const py::object& bar, const kestro::Solver& solver) {
+  if (bar.is_none()) return;
+  const kestro::Progress p = solver.progress();
+  bar.attr("update")(p.evaluations, p.best_f, p.residual, p.failed_evaluations, p.front_size);
+}
+
 // The result object: a dict whose keys read as attributes.
 py::object make_result(const kestro::Result& r, int o, int m, int n, bool interrupted) {
   py::object cls = py::module_::import("kestro._core").attr("OptimizeResult");
@@ -129,6 +165,7 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
   d["nexc"] = r.exceptions;
   d["first_exception"] = r.first_exception;
   d["interrupted"] = interrupted;
+  d["history"] = make_history(r.history, o);
   if (o > 1) {
     const py::ssize_t p = py::ssize_t(r.pareto_front.size());
     Array pf({p, py::ssize_t(o)}), pg({p, py::ssize_t(m)}), px({p, py::ssize_t(n)});
@@ -251,7 +288,7 @@ struct PySolver {
 
 py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
                     int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
-                    long long checkpoint_every, py::kwargs kw) {
+                    long long checkpoint_every, bool progress, py::kwargs kw) {
   Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
   const std::string checkpoint = as_path(checkpoint_arg);
   if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
@@ -259,6 +296,19 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
   start_solver(s, !checkpoint.empty() && file_exists(checkpoint) ? checkpoint : std::string(),
                [&](auto&&... a) { solver.emplace(a...); });
   kestro::Solver& sv = *solver;
+  // Closed when minimize returns or raises, so that the terminal is left tidy.
+  py::object bar = make_progress_bar(progress, s.options, n_obj);
+  struct CloseBar {
+    py::object& bar;
+    ~CloseBar() {
+      if (bar.is_none()) return;
+      py::error_scope keep;  // a Python error in flight stays as it is
+      try {
+        bar.attr("close")();
+      } catch (py::error_already_set&) {
+      }
+    }
+  } close_bar{bar};
   long long saved_at = sv.evaluations();
   // A save that fails is a warning: the run goes on.
   auto save = [&] {
@@ -339,6 +389,7 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
     }
     if (interrupted) sv.stop();
     sv.tell(f, g);
+    update_progress_bar(bar, sv);
     if (!checkpoint.empty() && (sv.done() || sv.evaluations() - saved_at >= checkpoint_every))
       save();
   }
@@ -381,6 +432,7 @@ class OptimizeResult(dict):
           py::arg("integers") = 0, py::arg("constraints") = py::none(), py::arg("n_eq") = 0,
           py::arg("n_obj") = 1, py::arg("x0") = py::none(), py::arg("vectorized") = false,
           py::arg("checkpoint") = py::none(), py::arg("checkpoint_every") = 100,
+          py::arg("progress") = false,
           R"(Minimises fun over the box `bounds` (shape (N, 2)).
 
 The last `integers` variables are whole numbers. `constraints` is the number
@@ -404,7 +456,17 @@ evaluations and at the end; on KeyboardInterrupt it is saved as it stood
 before the interrupted block and the KeyboardInterrupt is raised again. A
 save that fails gives a RuntimeWarning and the run goes on. A file that
 cannot be resumed (truncated, corrupted, other sizes) raises
-kestro.CheckpointError.)");
+kestro.CheckpointError.
+
+progress=True shows a progress bar on sys.stderr (needs tqdm: Debian
+python3-tqdm or pip install tqdm): evaluations of maxeval, best f (with
+several objectives the compromise value and the front size), feasible or the
+violation, failed evaluations, the rate and the time left.
+
+The result's `history` holds the trace of the best point, one entry per
+block where it improved: a dict of arrays nfev, fun (the compromise value
+with several objectives), residual and, with several objectives,
+front_size.)");
 
   py::class_<PySolver>(mod, "Solver", "A run by blocks: ask() for the points, tell() their values.")
       .def(py::init<py::handle, int, py::handle, int, int, py::handle, py::handle, py::kwargs>(),

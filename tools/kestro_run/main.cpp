@@ -13,6 +13,7 @@
 #include <csignal>
 #include <memory>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@
 #include "kestro.hpp"
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
+#include "result_files.hpp"
+#include "status_line.hpp"
 
 namespace {
 
@@ -42,6 +45,20 @@ int library_error(int iflag, const std::string& message) {
   return 3;
 }
 
+// Writes the result files to the output directory and names them in the
+// summary; a file that cannot be written is reported on stderr.
+void write_results(const kestro_run::ProblemFile& file, const kestro::Result& result) {
+  const int o = file.problem.objectives;
+  const kestro_run::WrittenFiles written = kestro_run::write_result_files(
+      kestro_run::output_directory(), file.names, result, o);
+  if (o > 1) std::printf("pareto front = %zu points\n", result.pareto_front.size());
+  std::printf("result files =");
+  for (const std::string& path : written.paths) std::printf(" %s", path.c_str());
+  std::printf("\n");
+  std::fflush(stdout);
+  if (!written.error.empty()) std::fprintf(stderr, "kestro-run: %s\n", written.error.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,7 +70,8 @@ int main(int argc, char** argv) {
   app.add_option("problem", path, "the problem file (TOML)")->required();
   app.add_option("-j,--jobs", jobs, "evaluations at once (overrides the file's jobs)")
       ->check(CLI::Range(1, 4096));
-  app.add_flag("-q,--quiet", quiet, "do not log the individual failed evaluations");
+  app.add_flag("-q,--quiet", quiet,
+               "do not log the individual failed evaluations nor show the status line");
   std::string checkpoint, resume;
   long long checkpoint_every = 100;
   app.add_option("--checkpoint", checkpoint,
@@ -99,12 +117,14 @@ int main(int argc, char** argv) {
                                       file.problem.objectives, file.problem.constraints);
   kestro::Result result;
   long long failed = 0;
+  std::optional<kestro_run::StatusLine> status;
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
     if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
                             file.problem.constraints))
       return 0;  // an MPI worker: rank 0 reports
+    status.emplace(!quiet, file.options.maxeval, file.problem.objectives);
     std::unique_ptr<kestro::Solver> resumed;
     if (!resume.empty()) {
       try {
@@ -142,6 +162,7 @@ int main(int argc, char** argv) {
       }
       failed += block_failed;
       solver.tell(f, g);
+      status->sync(solver.progress());
       checkpoints.after_block(solver);
       if (interrupted && !stopping && !solver.done()) {
         std::fprintf(stderr, "kestro-run: interrupted, stopping the run\n");
@@ -158,6 +179,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
     return 1;
   }
+  status.reset();  // the terminal is the report's and the summary's again
   if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
 
   std::printf("iflag = %d: %s\n", result.iflag, result.message.c_str());
@@ -167,6 +189,7 @@ int main(int argc, char** argv) {
   std::printf("feasible = %s\n", result.feasible ? "yes" : "no");
   std::printf("evaluations = %lld\n", result.evaluations);
   std::printf("failed evaluations = %lld\n", result.failed_evaluations);
+  write_results(file, result);
   if (failed > 0)
     std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
   return 0;

@@ -120,6 +120,10 @@ ProblemFile read_problem_file(const std::string& path) {
     r.only(*t, {"name", "lower", "upper", "integer", "start"}, at + ".");
     if (const toml::node* n = t->get("name"); n && !n->is_string())
       r.fail(*n, at + ".name", "must be a string");
+    if (const toml::node* n = t->get("name"))
+      p.names.push_back(std::string(n->as_string()->get()));
+    else
+      p.names.push_back("x" + std::to_string(i + 1));
     const toml::node* lo = t->get("lower");
     const toml::node* up = t->get("upper");
     if (!lo) r.fail((*va)[i], at + ".lower", "is missing");

@@ -19,6 +19,7 @@ class InputError : public std::runtime_error {
 struct ProblemFile {
   kestro::Problem problem;
   kestro::Options options;
+  std::vector<std::string> names;    // of the variables: `name`, or x1, x2, ... when missing
   std::vector<std::string> command;  // program and its arguments
   std::string directory;             // where the command runs (the file's directory)
   int jobs = 1;                      // evaluations at once
