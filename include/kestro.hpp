@@ -627,15 +627,7 @@ class Solver {
     r.f.assign(f_.begin(), f_.begin() + o_);
     r.g.assign(g_.begin(), g_.begin() + m_);
     const double acc = options_.accuracy > 0 ? options_.accuracy : 0.001;
-    double residual = 0;
-    for (int j = 0; j < m_; ++j) {
-      const double v = r.g[j];
-      if (j < me_) {
-        if (std::fabs(v) > acc) residual += std::fabs(v);
-      } else if (v < -acc) {
-        residual -= v;
-      }
-    }
+    const double residual = final_residual();
     r.residual = residual;
     r.feasible = residual <= acc;
     r.iflag = iflag_;
@@ -749,6 +741,11 @@ class Solver {
   // improved. Reads a handful of values: no cost per evaluation.
   void track_best() {
     if (iflag_ >= 100) return;
+    if (done_ && o_ == 1) {
+      // At the end the best point is in the block's head, as in the result.
+      add_history(f_[0], final_residual());
+      return;
+    }
     const std::size_t n = std::size_t(n_), mk = std::size_t(o_ > 1 ? m_ + 2 * o_ : m_);
     const std::size_t global = std::size_t(5) * l_ + 7 * std::size_t(o_) + 107 * n +
                                6 * std::size_t(m_) + 616;
@@ -757,8 +754,28 @@ class Solver {
     const double f2 = rw_[global + n], r2 = rw_[global + n + mk + 1];
     const bool run_worse = r1 != r2 ? r1 > r2 : f1 > f2;
     const bool use_global = run_worse || iflag_ > 0 || iflag_ == -300 || iflag_ == -500;
-    const double f = use_global ? f2 : f1, residual = use_global ? r2 : r1;
     front_size_ = o_ > 1 ? std::max<long long>(detail::nint(pf_[0]), 0) : 0;
+    add_history(use_global ? f2 : f1, use_global ? r2 : r1);
+  }
+
+  // The constraint violation of the best point in the block's head, once
+  // the run has ended: the sum of the violations beyond the accuracy.
+  double final_residual() const {
+    const double acc = options_.accuracy > 0 ? options_.accuracy : 0.001;
+    double residual = 0;
+    for (int j = 0; j < m_; ++j) {
+      const double v = g_[std::size_t(j)];
+      if (j < me_) {
+        if (std::fabs(v) > acc) residual += std::fabs(v);
+      } else if (v < -acc) {
+        residual -= v;
+      }
+    }
+    return residual;
+  }
+
+  // Adds a history entry when the point improves on the last one.
+  void add_history(double f, double residual) {
     if (!history_.empty()) {
       const HistoryEntry& last = history_.back();
       const bool better = residual < last.residual || (residual == last.residual && f < last.f);

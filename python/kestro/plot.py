@@ -96,7 +96,7 @@ def convergence(result, ax=None):
     if len(fx):
         ax.step(np.append(fx, end), np.append(fy, fy[-1]), where="post", color="C0",
                 label="_" + label)
-        ax.plot(fx, fy, "o", color="C0", markersize=3, label=label)
+        ax.plot(fx, fy, "o", color="C0", markersize=2.5, label=label)
         finite = fy[np.isfinite(fy)]
         if len(finite) and finite.min() > 0 and finite.max() >= 100 * finite.min():
             ax.set_yscale("log")
@@ -137,20 +137,22 @@ def front(result, ax=None):
     if o == 2:
         fig, ax = (plt.subplots(figsize=(6, 5)) if ax is None else (ax.figure, ax))
         ax.scatter(pf[:, 0], pf[:, 1], s=12, color="C0", label="front")
-        ax.scatter([best[0]], [best[1]], s=160, marker="*", color="C3", zorder=3,
-                   label="compromise")
+        ax.scatter([best[0]], [best[1]], s=220, marker="*", color="C3", edgecolors="black",
+                   linewidths=0.6, zorder=3, label="compromise")
         ax.set_xlabel(names[0])
         ax.set_ylabel(names[1])
         ax.grid(True, alpha=0.3)
     elif o == 3:
         if ax is None:
             fig = plt.figure(figsize=(6.5, 5.5))
-            ax = fig.add_subplot(projection="3d")
+            # Drawn in the order given, so the compromise stays on top.
+            ax = fig.add_subplot(projection="3d", computed_zorder=False)
         else:
             fig = ax.figure
-        ax.scatter(pf[:, 0], pf[:, 1], pf[:, 2], s=10, color="C0", label="front")
-        ax.scatter([best[0]], [best[1]], [best[2]], s=160, marker="*", color="C3",
-                   depthshade=False, label="compromise")
+        ax.scatter(pf[:, 0], pf[:, 1], pf[:, 2], s=8, color="C0", alpha=0.6, label="front")
+        ax.scatter([best[0]], [best[1]], [best[2]], s=260, marker="*", color="C3",
+                   edgecolors="black", linewidths=0.6, depthshade=False, zorder=10,
+                   label="compromise")
         ax.set_xlabel(names[0])
         ax.set_ylabel(names[1])
         ax.set_zlabel(names[2])
@@ -161,7 +163,7 @@ def front(result, ax=None):
         scaled = (pf - low) / span
         axis = np.arange(o)
         for j, row in enumerate(scaled):
-            ax.plot(axis, row, color="C0", alpha=0.3, linewidth=0.8,
+            ax.plot(axis, row, color="C0", alpha=0.25, linewidth=0.7,
                     label="front" if j == 0 else "_front")
         ax.plot(axis, (best - low) / span, color="C3", linewidth=2.5, marker="o",
                 label="compromise")
@@ -188,7 +190,7 @@ def read_run(directory):
     """The results kestro-run wrote to `directory` (kestro_best.csv,
     kestro_history.csv and with several objectives kestro_front.csv) in the
     plain shape the plot functions take: "fun", "constr", "x", "residual",
-    "feasible", "history", "nfev" and, with several objectives,
+    "feasible", "nfev", "history" and, with several objectives,
     "pareto_fun", "pareto_constr", "pareto_x"; also "objective_names" and
     "variable_names"."""
     header, rows = _read_csv(os.path.join(directory, BEST_FILE))
@@ -204,9 +206,10 @@ def read_run(directory):
         "constr": np.array(best[o:o + m]),
         "residual": best[o + m],
         "feasible": best[o + m + 1] == 1,
-        "x": np.array(best[o + m + 2:]),
+        "nfev": int(best[o + m + 2]),
+        "x": np.array(best[o + m + 3:]),
         "objective_names": header[:o],
-        "variable_names": header[o + m + 2:],
+        "variable_names": header[o + m + 3:],
     }
     hheader, hrows = _read_csv(os.path.join(directory, HISTORY_FILE))
     columns = {name: [row[k] for row in hrows] for k, name in enumerate(hheader)}
@@ -218,8 +221,6 @@ def read_run(directory):
     if o > 1:
         history["front_size"] = np.array(columns["front_size"], dtype=np.int64)
     run["history"] = history
-    if len(history["nfev"]):
-        run["nfev"] = int(history["nfev"][-1])
     if o > 1:
         _, frows = _read_csv(os.path.join(directory, FRONT_FILE))
         table = np.array(frows, dtype=float).reshape(len(frows), -1)

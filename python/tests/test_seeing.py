@@ -243,7 +243,8 @@ class Plots(unittest.TestCase):
             def write(name, text):
                 with open(os.path.join(d, name), "w") as f:
                     f.write(text)
-            write("kestro_best.csv", "f1,f2,g1,residual,feasible,a,b\n1,2,0.5,0,1,0.25,3\n")
+            write("kestro_best.csv",
+                  "f1,f2,g1,residual,feasible,evaluations,a,b\n1,2,0.5,0,1,48,0.25,3\n")
             write("kestro_history.csv", "evaluations,compromise,front_size,residual\n"
                                         "4,5,1,2\n12,4,3,0\n40,3.5,4,0\n")
             write("kestro_front.csv", "f1,f2,g1,a,b\n0,3,1,0,1\n1,2,0.5,0.25,3\n3,0,2,1,2\n")
@@ -251,12 +252,15 @@ class Plots(unittest.TestCase):
             self.assertEqual(run["variable_names"], ["a", "b"])
             np.testing.assert_array_equal(run["fun"], [1, 2])
             np.testing.assert_array_equal(run["pareto_x"], [[0, 1], [0.25, 3], [1, 2]])
+            np.testing.assert_array_equal(run["x"], [0.25, 3])
+            self.assertEqual(run["nfev"], 48)
             np.testing.assert_array_equal(run["history"]["front_size"], [1, 3, 4])
             fig = kestro.plot.front(run)
             self.assertEqual(len(fig.axes[0].collections[0].get_offsets()), 3)
             fig = kestro.plot.convergence(run)
             (points,) = self.markers(fig.axes[0], "compromise value")
             np.testing.assert_array_equal(points.get_xdata(), [12, 40])
+            self.assertEqual(fig.axes[0].get_lines()[0].get_xdata()[-1], 48)  # to the run's end
 
             out = subprocess.run([sys.executable, "-m", "kestro.plot", d], capture_output=True,
                                  text=True)

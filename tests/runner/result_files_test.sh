@@ -2,10 +2,8 @@
 # The results as data: at the end of every run, whatever printeval and
 # save2file are, kestro-run writes the best point, the history of the best
 # point and, with several objectives, the Pareto front as CSV files with a
-# header row, and names them (and the front size) in its summary. With the
-# Python package's directory as third argument, `python3 -m kestro.plot`
-# draws the files.
-runner=$1; example=$2; python_package=${3:-}
+# header row, and names them (and the front size) in its summary.
+runner=$1; example=$2
 . "$(dirname "$0")/common.sh"
 
 # CSV checks: the header row, the number of rows after it, the fields of each.
@@ -28,11 +26,13 @@ check "one objective: files named in the summary" \
 check "one objective: no front size" test -z "$(value 'pareto front')"
 check "one objective: no front file" test ! -e kestro_front.csv
 check "best: header with the variables' names" \
-  test "$(header kestro_best.csv)" = "f,g1,residual,feasible,x,y,k"
-check "best: one row of 7 fields" test "$(rows kestro_best.csv)" = 1
+  test "$(header kestro_best.csv)" = "f,g1,residual,feasible,evaluations,x,y,k"
+check "best: one row of 8 fields" all_rows_have kestro_best.csv 8
+check "best: one row" test "$(rows kestro_best.csv)" = 1
 check "best: the summary's point and values" awk -F, -v f="$(value f)" -v g="$(value g)" \
-  -v x="$(value x)" 'NR == 2 { split(x, v, " ");
-    exit !($1 == f && $2 == g && $3 == 0 && $4 == 1 && $5 == v[1] && $6 == v[2] && $7 == v[3]) }' \
+  -v x="$(value x)" -v e="$(value evaluations)" 'NR == 2 { split(x, v, " ");
+    exit !($1 == f && $2 == g && $3 == 0 && $4 == 1 && $5 == e && $6 == v[1] && $7 == v[2] &&
+           $8 == v[3]) }' \
   kestro_best.csv
 check "history: header" test "$(header kestro_history.csv)" = "evaluations,f,residual"
 check "history: rows of 3 fields" all_rows_have kestro_history.csv 3
@@ -86,7 +86,7 @@ check "history: compromise and front size" \
   test "$(header kestro_history.csv)" = "evaluations,compromise,front_size,residual"
 check "history: rows of 4 fields" all_rows_have kestro_history.csv 4
 check "best: header of two objectives" \
-  test "$(header kestro_best.csv)" = 'f1,f2,g1,residual,feasible,"width, mm",x2'
+  test "$(header kestro_best.csv)" = 'f1,f2,g1,residual,feasible,evaluations,"width, mm",x2'
 check "best: the summary's objectives" awk -F, -v f="$(value f)" 'NR == 2 { split(f, v, " ");
     exit !($1 == v[1] && $2 == v[2]) }' kestro_best.csv
 
@@ -100,13 +100,4 @@ check "unwritable file: named on stderr" \
 check "unwritable file: the others written and named" \
   test "$(cd ../short && value 'result files')" = "kestro_history.csv kestro_front.csv"
 
-if [ -n "$python_package" ] && python3 -c "import matplotlib" 2>/dev/null; then
-  PYTHONPATH=$python_package python3 -m kestro.plot . >plot.txt 2>&1
-  check "kestro.plot draws the run" test $? -eq 0
-  check "convergence and front drawn" \
-    test "$(cat plot.txt)" = "$(printf './kestro_convergence.png\n./kestro_front.png')"
-  check "PNG files" test "$(head -c 4 kestro_front.png | tail -c 3)" = PNG
-else
-  echo "skipped: the plots (no Python package or no matplotlib)"
-fi
 finish

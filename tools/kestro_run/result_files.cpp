@@ -96,9 +96,11 @@ WrittenFiles write_result_files(const std::string& directory,
   const std::size_t m = r.g.size();
 
   Row best_header = objective_names(Row(), objectives);
-  best_header.names("g", m).add("residual").add("feasible").names(variable_names);
+  best_header.names("g", m).add("residual").add("feasible").add("evaluations");
+  best_header.names(variable_names);
   Row best;
-  best.add(r.f).add(r.g).add(r.residual).add(r.feasible ? "1" : "0").add(r.x);
+  best.add(r.f).add(r.g).add(r.residual).add(r.feasible ? "1" : "0");
+  best.add(std::to_string(r.evaluations)).add(r.x);
   write("kestro_best.csv", {best_header.text(), best.text()});
 
   std::vector<std::string> history;

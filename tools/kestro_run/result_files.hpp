@@ -1,7 +1,8 @@
 // The results of a run as data: CSV files in the output directory.
 //
 //   kestro_best.csv     the best point: its objectives, constraints, residual,
-//                       feasibility and variables (one row)
+//                       feasibility, the evaluations of the run and its
+//                       variables (one row)
 //   kestro_history.csv  the history of the best point, one row per block
 //                       where it improved
 //   kestro_front.csv    with several objectives, the final Pareto front: one
