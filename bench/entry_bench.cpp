@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "interface/random.hpp"
+#include "core/random.hpp"
 #include "kestro.h"
 #include "support/entry_caller.hpp"
 

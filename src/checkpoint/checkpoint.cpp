@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "checkpoint/state_fields.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/workspace_layout.hpp"
 #include "report/cpu_clock.hpp"
 #include "report/history.hpp"
 #include "report/pareto_file.hpp"

@@ -1,6 +1,6 @@
 #include "interface/context.hpp"
 
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 
 namespace kestro {
 

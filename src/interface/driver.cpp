@@ -1,7 +1,7 @@
 #include <cmath>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "interface/solver_call.hpp"
 #include "kernel/main_loop.hpp"
 #include "kestro.h"

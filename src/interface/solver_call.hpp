@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "interface/run_sizes.hpp"
-#include "interface/view.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/run_sizes.hpp"
+#include "core/view.hpp"
+#include "core/workspace_layout.hpp"
 
 namespace kestro {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/residual.hpp"
 #include "kernel/work_area.hpp"
 #include "kestro.h"

@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/archive.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/coordinate_search.hpp"

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
 #include "kernel/deviate.hpp"
 #include "kernel/preset_state.hpp"
 #include "kernel/work_area.hpp"

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kestro.h"
 
 namespace kestro::kernel {

@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/residual.hpp"
 #include "kestro.h"

@@ -8,10 +8,10 @@
 #include <cstdint>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "interface/validation.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
+#include "kernel/validation.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/bounds_profile.hpp"
 #include "kernel/colony_step.hpp"

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kernel/deviate.hpp"
 #include "kestro.h"
 

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/pattern_moves.hpp"
 #include "kernel/residual.hpp"
 #include "kestro.h"

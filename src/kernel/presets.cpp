@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kernel/preset_tables.hpp"
 #include "kestro.h"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 #include "kestro.h"
 
 namespace kestro::multiobjective {

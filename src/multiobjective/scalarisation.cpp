@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kestro.h"
 
 namespace kestro::multiobjective {

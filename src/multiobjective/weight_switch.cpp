@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
 #include "kestro.h"
 
 namespace kestro::multiobjective {

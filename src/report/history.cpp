@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "interface/context.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/workspace_layout.hpp"
 #include "report/array_reads.hpp"
 #include "report/row_values.hpp"
 #include "kestro.h"

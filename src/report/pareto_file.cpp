@@ -1,8 +1,8 @@
 #include "report/pareto_file.hpp"
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 #include "report/array_reads.hpp"
 #include "report/row_values.hpp"
 #include "kestro.h"

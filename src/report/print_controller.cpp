@@ -4,8 +4,8 @@
 #include <exception>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/kernel_records.hpp"
 #include "report/array_reads.hpp"
 #include "report/header.hpp"

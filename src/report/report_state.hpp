@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "report/cpu_clock.hpp"
 #include "report/units.hpp"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kernel/bounds_profile.hpp"
 #include "report/array_reads.hpp"
 #include "kestro.h"

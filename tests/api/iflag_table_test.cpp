@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "api/iflag_table.hpp"
+#include "core/iflag_table.hpp"
 #include "kestro.h"
 
 namespace {

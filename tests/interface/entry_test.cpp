@@ -9,7 +9,7 @@
 
 #include "interface/context.hpp"
 #include "interface/solver_call.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/workspace_layout.hpp"
 #include "support/guarded.hpp"
 #include "support/problem.hpp"
 

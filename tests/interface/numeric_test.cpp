@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
 #include "kestro.h"
 
 namespace {

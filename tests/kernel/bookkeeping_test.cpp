@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "interface/context.hpp"
-#include "interface/random.hpp"
+#include "core/random.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kestro.h"
 #include "support/guarded.hpp"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "kernel/presets.hpp"
 #include "kestro.h"
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "interface/random.hpp"
+#include "core/random.hpp"
 #include "kernel/pattern_search.hpp"
 #include "kernel/presets.hpp"
 #include "kestro.h"

@@ -1,7 +1,7 @@
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 
 #include "interface/context.hpp"
-#include "interface/random.hpp"
+#include "core/random.hpp"
 #include "kestro.h"
 
 namespace kestro {

@@ -1,9 +1,9 @@
-#include "interface/validation.hpp"
+#include "kernel/validation.hpp"
 
 #include <cmath>
 
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 #include "kestro.h"
 
 namespace kestro {

@@ -2,7 +2,7 @@
 // print a code (the C++ API puts it into its results and error messages).
 #include "kestro.h"
 
-#include "api/iflag_table.hpp"
+#include "core/iflag_table.hpp"
 
 namespace kestro {
 namespace {
