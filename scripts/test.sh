@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test twice: once in an optimised build and
 # once under AddressSanitizer and UndefinedBehaviorSanitizer with the
-# bounds checks of the array views on. Before them, a short, seeded fuzz run
+# bounds checks of the array views on; then the concurrency tests (runs side
+# by side on threads) once more under ThreadSanitizer, in a third build of
+# only what they need. Before them, a short, seeded fuzz run
 # from the corpus kept in fuzz/corpus; after the optimised build, the API
 # reference, which fails on an undocumented public symbol.
 set -euo pipefail
@@ -29,3 +31,11 @@ cmake --build build/release --target kestro_docs
 
 echo "== sanitizer build (ASan + UBSan, checked views) =="
 build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRO_SANITIZE=ON
+
+echo "== ThreadSanitizer build (concurrency tests only) =="
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRO_TSAN=ON \
+  -DKESTRO_BUILD_RUNNER=OFF -DKESTRO_BUILD_PYTHON=OFF -DKESTRO_MPI=OFF \
+  -DKESTRO_BUILD_EXAMPLES=OFF >/dev/null
+cmake --build build/tsan -j "$jobs" --target kestro_concurrency_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build/tsan -j "$jobs" -L concurrency --output-on-failure

@@ -12,14 +12,6 @@
 
 namespace kestro {
 
-// The large value, computed on the first request of the process.
-struct NumericCache {
-  int first_time = 1;
-  double cached = 1.0;
-
-  double large();
-};
-
 // Saved state of the solver entry.
 struct InterfaceState {
   // True once a call with IFLAG = 0 has fixed the sizes and region starts.
@@ -37,13 +29,9 @@ struct SolverState {
 };
 
 struct Context {
-  NumericCache numeric;
   SolverState solver;
   // Reset by the reporting entry's first stage, not by a new solver run.
   report::ReportState report;
 };
-
-// The context behind the exported entries.
-Context& process_context();
 
 }  // namespace kestro

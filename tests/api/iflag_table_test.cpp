@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/iflag_table.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <regex>
 #include <string>
 
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "kestro.hpp"
 
 namespace kestro::testing {

@@ -5,7 +5,7 @@
 
 #include "core/numeric.hpp"
 #include "core/random.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 
 namespace {
 

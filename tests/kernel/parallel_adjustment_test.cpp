@@ -5,7 +5,7 @@
 
 #include "core/view.hpp"
 #include "kernel/presets.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "core/random.hpp"
 #include "kernel/pattern_search.hpp"
 #include "kernel/presets.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/guarded.hpp"
 
 namespace {
