@@ -1,21 +1,30 @@
 // The compiled part of the Python package `kestro` (kestro._core): kestro.minimize, kestro.Solver (ask/tell) and
 // the result object, over the C++ API of kestro.hpp.
 //
-// The user's function is Python, so it is always called on the thread that
-// called minimize (Options::threads is not offered); a block of L points is
-// handed over either point by point or, with vectorized=True, as one (L, N)
-// array. Every array coming from Python is checked for its shape before any
-// value reaches the library.
+// The user's function is Python, so it is called under the GIL, on the thread
+// that called minimize (Options::threads is not offered); a block of L points
+// is handed over either point by point or, with vectorized=True, as one
+// (L, N) array. Every array coming from Python is checked for its shape
+// before any value reaches the library. The library's own work runs without
+// the GIL, so that runs in several Python threads go on side by side; with
+// runs=K the K runs are made on threads of their own, each calling the
+// function under the GIL.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kestro.hpp"
@@ -40,6 +49,13 @@ struct Setup {
   kestro::Options options;
 };
 
+// A file name from str, bytes or os.PathLike; empty for None.
+std::string as_path(const py::handle& value) {
+  if (value.is_none()) return {};
+  py::object path = py::module_::import("os").attr("fsdecode")(value);
+  return path.cast<std::string>();
+}
+
 int as_count(const py::handle& value, const char* name) {
   if (value.is_none()) return 0;
   if (!py::isinstance<py::int_>(value) || py::isinstance<py::bool_>(value))
@@ -58,8 +74,9 @@ std::vector<double> as_vector(const py::handle& value, const char* name, std::si
   return std::vector<double>(a.data(), a.data() + n);
 }
 
+// `runs`: whether the keyword runs is taken (minimize) or refused (Solver).
 Setup make_setup(const py::handle& bounds, int integers, const py::handle& constraints, int n_eq,
-                 int n_obj, const py::handle& x0, const py::kwargs& kw) {
+                 int n_obj, const py::handle& x0, const py::kwargs& kw, bool runs = false) {
   Setup s;
   Array b = Array::ensure(bounds);
   if (!b) throw py::type_error("bounds must be an array of (lower, upper) pairs");
@@ -87,7 +104,11 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
                         {"balance", &o.balance},   {"character", &o.character}};
   const Whole wholes[] = {{"block_size", &o.block_size}, {"printeval", &o.printeval},
                           {"save2file", &o.save2file},   {"maxeval", &o.maxeval},
-                          {"maxtime", &o.maxtime}};
+                          {"maxtime", &o.maxtime},       {"runs", &o.runs}};
+  struct Text { const char* name; std::string* field; };
+  const Text texts[] = {{"output_dir", &o.output_dir}, {"output_prefix", &o.output_prefix}};
+  if (!runs && kw.contains("runs"))
+    throw py::type_error("runs is an option of kestro.minimize; a Solver is one run");
   std::size_t used = 0;
   for (const Real& f : reals)
     if (kw.contains(f.name)) {
@@ -98,12 +119,21 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
     }
   for (const Whole& f : wholes)
     if (kw.contains(f.name)) *f.field = as_count(kw[f.name], f.name), ++used;
+  for (const Text& f : texts)
+    if (kw.contains(f.name)) {
+      py::object v = kw[f.name];
+      if (!v.is_none() && !py::isinstance<py::str>(v) && !py::isinstance<py::bytes>(v) &&
+          !py::hasattr(v, "__fspath__"))
+        throw py::type_error(std::string(f.name) + " must be a str or a path");
+      *f.field = as_path(v), ++used;
+    }
   if (used != kw.size()) {
     for (auto item : kw) {
       const std::string key = py::str(item.first);
       bool known = false;
       for (const Real& f : reals) known = known || key == f.name;
       for (const Whole& f : wholes) known = known || key == f.name;
+      for (const Text& f : texts) known = known || key == f.name;
       if (!known) throw py::type_error("unknown option '" + key + "'");
     }
   }
@@ -143,6 +173,25 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
     d["pareto_fun"] = pf;
     d["pareto_constr"] = pg;
     d["pareto_x"] = px;
+  }
+  if (!r.runs.empty()) {
+    // Every run's own result, with its seed and error ("" when it ended).
+    py::list runs;
+    for (const kestro::RunOutcome& run : r.runs) {
+      py::object own;
+      if (run.ok()) {
+        own = make_result(run.result, o, m, n, interrupted);
+      } else {
+        py::dict failed;
+        failed["success"] = false;
+        own = cls(failed);
+      }
+      own.attr("seed") = run.seed;
+      own.attr("error") = run.error;
+      runs.append(own);
+    }
+    d["runs"] = runs;
+    d["best_run"] = r.best_run;
   }
   return cls(d);
 }
@@ -186,13 +235,6 @@ void take_return(const py::object& ret, int m, double* f, double* g, py::ssize_t
   copy_values(t[1], g, rows, m, gw, block);
 }
 
-// A file name from str, bytes or os.PathLike; empty for None.
-std::string as_path(const py::handle& value) {
-  if (value.is_none()) return {};
-  py::object path = py::module_::import("os").attr("fsdecode")(value);
-  return path.cast<std::string>();
-}
-
 bool file_exists(const std::string& path) {
   return py::module_::import("os").attr("path").attr("exists")(path).cast<bool>();
 }
@@ -203,11 +245,11 @@ bool file_exists(const std::string& path) {
 template <class Make>
 void start_solver(const Setup& s, const std::string& checkpoint, Make make) {
   try {
+    // Starting (or loading) the run is the library's work: without the GIL.
+    py::gil_scoped_release release;
     if (checkpoint.empty()) make(s.problem, s.options);
     else make(s.problem, s.options, checkpoint);
   } catch (const kestro::Error& e) {
-    if (e.iflag() == 0 && std::string(e.what()).find("another") != std::string::npos)
-      throw std::runtime_error(e.what());
     raise_value_error(e);
   }
 }
@@ -216,20 +258,24 @@ struct PySolver {
   PySolver(py::handle bounds, int integers, py::handle constraints, int n_eq, int n_obj,
            py::handle x0, py::handle resume, py::kwargs kw) {
     Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
-    try {
-      start_solver(s, as_path(resume),
-                   [&](auto&&... a) { solver = std::make_unique<kestro::Solver>(a...); });
-    } catch (const kestro::Error& e) {
-      if (e.iflag() == 0 && std::string(e.what()).find("another") != std::string::npos)
-        throw std::runtime_error(e.what());
-      raise_value_error(e);
-    }
+    start_solver(s, as_path(resume),
+                 [&](auto&&... a) { solver = std::make_unique<kestro::Solver>(a...); });
   }
+  // Held by the call that uses the run: a Solver is used by one thread at a
+  // time, and a second thread is told so instead of racing the first (the
+  // library works without the GIL).
+  struct Use {
+    explicit Use(const PySolver& s) : lock(s.mutex, std::try_to_lock) {
+      if (!lock) throw std::runtime_error("kestro.Solver is in use by another thread");
+    }
+    std::unique_lock<std::mutex> lock;
+  };
   kestro::Solver& get() const {
     if (!solver) throw std::runtime_error("kestro.Solver is closed");
     return *solver;
   }
   Array ask() const {
+    Use use(*this);
     const kestro::Solver& s = get();
     std::span<const double> x = s.ask();
     Array a({py::ssize_t(s.block_size()), py::ssize_t(s.variables())});
@@ -237,6 +283,7 @@ struct PySolver {
     return a;
   }
   void tell(py::handle f, py::handle g) {
+    Use use(*this);
     kestro::Solver& s = get();
     if (s.done()) throw std::runtime_error("kestro.Solver.tell after the run has ended");
     const int l = s.block_size(), o = s.objectives(), m = s.constraints();
@@ -244,43 +291,41 @@ struct PySolver {
     copy_values(f, fv.data(), l, o, "block objectives", true);
     if (m > 0 && g.is_none()) throw py::value_error("tell needs the constraint values G");
     if (!g.is_none()) copy_values(g, gv.data(), l, m, "block constraints", true);
+    py::gil_scoped_release release;
     s.tell(fv, gv);
   }
+  void save(py::handle path) const {
+    Use use(*this);
+    const kestro::Solver& s = get();
+    const std::string file = as_path(path);
+    py::gil_scoped_release release;
+    s.save(file);
+  }
+  void close() {
+    Use use(*this);
+    solver.reset();
+  }
   std::unique_ptr<kestro::Solver> solver;
+  mutable std::mutex mutex;
 };
 
-py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
-                    int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
-                    long long checkpoint_every, py::kwargs kw) {
-  Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
-  const std::string checkpoint = as_path(checkpoint_arg);
-  if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
-  std::optional<kestro::Solver> solver;
-  start_solver(s, !checkpoint.empty() && file_exists(checkpoint) ? checkpoint : std::string(),
-               [&](auto&&... a) { solver.emplace(a...); });
-  kestro::Solver& sv = *solver;
-  long long saved_at = sv.evaluations();
-  // A save that fails is a warning: the run goes on.
-  auto save = [&] {
-    try {
-      sv.save(checkpoint);
-      saved_at = sv.evaluations();
-    } catch (const kestro::CheckpointError& e) {
-      if (PyErr_WarnEx(PyExc_RuntimeWarning, e.what(), 1) != 0) throw py::error_already_set();
-    }
-  };
-  const int l = sv.block_size(), n = sv.variables(), o = sv.objectives(), m = sv.constraints();
-  std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
+// The evaluations of a run made by minimize: the failures of the function and
+// whether the run was interrupted.
+struct Evaluations {
   long long exceptions = 0;
   std::string first_exception;
   bool interrupted = false;
-  auto failed = [&](double* fo, double* go, py::ssize_t rows, py::error_already_set& e) {
-    std::fill(fo, fo + rows * o, kNaN);
-    std::fill(go, go + rows * m, kNaN);
-    if (exceptions++ == 0) first_exception = e.what();
-  };
-  while (!sv.done()) {
-    std::span<const double> x = sv.ask();
+
+  // Evaluates the L points of x into f and g, under the GIL. A point whose
+  // evaluation raises is failed (NaN); KeyboardInterrupt marks the run as
+  // interrupted and fails the rest of the block.
+  void block(const py::function& fun, bool vectorized, std::span<const double> x,
+             std::vector<double>& f, std::vector<double>& g, int l, int n, int o, int m) {
+    auto failed = [&](double* fo, double* go, py::ssize_t rows, py::error_already_set& e) {
+      std::fill(fo, fo + rows * o, kNaN);
+      std::fill(go, go + rows * m, kNaN);
+      if (exceptions++ == 0) first_exception = e.what();
+    };
     if (interrupted) {
       // The last block after an interrupt is not evaluated: it is marked as
       // failed, so that the result is the best point evaluated before.
@@ -326,26 +371,171 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
       }
     }
     if (!interrupted && PyErr_CheckSignals() != 0) {
-      // Ctrl-C between two calls of fun.
+      // Ctrl-C between two calls of fun (seen on the main thread only).
       PyErr_Clear();
       interrupted = true;
     }
-    if (interrupted && !checkpoint.empty()) {
+  }
+};
+
+// Hands the block's values to the run, without the GIL.
+void tell(kestro::Solver& solver, const std::vector<double>& f, const std::vector<double>& g) {
+  py::gil_scoped_release release;
+  solver.tell(f, g);
+}
+
+// minimize with runs=K > 1: the runs on threads of their own (at most as
+// many as the machine has cores), each calling fun under the GIL; the
+// calling thread makes runs too and, once it has none left, watches for
+// Ctrl-C while the others end. An interrupt ends every run with the best
+// point it has evaluated.
+py::object minimize_runs(const py::function& fun, const Setup& s, bool vectorized) {
+  for (auto fault : {kestro::detail::problem_fault(s.problem),
+                     kestro::detail::options_fault(s.options),
+                     kestro::detail::combined_fault(s.problem, s.options)})
+    if (fault) raise_value_error(kestro::Error(fault.code, fault.message));
+  const int count = s.options.runs;
+  const int cores = std::max(1, int(std::thread::hardware_concurrency()));
+  const int side_by_side = std::min(count, cores);
+  std::vector<kestro::RunOutcome> runs(static_cast<std::size_t>(count));
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(count));
+  std::atomic<int> next{0}, finished{0};
+  std::atomic<bool> interrupted{false};
+  std::mutex mutex;
+  std::condition_variable all_done;
+  const int n = s.problem.variables(), o = s.problem.objectives, m = s.problem.constraints;
+
+  auto one_run = [&](int k) {
+    std::optional<kestro::Solver> solver;
+    {
+      py::gil_scoped_release release;
+      solver.emplace(s.problem, kestro::detail::run_options(s.options, k));
+    }
+    kestro::Solver& sv = *solver;
+    const int l = sv.block_size();
+    std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
+    Evaluations ev;
+    bool stopping = false;
+    while (!sv.done()) {
+      ev.interrupted = ev.interrupted || interrupted.load();
+      ev.block(fun, vectorized, sv.ask(), f, g, l, n, o, m);
+      if (ev.interrupted) {
+        interrupted = true;
+        if (!stopping) sv.stop(), stopping = true;
+      }
+      tell(sv, f, g);
+    }
+    kestro::Result r = sv.result();
+    r.exceptions = ev.exceptions;
+    r.first_exception = ev.first_exception;
+    return r;
+  };
+  auto work = [&] {
+    {
+      py::gil_scoped_acquire gil;
+      for (int k = next.fetch_add(1); k < count; k = next.fetch_add(1)) {
+        kestro::RunOutcome& run = runs[std::size_t(k)];
+        run.seed = s.options.seed + k;
+        try {
+          run.result = one_run(k);
+        } catch (py::error_already_set& e) {
+          errors[std::size_t(k)] = std::current_exception();
+          run.error = e.what();
+        } catch (const std::exception& e) {
+          errors[std::size_t(k)] = std::current_exception();
+          run.error = *e.what() ? e.what() : "an exception without a message";
+        }
+      }
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    ++finished;
+    all_done.notify_all();
+  };
+  {
+    py::gil_scoped_release release;
+    std::vector<std::thread> helpers;
+    try {
+      for (int t = 1; t < side_by_side; ++t) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      // Fewer threads than asked for: the runs that are started do the rest.
+    }
+    work();
+    const int started = int(helpers.size()) + 1;
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!all_done.wait_for(lock, std::chrono::milliseconds(100),
+                              [&] { return finished.load() == started; })) {
+      lock.unlock();
+      {
+        py::gil_scoped_acquire gil;
+        if (PyErr_CheckSignals() != 0) {
+          PyErr_Clear();
+          interrupted = true;
+        }
+      }
+      lock.lock();
+    }
+    lock.unlock();
+    for (std::thread& t : helpers) t.join();
+  }
+  kestro::Result r;
+  try {
+    r = kestro::detail::combine_runs(std::move(runs), errors, o);
+  } catch (const kestro::Error& e) {
+    raise_value_error(e);
+  }
+  return make_result(r, o, m, n, interrupted.load());
+}
+
+py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
+                    int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
+                    long long checkpoint_every, py::kwargs kw) {
+  Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw, true);
+  const std::string checkpoint = as_path(checkpoint_arg);
+  if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
+  if (s.options.runs > 1) {
+    if (!checkpoint.empty())
+      throw py::value_error("checkpoint is not supported with runs > 1: save the runs one by "
+                            "one, or make one run per call");
+    return minimize_runs(fun, s, vectorized);
+  }
+  std::optional<kestro::Solver> solver;
+  start_solver(s, !checkpoint.empty() && file_exists(checkpoint) ? checkpoint : std::string(),
+               [&](auto&&... a) { solver.emplace(a...); });
+  kestro::Solver& sv = *solver;
+  long long saved_at = sv.evaluations();
+  // A save that fails is a warning: the run goes on.
+  auto save = [&] {
+    try {
+      {
+        py::gil_scoped_release release;
+        sv.save(checkpoint);
+      }
+      saved_at = sv.evaluations();
+    } catch (const kestro::CheckpointError& e) {
+      if (PyErr_WarnEx(PyExc_RuntimeWarning, e.what(), 1) != 0) throw py::error_already_set();
+    }
+  };
+  const int l = sv.block_size(), n = sv.variables(), o = sv.objectives(), m = sv.constraints();
+  std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
+  Evaluations ev;
+  while (!sv.done()) {
+    ev.block(fun, vectorized, sv.ask(), f, g, l, n, o, m);
+    if (ev.interrupted && !checkpoint.empty()) {
       // The run is saved as it stood before this block, which the resumed
       // run evaluates again; the interrupt goes on to the caller.
       save();
       PyErr_SetNone(PyExc_KeyboardInterrupt);
       throw py::error_already_set();
     }
-    if (interrupted) sv.stop();
-    sv.tell(f, g);
+    if (ev.interrupted) sv.stop();
+    tell(sv, f, g);
     if (!checkpoint.empty() && (sv.done() || sv.evaluations() - saved_at >= checkpoint_every))
       save();
   }
   kestro::Result r = sv.result();
-  r.exceptions = exceptions;
-  r.first_exception = first_exception;
-  return make_result(r, o, m, n, interrupted);
+  r.exceptions = ev.exceptions;
+  r.first_exception = ev.first_exception;
+  return make_result(r, o, m, n, ev.interrupted);
 }
 
 }  // namespace
@@ -394,8 +584,20 @@ the run with the best point evaluated so far (interrupted=True).
 
 Options: accuracy, seed, fstop, algostop, evalstop, focus, ants, kernel,
 oracle, paretomax, epsilon, balance, character, block_size, printeval,
-save2file, maxeval, maxtime. A problem or options the library refuses raise
-ValueError with the IFLAG code and its meaning.
+save2file, maxeval, maxtime, output_dir (the directory of the report files,
+default the current one), output_prefix (put before their names) and runs.
+A problem or options the library refuses raise ValueError with the IFLAG
+code and its meaning.
+
+runs=K: K independent runs with the seeds seed .. seed + K - 1, each with the
+whole budget, made side by side on threads (fun is called under the GIL, so
+they gain when fun releases it, as NumPy and subprocesses do). The result is
+the best run's (feasible first, then the lowest objective; with several
+objectives the fronts are merged), with nfev, nfail and nexc summed;
+result.runs lists every run's own result with its `seed` and `error` ("" when
+it ended; a run that raised has success False and the error's text) and
+result.best_run is the index of the best. Run k writes its report files with
+the prefix output_prefix + "run<k>_". Not with checkpoint.
 
 checkpoint: a file name. When the file exists the run saved in it is resumed
 (same problem and options; the result is that of the run never stopped);
@@ -412,26 +614,28 @@ kestro.CheckpointError.)");
            py::arg("constraints") = py::none(), py::arg("n_eq") = 0, py::arg("n_obj") = 1,
            py::arg("x0") = py::none(), py::arg("resume") = py::none(),
            "With resume=PATH, continues the run saved by save() (same problem and options);\n"
-           "a file that cannot be resumed raises kestro.CheckpointError.")
-      .def("save", [](const PySolver& s, py::handle path) { s.get().save(as_path(path)); },
-           py::arg("path"),
+           "a file that cannot be resumed raises kestro.CheckpointError. Any number of\n"
+           "Solvers may be alive and used at once; one Solver is used by one thread at a\n"
+           "time (a second thread gets RuntimeError).")
+      .def("save", &PySolver::save, py::arg("path"),
            "Saves the run to a checkpoint file between tell() and the next ask();\n"
            "kestro.Solver(..., resume=path) continues it, in this or another process.")
       .def("ask", &PySolver::ask, "The points of the current block, shape (L, N).")
       .def("tell", &PySolver::tell, py::arg("f"), py::arg("g") = py::none(),
            "Hands back the (L, O) objectives and (L, M) constraints of the block from ask().")
-      .def("stop", [](PySolver& s) { s.get().stop(); }, "Asks the run to end after the next tell.")
-      .def_property_readonly("done", [](const PySolver& s) { return s.get().done(); })
-      .def_property_readonly("status", [](const PySolver& s) { return s.get().iflag(); })
-      .def_property_readonly("nfev", [](const PySolver& s) { return s.get().evaluations(); })
-      .def_property_readonly("block_size", [](const PySolver& s) { return s.get().block_size(); })
+      .def("stop", [](PySolver& s) { PySolver::Use use(s); s.get().stop(); },
+           "Asks the run to end after the next tell.")
+      .def_property_readonly("done", [](const PySolver& s) { PySolver::Use use(s); return s.get().done(); })
+      .def_property_readonly("status", [](const PySolver& s) { PySolver::Use use(s); return s.get().iflag(); })
+      .def_property_readonly("nfev", [](const PySolver& s) { PySolver::Use use(s); return s.get().evaluations(); })
+      .def_property_readonly("block_size", [](const PySolver& s) { PySolver::Use use(s); return s.get().block_size(); })
       .def("result", [](const PySolver& s) {
+             PySolver::Use use(s);
              const kestro::Solver& sv = s.get();
              if (!sv.done()) throw std::runtime_error("kestro.Solver.result before the run has ended");
              return make_result(sv.result(), sv.objectives(), sv.constraints(), sv.variables(), false);
            })
-      .def("close", [](PySolver& s) { s.solver.reset(); },
-           "Ends the solver now, so that another one can start.")
+      .def("close", &PySolver::close, "Ends the run now and frees what it holds.")
       .def("__enter__", [](py::object self) { return self; })
-      .def("__exit__", [](PySolver& s, py::args) { s.solver.reset(); });
+      .def("__exit__", [](PySolver& s, py::args) { s.close(); });
 }

@@ -6,6 +6,11 @@
 // itself (such as running out of memory), 130 when Ctrl-C interrupted a
 // run with checkpoints (the run is saved and resumes with --resume).
 //
+// --output-dir DIR: the report files (and any other file the runner writes
+// of its own) go to DIR, made when missing; by default the current directory.
+// With `runs = K` in [options] the K runs are made side by side
+// (several_runs.hpp); that is refused with checkpoints and with --mpi.
+//
 // With --mpi, started by mpirun, rank 0 runs the run and the other ranks
 // evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
 // requests the stop as Ctrl-C does.
@@ -23,6 +28,7 @@
 #include "kestro.hpp"
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
+#include "several_runs.hpp"
 
 namespace {
 
@@ -40,6 +46,25 @@ int library_error(int iflag, const std::string& message) {
   std::fprintf(stderr, "kestro-run: the library refuses the input: IFLAG %d: %s\n  %s\n", iflag,
                kestro::iflag_text(iflag).c_str(), message.c_str());
   return 3;
+}
+
+// The summary on the standard output; `failed`: the failed evaluations of
+// this process (of a resumed run, those since the resume).
+int summary(const kestro::Result& result, long long failed = -1) {
+  if (failed < 0) failed = result.failed_evaluations;
+  if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
+
+  std::printf("iflag = %d: %s\n", result.iflag, result.message.c_str());
+  print_values("x", result.x);
+  print_values("f", result.f);
+  print_values("g", result.g);
+  std::printf("feasible = %s\n", result.feasible ? "yes" : "no");
+  std::printf("evaluations = %lld\n", result.evaluations);
+  std::printf("failed evaluations = %lld\n", result.failed_evaluations);
+  if (!result.runs.empty()) kestro_run::print_runs(result);
+  if (failed > 0)
+    std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
+  return 0;
 }
 
 }  // namespace
@@ -63,6 +88,9 @@ int main(int argc, char** argv) {
   app.add_option("--resume", resume,
                  "continue the run saved in this file (saves go on there unless --checkpoint)");
   app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
+  std::string output_dir;
+  app.add_option("--output-dir", output_dir,
+                 "write the report files to this directory (made when missing)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -93,6 +121,12 @@ int main(int argc, char** argv) {
   }
   if (!job.agree(file_error)) return 2;
   if (jobs > 0) file.jobs = jobs;
+  if (!output_dir.empty()) file.options.output_dir = output_dir;
+  if (file.options.runs > 1 && (mpi || !checkpoint.empty() || !resume.empty())) {
+    std::fprintf(stderr, "kestro-run: runs = %d cannot be combined with %s: make one run at a "
+                 "time there\n", file.options.runs, mpi ? "--mpi" : "checkpoints");
+    return 2;
+  }
   sigaction(SIGINT, &action, nullptr);
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
@@ -102,6 +136,8 @@ int main(int argc, char** argv) {
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
+    if (file.options.runs > 1)
+      return summary(kestro_run::run_several(file, blackbox, quiet, interrupted));
     if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
                             file.problem.constraints))
       return 0;  // an MPI worker: rank 0 reports
@@ -158,16 +194,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
     return 1;
   }
-  if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
-
-  std::printf("iflag = %d: %s\n", result.iflag, result.message.c_str());
-  print_values("x", result.x);
-  print_values("f", result.f);
-  print_values("g", result.g);
-  std::printf("feasible = %s\n", result.feasible ? "yes" : "no");
-  std::printf("evaluations = %lld\n", result.evaluations);
-  std::printf("failed evaluations = %lld\n", result.failed_evaluations);
-  if (failed > 0)
-    std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
-  return 0;
+  return summary(result, failed);
 }

@@ -182,6 +182,8 @@ ProblemFile read_problem_file(const std::string& path) {
         o.maxeval = r.integer(node, key, 1, imax);
       } else if (name == "maxtime") {
         o.maxtime = r.integer(node, key, 1, imax);
+      } else if (name == "runs") {
+        o.runs = r.integer(node, key, 1, 100000);
       } else {
         r.fail(node, key, "is not a known option");
       }
