@@ -660,8 +660,22 @@ the run with the best point evaluated so far (interrupted=True).
 
 Options: accuracy, seed, fstop, algostop, evalstop, focus, ants, kernel,
 oracle, paretomax, epsilon, balance, character, block_size, printeval,
-save2file, maxeval, maxtime. A problem or options the library refuses raise
-ValueError with the IFLAG code and its meaning.
+save2file, maxeval, maxtime, maxwalltime (wall-clock seconds), fail_fast. A
+problem or options the library refuses raise ValueError with the IFLAG code
+and its meaning. The screen report (printeval) goes through sys.stderr.
+
+When every one of the first evaluations fails (the first block, and at least
+10), the run ends and the first exception is raised again (a RuntimeError
+when fun returned NaN); fail_fast=False turns that off.
+
+callback: called after each block with the progress (nfev, nfail, the best
+point x, its fun, constr, max_violation and feasible); returning True or
+raising StopIteration ends the run with the next block.
+
+The result's reason says why the run ended (stop_cause: maxeval, maxtime,
+maxwalltime, callback, interrupt), max_violation is the raw largest
+constraint violation of x, and with several objectives pareto_* is the
+non-dominated front and pareto_store_* the library's store.
 
 checkpoint: a file name. When the file exists the run saved in it is resumed
 (same problem and options; the result is that of the run never stopped);
@@ -670,7 +684,9 @@ evaluations and at the end; on KeyboardInterrupt it is saved as it stood
 before the interrupted block and the KeyboardInterrupt is raised again. A
 save that fails gives a RuntimeWarning and the run goes on. A file that
 cannot be resumed (truncated, corrupted, other sizes) raises
-kestro.CheckpointError.)");
+kestro.CheckpointError; one saved with other bounds or search options
+kestro.CheckpointMismatch naming what differs (take_saved=True goes on with
+the file's).)");
 
   py::class_<PySolver>(mod, "Solver", "A run by blocks: ask() for the points, tell() their values.")
       .def(py::init<py::handle, int, py::handle, int, int, py::handle, py::handle, bool,
