@@ -39,6 +39,8 @@
 #ifndef KESTRO_H
 #define KESTRO_H
 
+#include <stdio.h>
+
 /** \cond KESTRO_INTERNAL */
 #if defined(KESTRO_BUILDING_LIBRARY)
 #define KESTRO_API __attribute__((visibility("default")))
@@ -161,6 +163,16 @@ KESTRO_API void kestro_print_(const int* stage, const int* printeval,
                               const int* maxeval, const int* maxtime,
                               const double* param, const int* l,
                               const int* timediv);
+
+/**
+ * Sends the screen report (unit 0) to another stream: a FILE* the caller
+ * opened, such as one whose writes go to a host language's own error stream.
+ * The stream must stay open while the library reports to it; NULL restores
+ * the standard error stream. The output files are not affected.
+ *
+ * \param stream  the stream of unit 0, or NULL for the standard error stream
+ */
+KESTRO_API void kestro_set_screen_(FILE* stream);
 
 /**
  * \brief The meaning of an IFLAG value in plain words.
