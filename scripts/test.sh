@@ -3,7 +3,9 @@
 # once under AddressSanitizer and UndefinedBehaviorSanitizer with the
 # bounds checks of the array views on. Before them, a short, seeded fuzz run
 # from the corpus kept in fuzz/corpus; after the optimised build, the API
-# reference, which fails on an undocumented public symbol.
+# reference, which fails on an undocumented public symbol. At the end, the
+# release check: the Debian packages and the source tarball are built,
+# installed, used by the examples and removed again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,3 +31,6 @@ cmake --build build/release --target kestro_docs
 
 echo "== sanitizer build (ASan + UBSan, checked views) =="
 build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRO_SANITIZE=ON
+
+echo "== release check (packages, installed and removed again) =="
+scripts/release-check.sh build/release-check

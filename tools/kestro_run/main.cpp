@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
   app.add_option("--resume", resume,
                  "continue the run saved in this file (saves go on there unless --checkpoint)");
   app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
+  // The version of the library that is loaded, which is the runner's own.
+  app.set_version_flag("-V,--version", "kestro-run " + kestro::version(),
+                       "print the version and exit");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
