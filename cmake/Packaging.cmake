@@ -5,8 +5,9 @@
 #   libkestror  (library)  the shared library, the headers, the CMake package,
 #                          the pkg-config file, the license and the changelog
 #   kestro-run  (runner)   the command-line runner, which needs libkestror
-# Configure with -DCMAKE_INSTALL_PREFIX=/usr so that the library lands in the
-# system's multiarch directory (scripts/release-check.sh does).
+# The Debian packages install under /usr. Configure with
+# -DCMAKE_INSTALL_PREFIX=/usr so that the library lands in the system's
+# multiarch directory (scripts/release-check.sh does).
 
 set(CPACK_PACKAGE_NAME kestro)
 set(CPACK_PACKAGE_VENDOR "The Kestro developers")
@@ -17,7 +18,6 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
-set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 
 # Only what the two components install: not the other targets' rules.
 set(CPACK_COMPONENTS_ALL library runner)

@@ -24,7 +24,8 @@ sudo_cmd=""
 fail() { echo "release-check: $*" >&2; exit 1; }
 step() { echo "== release check: $* =="; }
 
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+# (No "| grep -q" below: with pipefail, grep's early exit fails the pipe.)
+installed() { [[ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" == *"ok installed" ]]; }
 
 # One release check at a time on this machine: two would install and remove
 # the same packages under each other's feet.
@@ -33,7 +34,7 @@ flock -w 1800 9 || fail "another release check holds the lock"
 
 for p in "${packages[@]}"; do
   installed "$p" && fail "package $p is installed already; this check installs and removes \
-its own (remove it first: dpkg -r ${packages[*]})"
+its own (remove it first: dpkg --purge ${packages[*]})"
 done
 
 # A fresh work folder, but never one that this script did not make.
@@ -82,14 +83,19 @@ lib_deb="$work/packages/libkestror_${version}-1_${arch}.deb"
 run_deb="$work/packages/kestro-run_${version}-1_${arch}.deb"
 [ -f "$lib_deb" ] && [ -f "$run_deb" ] || fail "missing package: $(ls "$work/packages")"
 dpkg-deb -c "$lib_deb" | awk '{ print $6 }' > "$work/library-files.txt"
-for f in include/kestro.h include/kestro.hpp "lib/*/libkestroR.so" "lib/*/libkestroR.so.*" \
-         "lib/*/cmake/kestroR/kestroRConfig.cmake" "lib/*/pkgconfig/kestroR.pc" \
-         share/doc/kestro/LICENSE share/doc/kestro/CHANGELOG.md; do
+# (regular expressions: the library directory is the system's, e.g.
+# lib/x86_64-linux-gnu)
+for f in 'include/kestro\.h' 'include/kestro\.hpp' 'lib/[^/]*/libkestroR\.so' \
+         'lib/[^/]*/libkestroR\.so\.[0-9.]*' 'lib/[^/]*/cmake/kestroR/kestroRConfig\.cmake' \
+         'lib/[^/]*/pkgconfig/kestroR\.pc' 'share/doc/kestro/LICENSE' \
+         'share/doc/kestro/CHANGELOG\.md'; do
   grep -q "^\./usr/$f$" "$work/library-files.txt" || fail "libkestror lacks /usr/$f"
 done
-dpkg-deb -c "$run_deb" | grep -q " \./usr/bin/kestro-run$" || fail "kestro-run lacks /usr/bin/kestro-run"
-dpkg-deb -f "$run_deb" Depends | grep -q "libkestror (= $version)" \
-  || fail "kestro-run does not depend on libkestror $version: $(dpkg-deb -f "$run_deb" Depends)"
+dpkg-deb -c "$run_deb" | awk '{ print $6 }' > "$work/runner-files.txt"
+grep -qx "\./usr/bin/kestro-run" "$work/runner-files.txt" || fail "kestro-run lacks /usr/bin/kestro-run"
+runner_depends=$(dpkg-deb -f "$run_deb" Depends)
+[[ "$runner_depends" == *"libkestror (= $version-1)"* ]] \
+  || fail "kestro-run does not depend on libkestror $version: $runner_depends"
 ls -l "$work/packages"
 
 # ---- The user's side: a fresh folder with copies of the examples ---------
@@ -116,7 +122,7 @@ remove_packages() {
   local p
   for p in "${packages[@]}"; do
     if installed "$p"; then
-      $sudo_cmd dpkg -r "$p" >/dev/null || echo "release-check: could not remove $p" >&2
+      $sudo_cmd dpkg --purge "$p" >/dev/null || echo "release-check: could not remove $p" >&2
     fi
   done
 }
@@ -128,8 +134,10 @@ trap 'exit 130' INT TERM HUP
 $sudo_cmd dpkg -i "$lib_deb" "$run_deb"
 
 check_links_installed() {
-  ldd "$1" | grep -q "libkestroR.so.* => /usr/lib/" \
-    || fail "$1 does not load the installed library: $(ldd "$1" | grep kestroR)"
+  local loads
+  loads=$("${clean_env[@]}" ldd "$1")
+  [[ "$loads" =~ libkestroR\.so[0-9.]*\ =\>\ (/usr)?/lib/ ]] \
+    || fail "$1 does not load the installed library: $loads"
 }
 
 step "C++ example with find_package(kestroR)"
@@ -174,7 +182,7 @@ step "remove the packages"
 remove_packages
 trap - EXIT
 for p in "${packages[@]}"; do
-  installed "$p" && fail "package $p is still installed"
+  dpkg-query -W "$p" >/dev/null 2>&1 && fail "package $p is still known to dpkg"
 done
 [ ! -e /usr/include/kestro.h ] || fail "/usr/include/kestro.h is still there"
 echo "release check passed: packages in $work/packages"
