@@ -2,9 +2,11 @@
 multi-objective black-box problems.
 
 kestro.minimize runs a whole optimisation; kestro.Solver runs one block by
-block (ask/tell). The solver itself is the compiled module kestro._core.
+block (ask/tell); minimize(..., workers=W) evaluates the points of each block
+on W processes (kestro._parallel). The solver itself is the compiled module kestro._core.
 """
-from ._core import CheckpointError, OptimizeResult, Solver, iflag_text, minimize
+from ._core import CheckpointError, OptimizeResult, Solver, iflag_text
+from ._parallel import minimize
 from ._version import __version__
 
 __all__ = ["CheckpointError", "OptimizeResult", "Solver", "iflag_text", "minimize", "__version__"]
