@@ -2,8 +2,9 @@
 multi-objective black-box problems.
 
 kestro.minimize runs a whole optimisation; kestro.Solver runs one block by
-block (ask/tell); minimize(..., workers=W) evaluates the points of each block
-on W processes (kestro._parallel). The solver itself is the compiled module kestro._core.
+block (ask/tell). The solver itself is the compiled module kestro._core;
+minimize(..., workers=W), which evaluates the points of each block on W
+processes, is kestro._parallel.
 """
 from ._core import CheckpointError, OptimizeResult, Solver, iflag_text
 from ._parallel import minimize
