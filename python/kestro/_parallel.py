@@ -11,7 +11,6 @@ a serial run, and the values, hence the run, are the serial run's bit for bit.
 """
 import functools
 import multiprocessing
-import multiprocessing.connection
 import os
 import pickle
 import selectors
@@ -67,10 +66,11 @@ def _recv(conn):
     return pickle.loads(conn.recv_bytes())
 
 
-# The pool itself reads and writes the connections' descriptors directly, in
+# Points and outcomes go through the connections' descriptors directly, in
 # the framing of multiprocessing's Connection (a 4-byte length first): the
 # Connection methods cost several times more, and the pool's time per block
-# is the one part of the run that is not parallel.
+# is the one part of the run that is not parallel. One message is in flight
+# per worker at a time, so a read never takes in the start of the next.
 _LENGTH = struct.Struct("!i")
 
 
@@ -96,14 +96,18 @@ def _worker_main(conn, fun_bytes):
     # Ctrl-C is the parent's to handle: it stops the run and closes the pool.
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     try:
-        fun = pickle.loads(fun_bytes)
-    except BaseException as e:
-        _send(conn, ("error", f"{type(e).__name__}: {e}"))
+        try:
+            fun = pickle.loads(fun_bytes)
+        except BaseException as e:
+            _send(conn, ("error", f"{type(e).__name__}: {e}"))
+            return
+        _send(conn, ("ready", None))
+    except OSError:  # the pool was closed meanwhile
         return
-    _send(conn, ("ready", None))
+    fd = conn.fileno()
     while True:
         try:
-            task = conn.recv_bytes()
+            task = _read(fd)
         except (EOFError, OSError):
             return
         if task[:1] != _POINT:
@@ -115,7 +119,10 @@ def _worker_main(conn, fun_bytes):
         except Exception as e:  # the value cannot be pickled
             data = pickle.dumps((False, TypeError(
                 f"the value fun returned cannot be sent back from the worker: {e}")))
-        conn.send_bytes(data)
+        try:
+            _write(fd, data)
+        except OSError:
+            return
 
 
 def _death_text(exitcode):
@@ -128,9 +135,11 @@ def _death_text(exitcode):
 
 
 class _Worker:
-    def __init__(self, context, fun_bytes):
+    def __init__(self, context, fun_bytes, replacement):
         self.conn, child = context.Pipe()
         self.fd = self.conn.fileno()
+        self.ready = False  # until its first message says it loaded fun
+        self.replacement = replacement
         self.process = context.Process(target=_worker_main, args=(child, fun_bytes),
                                        name="kestro-worker", daemon=True)
         try:
@@ -159,7 +168,11 @@ class _Worker:
 class ProcessPool:
     """`count` worker processes that live until close(): each gets the pickled
     fun once, then one point at a time. A worker that dies is replaced; the
-    point it was evaluating is reported as failed."""
+    point it was evaluating is reported as failed.
+
+    Starting a process costs milliseconds, so none is waited for: the points
+    go to the workers as they become ready, the first ones while the others
+    still start."""
 
     def __init__(self, fun, count):
         try:
@@ -180,31 +193,14 @@ class ProcessPool:
             self.close()
             raise
 
-    def _start(self):
+    def _start(self, replacement):
         try:
-            worker = _Worker(self._context, self._fun_bytes)
+            worker = _Worker(self._context, self._fun_bytes, replacement)
         except Exception as e:
             raise RuntimeError(f"kestro: cannot start a worker process: {e}") from e
-        # Its first message says whether it could load fun.
-        try:
-            ready = multiprocessing.connection.wait([worker.conn, worker.process.sentinel])
-            kind, text = _recv(worker.conn) if worker.conn in ready or worker.conn.poll() \
-                else ("error", _death_text(worker.process.exitcode))
-        except (EOFError, OSError):
-            worker.process.join(1)
-            kind, text = "error", _death_text(worker.process.exitcode)
-        except BaseException:
-            worker.stop(0)
-            raise
-        if kind != "ready":
-            worker.stop(1)
-            raise RuntimeError(f"kestro: a worker process could not load fun ({text}); "
-                               f"{_PICKLE_HINT}")
-        return worker
-
-    def _add(self, worker):
         self._workers.append(worker)
         self._selector.register(worker.conn, selectors.EVENT_READ, worker)
+        return worker
 
     def _remove(self, worker):
         self._workers.remove(worker)
@@ -213,7 +209,33 @@ class ProcessPool:
 
     def _fill(self):
         while len(self._workers) < self._count:
-            self._add(self._start())
+            self._start(replacement=False)
+
+    def _take_greeting(self, worker):
+        """The first message of a new worker: ready, or why it could not load fun."""
+        try:
+            kind, text = _recv(worker.conn)
+        except (EOFError, OSError):
+            worker.process.join(1)
+            kind, text = "error", _death_text(worker.process.exitcode)
+        if kind != "ready":
+            why = f"a worker process could not load fun ({text}); {_PICKLE_HINT}"
+            if worker.replacement:
+                why = f"a worker process died and the pool cannot be restored: {why}"
+            raise RuntimeError("kestro: " + why)
+        worker.ready = True
+
+    def _replace(self, worker):
+        """Starts a worker in place of one that died; how that one ended."""
+        worker.process.join(1)
+        text = _death_text(worker.process.exitcode)
+        self._remove(worker)
+        try:
+            self._start(replacement=True)
+        except RuntimeError as e:
+            raise RuntimeError(f"kestro: a worker process died ({text}) and the pool cannot "
+                               f"be restored: {e}") from None
+        return text
 
     def map(self, xs):
         """The outcomes (see evaluate_point) of the points xs, in their order."""
@@ -221,7 +243,7 @@ class ProcessPool:
         outcomes = [None] * len(xs)
         todo = list(range(len(xs)))
         todo.reverse()
-        idle = list(self._workers)
+        idle = [w for w in self._workers if w.ready]
         busy = {}  # worker -> index of its point
         try:
             while todo or busy:
@@ -231,43 +253,34 @@ class ProcessPool:
                         _write(worker.fd, _POINT + xs[index].tobytes())
                     except OSError:  # it died after its last point: the point goes again
                         todo.append(index)
-                        idle.append(self._replace(worker)[0])
+                        self._replace(worker)
                         continue
                     busy[worker] = index
                 for key, _ in self._selector.select():
                     worker = key.data
-                    if worker not in busy:  # an idle worker that died
-                        idle[idle.index(worker)] = self._replace(worker)[0]
-                        continue
-                    index = busy.pop(worker)
-                    try:
-                        outcomes[index] = pickle.loads(_read(worker.fd))
+                    if not worker.ready:
+                        self._take_greeting(worker)
                         idle.append(worker)
-                    except (EOFError, OSError):
-                        fresh, text = self._replace(worker)
-                        outcomes[index] = (False, RuntimeError(
-                            f"the worker process evaluating this point died ({text})"))
-                        idle.append(fresh)
+                    elif worker not in busy:  # an idle worker that died
+                        idle.remove(worker)
+                        self._replace(worker)
+                    else:
+                        index = busy.pop(worker)
+                        try:
+                            outcomes[index] = pickle.loads(_read(worker.fd))
+                            idle.append(worker)
+                        except (EOFError, OSError):
+                            outcomes[index] = (False, RuntimeError(
+                                "the worker process evaluating this point died "
+                                f"({self._replace(worker)})"))
         except BaseException:
             # Interrupted (Ctrl-C) or the pool cannot be restored: the workers
             # still busy are stopped, and replaced at the next map.
             for worker in busy:
-                self._remove(worker)
+                if worker in self._workers:
+                    self._remove(worker)
             raise
         return outcomes
-
-    def _replace(self, worker):
-        """Replaces a worker that died by a new one; the new one and how the old one ended."""
-        worker.process.join(1)
-        text = _death_text(worker.process.exitcode)
-        self._remove(worker)
-        try:
-            fresh = self._start()
-        except RuntimeError as e:
-            raise RuntimeError(f"kestro: a worker process died ({text}) and the pool cannot "
-                               f"be restored: {e}") from None
-        self._add(fresh)
-        return fresh, text
 
     def close(self):
         workers, self._workers = self._workers, []

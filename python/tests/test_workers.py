@@ -120,7 +120,7 @@ class Workers(unittest.TestCase):
         with tempfile.TemporaryDirectory() as tmp:
             fun = DiesThenCannotLoad(os.path.join(tmp, "gone"))
             with self.assertRaisesRegex(RuntimeError, "cannot be restored.*licence is gone"):
-                kestro.minimize(fun, BOUNDS, workers=2, **OPTIONS)
+                kestro.minimize(fun, BOUNDS, workers=1, **OPTIONS)
 
     def test_ctrl_c_ends_the_run_and_the_pool(self):
         self.addCleanup(lambda: os.path.exists(INTERRUPT_MARK) and os.remove(INTERRUPT_MARK))
