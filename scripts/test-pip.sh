@@ -2,7 +2,8 @@
 # The Python package installed as a user installs it: a fresh virtual
 # environment that sees the system's setuptools, pybind11 and NumPy,
 # `pip install --no-build-isolation .` from this source tree (offline), then
-# kestro imported and a small problem solved from outside the source tree.
+# kestro imported and a small problem solved from outside the source tree,
+# serially and on two worker processes.
 # The environment lives in a temporary directory, removed at the end; the
 # CMake build stays in build/ (setuptools' folder), so that a second run only
 # rebuilds what changed. PYTHON names the interpreter (default /usr/bin/python3).
@@ -44,6 +45,10 @@ def model(v):
 r = kestro.minimize(model, [(-5, 5), (-5, 5), (0, 10)], integers=1, constraints=1,
                     seed=1, block_size=4, maxeval=3000)
 assert r.feasible and abs(r.fun - 1.5) < 0.05 and r.x[2] == 3, r
+# The same run with its blocks on two worker processes of the installed package.
+w = kestro.minimize(model, [(-5, 5), (-5, 5), (0, 10)], integers=1, constraints=1,
+                    seed=1, block_size=4, maxeval=3000, workers=2)
+assert (w.x.tolist(), w.fun, w.nfev) == (r.x.tolist(), r.fun, r.nfev), w
 print(f"pip install: kestro {kestro.__version__} from {package}: f = {r.fun:.3f} at "
       f"x = {r.x[0]:.3f}, y = {r.x[1]:.3f}, k = {r.x[2]:.0f}")
 PY
