@@ -41,6 +41,8 @@
 #ifndef KESTRO_H
 #define KESTRO_H
 
+#include <stdio.h>
+
 /** \cond KESTRO_INTERNAL */
 #if defined(KESTRO_BUILDING_LIBRARY)
 #define KESTRO_API __attribute__((visibility("default")))
@@ -1109,6 +1111,16 @@ KESTRO_API void close_output_(const int* unit);
  * \param unit  the unit, 0 or 36 to 39
  */
 KESTRO_API void flush_output_(const int* unit);
+
+/**
+ * Sends the screen report (unit 0) to another stream: a FILE* the caller
+ * opened, such as one whose writes go to a host language's own error stream.
+ * The stream must stay open while the library reports to it; NULL restores
+ * the standard error stream. The output files are not affected.
+ *
+ * \param stream  the stream of unit 0, or NULL for the standard error stream
+ */
+KESTRO_API void kestro_set_screen_(FILE* stream);
 
 /**
  * Writes the header block of a run to UNIT (0: the screen).

@@ -2,9 +2,12 @@
 //
 // Exit status: 0 when the run ended (also after Ctrl-C), 2 for an error in
 // the problem file or the arguments, 3 for an input error the library
-// reports (its IFLAG and meaning are printed), 1 for a failure of the runner
-// itself (such as running out of memory), 130 when Ctrl-C interrupted a
-// run with checkpoints (the run is saved and resumes with --resume).
+// reports (its IFLAG and meaning are printed), 4 when no evaluation
+// succeeded (every one of the first evaluations failed: the run is ended
+// early with the first failure's cause, unless fail_fast = false), 1 for a
+// failure of the runner itself (such as running out of memory), 130 when
+// Ctrl-C interrupted a run with checkpoints (the run is saved and resumes
+// with --resume).
 //
 // With --mpi, started by mpirun, rank 0 runs the run and the other ranks
 // evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
@@ -23,18 +26,15 @@
 #include "kestro.hpp"
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
+#include "summary.hpp"
 
 namespace {
+
+constexpr int kNoEvaluationSucceeded = 4;
 
 volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void on_sigint(int) { interrupted = 1; }
-
-void print_values(const char* name, const std::vector<double>& v) {
-  std::printf("%s =", name);
-  for (double d : v) std::printf(" %.17g", d);
-  std::printf("\n");
-}
 
 int library_error(int iflag, const std::string& message) {
   std::fprintf(stderr, "kestro-run: the library refuses the input: IFLAG %d: %s\n  %s\n", iflag,
@@ -63,6 +63,10 @@ int main(int argc, char** argv) {
   app.add_option("--resume", resume,
                  "continue the run saved in this file (saves go on there unless --checkpoint)");
   app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
+  bool take_saved = false;
+  app.add_flag("--take-saved", take_saved,
+               "with --resume: go on with the file's bounds and options where they differ from "
+               "the problem file's (else such a resume is refused)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -93,6 +97,7 @@ int main(int argc, char** argv) {
   }
   if (!job.agree(file_error)) return 2;
   if (jobs > 0) file.jobs = jobs;
+  if (!mpi && job.rank() == 0) kestro_run::follow_jobs(file);
   sigaction(SIGINT, &action, nullptr);
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
@@ -108,7 +113,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<kestro::Solver> resumed;
     if (!resume.empty()) {
       try {
-        resumed = std::make_unique<kestro::Solver>(file.problem, file.options, resume);
+        resumed = std::make_unique<kestro::Solver>(
+            file.problem, file.options, resume,
+            take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
       } catch (const kestro::CheckpointError& e) {
         std::fprintf(stderr, "kestro-run: %s\n", e.what());
         return 2;
@@ -123,14 +130,18 @@ int main(int argc, char** argv) {
               m = solver.constraints();
     std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
     bool stopping = false;
+    std::string first_failure;  // the cause of the run's first failed evaluation
     while (!solver.done()) {
       const std::span<const double> x = solver.ask();
       if (x.size() != std::size_t(l) * n) {
         std::fprintf(stderr, "kestro-run: internal error: block of unexpected size\n");
         return 1;
       }
+      std::string block_first_failure;
       const long long block_failed =
-          job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations());
+          job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations(),
+                             &block_first_failure);
+      if (first_failure.empty()) first_failure = block_first_failure;
       if (interrupted && checkpoints.enabled()) {
         // The block in flight may have lost evaluations to the interrupt: the
         // run is saved as it was before it, and the resumed run evaluates it.
@@ -142,10 +153,16 @@ int main(int argc, char** argv) {
       }
       failed += block_failed;
       solver.tell(f, g);
+      if (file.options.fail_fast &&
+          kestro::detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l)) {
+        std::fprintf(stderr, "kestro-run: %s\n",
+                     kestro::EvaluationError(solver.evaluations(), first_failure).what());
+        return kNoEvaluationSucceeded;
+      }
       checkpoints.after_block(solver);
       if (interrupted && !stopping && !solver.done()) {
         std::fprintf(stderr, "kestro-run: interrupted, stopping the run\n");
-        solver.stop();
+        solver.stop(kestro::StopCause::interrupt);
         stopping = true;
       }
     }
@@ -160,13 +177,7 @@ int main(int argc, char** argv) {
   }
   if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
 
-  std::printf("iflag = %d: %s\n", result.iflag, result.message.c_str());
-  print_values("x", result.x);
-  print_values("f", result.f);
-  print_values("g", result.g);
-  std::printf("feasible = %s\n", result.feasible ? "yes" : "no");
-  std::printf("evaluations = %lld\n", result.evaluations);
-  std::printf("failed evaluations = %lld\n", result.failed_evaluations);
+  kestro_run::print_summary(result, file);
   if (failed > 0)
     std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
   return 0;
