@@ -3,7 +3,8 @@
 # once under AddressSanitizer and UndefinedBehaviorSanitizer with the
 # bounds checks of the array views on. Before them, a short, seeded fuzz run
 # from the corpus kept in fuzz/corpus; after the optimised build, the API
-# reference, which fails on an undocumented public symbol. At the end, the
+# reference, which fails on an undocumented public symbol, and the pip install
+# of the Python package in a fresh virtual environment. At the end, the
 # release check: the Debian packages and the source tarball are built,
 # installed, used by the examples and removed again.
 set -euo pipefail
@@ -28,6 +29,9 @@ build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRO_BUILD_BE
 
 echo "== API reference (Doxygen, warnings are errors) =="
 cmake --build build/release --target kestro_docs
+
+echo "== pip install of the Python package (fresh virtual environment) =="
+scripts/test-pip.sh
 
 echo "== sanitizer build (ASan + UBSan, checked views) =="
 build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRO_SANITIZE=ON
