@@ -184,6 +184,18 @@ KESTRO_API void kestro_set_screen_(FILE* stream);
  */
 KESTRO_API const char* kestro_iflag_text(const int* iflag);
 
+/**
+ * \brief The version of the library, as MAJOR.MINOR.PATCH.
+ *
+ * The number of the library that is loaded, which may be newer than the
+ * header a program was compiled with. Versions follow semantic versioning:
+ * within a major version (and, before 1.0, within a minor version) the C ABI
+ * stays compatible.
+ *
+ * \return a static, NUL-terminated string, e.g. "0.1.0"
+ */
+KESTRO_API const char* kestro_version(void);
+
 /* ---- Checkpoints -------------------------------------------------------- */
 
 /**

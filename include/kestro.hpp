@@ -65,6 +65,11 @@ namespace kestro {
 ///         feasible point"
 inline std::string iflag_text(int iflag) { return kestro_iflag_text(&iflag); }
 
+/// The version of the loaded library, as MAJOR.MINOR.PATCH (what
+/// kestro_version says).
+/// \return the version, e.g. "0.1.0"
+inline std::string version() { return kestro_version(); }
+
 /// A problem or options the library would refuse, or a misuse of the API.
 /// iflag() is the code the library gives for the same fault, or 0 when the
 /// fault is one of the C++ API alone (mismatched vector lengths, a second

@@ -491,10 +491,28 @@ class BlockWatch {
   double best_r_ = 0, best_sum_ = 0;
 };
 
+// With workers (kestro/_parallel.py) the evaluator gets the whole block at
+// once, to evaluate its points elsewhere; its `take` then stands in for fun,
+// handing back each point's value (or raising its exception) in order. A
+// Ctrl-C while the block is out sets `interrupted`.
+py::object point_function(const py::object& fun, const py::object& evaluator,
+                          std::span<const double> x, int l, int n, bool& interrupted) {
+  if (evaluator.is_none()) return fun;
+  Array xa({py::ssize_t(l), py::ssize_t(n)});
+  std::copy(x.begin(), x.end(), xa.mutable_data());
+  try {
+    evaluator.attr("evaluate")(xa);
+  } catch (py::error_already_set& e) {
+    if (!e.matches(PyExc_KeyboardInterrupt)) throw;
+    interrupted = true;
+  }
+  return evaluator.attr("take");
+}
+
 py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
                     int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
                     long long checkpoint_every, py::object callback, bool take_saved,
-                    py::kwargs kw) {
+                    py::object evaluator, py::kwargs kw) {
   Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
   const std::string checkpoint = as_path(checkpoint_arg);
   if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
@@ -551,6 +569,7 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
         }
       }
     } else {
+      py::object point_fun = point_function(fun, evaluator, x, l, n, interrupted);
       for (int i = 0; i < l; ++i) {
         double* fi = f.data() + std::size_t(i) * o;
         double* gi = g.data() + std::size_t(i) * m;
@@ -563,7 +582,7 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
         std::copy(x.begin() + std::size_t(i) * n, x.begin() + std::size_t(i + 1) * n,
                   xa.mutable_data());
         try {
-          take_return(fun(xa), m, fi, gi, 1, o, false);
+          take_return(point_fun(xa), m, fi, gi, 1, o, false);
         } catch (py::error_already_set& e) {
           if (e.matches(PyExc_KeyboardInterrupt)) {
             interrupted = true;
@@ -647,6 +666,7 @@ class OptimizeResult(dict):
           py::arg("n_obj") = 1, py::arg("x0") = py::none(), py::arg("vectorized") = false,
           py::arg("checkpoint") = py::none(), py::arg("checkpoint_every") = 100,
           py::arg("callback") = py::none(), py::arg("take_saved") = false,
+          py::arg("evaluator") = py::none(),
           R"(Minimises fun over the box `bounds` (shape (N, 2)).
 
 The last `integers` variables are whole numbers. `constraints` is the number

@@ -67,6 +67,9 @@ int main(int argc, char** argv) {
   app.add_flag("--take-saved", take_saved,
                "with --resume: go on with the file's bounds and options where they differ from "
                "the problem file's (else such a resume is refused)");
+  // The version of the library that is loaded, which is the runner's own.
+  app.set_version_flag("-V,--version", "kestro-run " + kestro::version(),
+                       "print the version and exit");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
