@@ -39,6 +39,8 @@
 #ifndef KESTRO_H
 #define KESTRO_H
 
+#include <stdio.h>
+
 /** \cond KESTRO_INTERNAL */
 #if defined(KESTRO_BUILDING_LIBRARY)
 #define KESTRO_API __attribute__((visibility("default")))
@@ -163,6 +165,16 @@ KESTRO_API void kestro_print_(const int* stage, const int* printeval,
                               const int* timediv);
 
 /**
+ * Sends the screen report (unit 0) to another stream: a FILE* the caller
+ * opened, such as one whose writes go to a host language's own error stream.
+ * The stream must stay open while the library reports to it; NULL restores
+ * the standard error stream. The output files are not affected.
+ *
+ * \param stream  the stream of unit 0, or NULL for the standard error stream
+ */
+KESTRO_API void kestro_set_screen_(FILE* stream);
+
+/**
  * \brief The meaning of an IFLAG value in plain words.
  *
  * \param iflag  the code; a null pointer is answered with "unknown code"
@@ -171,6 +183,18 @@ KESTRO_API void kestro_print_(const int* stage, const int* printeval,
  *         the library never gives
  */
 KESTRO_API const char* kestro_iflag_text(const int* iflag);
+
+/**
+ * \brief The version of the library, as MAJOR.MINOR.PATCH.
+ *
+ * The number of the library that is loaded, which may be newer than the
+ * header a program was compiled with. Versions follow semantic versioning:
+ * within a major version (and, before 1.0, within a minor version) the C ABI
+ * stays compatible.
+ *
+ * \return a static, NUL-terminated string, e.g. "0.1.0"
+ */
+KESTRO_API const char* kestro_version(void);
 
 /* ---- Checkpoints -------------------------------------------------------- */
 
@@ -357,6 +381,17 @@ KESTRO_API void kestro_context_free(kestro_context* ctx);
  */
 KESTRO_API int kestro_context_set_output(kestro_context* ctx, const char* directory,
                                          const char* prefix);
+
+/**
+ * @brief Sends the screen report of a handle's runs to another stream.
+ *
+ * As kestro_set_screen_ does for the entries without a handle.
+ *
+ * @param ctx    the handle; NULL is allowed and does nothing
+ * @param stream the stream of the screen report, or NULL for the standard
+ *               error stream; it must stay open while the handle reports
+ */
+KESTRO_API void kestro_context_set_screen(kestro_context* ctx, FILE* stream);
 
 /**
  * @brief The solver entry on a handle's context: kestro_ for this run.

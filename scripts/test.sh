@@ -5,7 +5,10 @@
 # by side on threads) once more under ThreadSanitizer, in a third build of
 # only what they need. Before them, a short, seeded fuzz run
 # from the corpus kept in fuzz/corpus; after the optimised build, the API
-# reference, which fails on an undocumented public symbol.
+# reference, which fails on an undocumented public symbol, and the pip install
+# of the Python package in a fresh virtual environment. At the end, the
+# release check: the Debian packages and the source tarball are built,
+# installed, used by the examples and removed again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,6 +32,9 @@ build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRO_BUILD_BE
 echo "== API reference (Doxygen, warnings are errors) =="
 cmake --build build/release --target kestro_docs
 
+echo "== pip install of the Python package (fresh virtual environment) =="
+scripts/test-pip.sh
+
 echo "== sanitizer build (ASan + UBSan, checked views) =="
 build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRO_SANITIZE=ON
 
@@ -39,3 +45,6 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRO_TSAN=ON \
 cmake --build build/tsan -j "$jobs" --target kestro_concurrency_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build/tsan -j "$jobs" -L concurrency --output-on-failure
+
+echo "== release check (packages, installed and removed again) =="
+scripts/release-check.sh build/release-check

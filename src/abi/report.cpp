@@ -22,6 +22,12 @@
 #include <sys/resource.h>
 #include "kestro.h"
 
+// Sends the default context's screen report to another stream (NULL: the
+// standard error stream).
+extern "C" void kestro_set_screen_(FILE* stream) {
+  kestro::abi::default_context().report.units.set_screen(stream);
+}
+
 // CPU time of the process in seconds, divided by L when TIMEDIV is 1.
 extern "C" void get_time_(double* t, const int* l, const int* timediv) {
   *t = kestro::report::report_time(kestro::abi::default_context().report.clock, *l, *timediv);

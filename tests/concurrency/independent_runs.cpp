@@ -231,6 +231,7 @@ TEST(IndependentRuns, EveryRunWritesItsOwnReportFiles) {
   fs::remove_all(dir);
   Options o;
   o.seed = 5;
+  o.block_size = 2;
   o.maxeval = 200;
   o.runs = 3;
   o.threads = 3;
