@@ -36,29 +36,45 @@ def describe(best_f, residual, failed, front_size, objectives):
 
 
 class ProgressBar:
-    """A bar over the evaluation budget (no total when there is none)."""
+    """A bar over the evaluation budget (no total when there is none). With
+    runs=K the bar counts the evaluations of every run against K times the
+    budget, the failed ones of every run, and shows the best of the runs'
+    best points (the smallest violation, then the lowest f)."""
 
     # maxeval at or above this means no evaluation budget
     UNLIMITED = 99999999
 
-    def __init__(self, maxeval, objectives, file=None):
+    def __init__(self, maxeval, objectives, file=None, runs=1):
         tqdm = _tqdm()
-        total = maxeval if 0 < maxeval < self.UNLIMITED else None
+        total = maxeval * runs if 0 < maxeval < self.UNLIMITED else None
         self._objectives = objectives
         self._bar = tqdm(total=total, unit="eval", file=file if file is not None else sys.stderr,
                          dynamic_ncols=True, mininterval=0.25, smoothing=0.1)
         self._shown = 0
+        # per run: evaluations, failed evaluations, (best f, residual, front size)
+        self._evaluations = [0] * runs
+        self._failed = [0] * runs
+        self._best = [None] * runs
 
-    def update(self, evaluations, best_f, residual, failed, front_size):
-        """Moves the bar to `evaluations` and shows the fields of the best point."""
+    def update(self, evaluations, best_f, residual, failed, front_size, run=0):
+        """Moves the bar to `evaluations` of run `run` and shows the fields
+        of the best point."""
+        self._evaluations[run] = evaluations
+        self._failed[run] = failed
+        if not math.isnan(best_f):
+            self._best[run] = (best_f, residual, front_size)
+        known = [b for b in self._best if b is not None]
+        best = min(known, key=lambda b: (b[1], b[0])) if known else (math.nan, math.nan, 0)
+        done = sum(self._evaluations)
         total = self._bar.total
         # The budget is checked after each block: the last block may go beyond it.
-        if total is not None and evaluations > total:
-            self._bar.total = evaluations
-        self._bar.set_postfix(describe(best_f, residual, failed, front_size, self._objectives),
-                              refresh=False)
-        self._bar.update(evaluations - self._shown)
-        self._shown = evaluations
+        if total is not None and done > total:
+            self._bar.total = done
+        self._bar.set_postfix(
+            describe(best[0], best[1], sum(self._failed), best[2], self._objectives),
+            refresh=False)
+        self._bar.update(done - self._shown)
+        self._shown = done
 
     def close(self):
         self._bar.close()

@@ -148,6 +148,42 @@ class ProgressBar(unittest.TestCase):
         self.assertIn(f"front={len(r.pareto_fun)},", text)
         self.assertIn("compromise=", text)
 
+    def test_bar_and_history_of_several_runs(self):
+        # runs=2: the bar counts both runs against twice the budget and shows
+        # the best of their points; the history is the best run's, and each
+        # run keeps its own.
+        err = io.StringIO()
+        with contextlib.redirect_stderr(err):
+            r = run_constrained(progress=True, runs=2, maxeval=1000)
+        text = err.getvalue()
+        self.assertEqual(len(r.runs), 2)
+        total = max(2000, r.nfev)
+        self.assertIn(f"{r.nfev}/{total}", text)
+        self.assertIn("feasible=yes", text)
+        self.assertRegex(text, r"best f=0\.49\d*, ")
+        for k, run in enumerate(r.runs):
+            with self.subTest(run=k):
+                h = run.history
+                self.assertEqual(h["nfev"][0], 4)
+                self.assertLessEqual(h["nfev"][-1], run.nfev)
+                self.assertEqual(h["fun"][-1], run.fun)
+        best = r.runs[r.best_run].history
+        for key in ("nfev", "fun", "residual"):
+            np.testing.assert_array_equal(r.history[key], best[key])
+        self.assertNotEqual(r.runs[0].history["fun"].tolist(), r.runs[1].history["fun"].tolist())
+
+    def test_bar_and_history_with_workers(self):
+        # The points on two worker processes: the same history as the serial
+        # run, and the bar's last state shows the whole run.
+        serial = run_constrained(maxeval=600)
+        err = io.StringIO()
+        with contextlib.redirect_stderr(err):
+            r = run_constrained(maxeval=600, workers=2, progress=True)
+        for key in ("nfev", "fun", "residual"):
+            np.testing.assert_array_equal(r.history[key], serial.history[key])
+        self.assertIn(f"{r.nfev}/{r.nfev}", err.getvalue())
+        self.assertIn(f"best f={r.fun:.6g}", err.getvalue())
+
     def test_missing_tqdm_says_what_to_install(self):
         saved = sys.modules.get("tqdm")
         sys.modules["tqdm"] = None  # import tqdm now fails

@@ -106,6 +106,49 @@ TEST(History, TheSameOnAnyNumberOfThreads) {
   }
 }
 
+void expect_same(const std::vector<HistoryEntry>& a, const std::vector<HistoryEntry>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].evaluations, b[i].evaluations) << "entry " << i;
+    EXPECT_EQ(a[i].f, b[i].f) << "entry " << i;
+    EXPECT_EQ(a[i].residual, b[i].residual) << "entry " << i;
+    EXPECT_EQ(a[i].front_size, b[i].front_size) << "entry " << i;
+  }
+}
+
+TEST(History, EveryRunOfSeveralHasItsOwn) {
+  // runs = 3: each run's history is that of its seed run alone, the
+  // combined result's is the best run's, and the callback's progress is
+  // that of the run it names.
+  Options o = options(4, 3);
+  o.runs = 3;
+  o.maxeval = 1000;
+  std::vector<std::vector<Progress>> seen(3);
+  const Result r = minimize(constrained(), model, o, [&](const Progress& p) {
+    seen.at(std::size_t(p.run)).push_back(p);
+    return false;
+  });
+  ASSERT_EQ(r.runs.size(), 3u);
+  for (int k = 0; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    Options alone = options(4, 1);
+    alone.maxeval = 1000;
+    alone.seed = o.seed + k;
+    const Result own = minimize(constrained(), model, alone);
+    ASSERT_TRUE(r.runs[std::size_t(k)].ok());
+    expect_same(r.runs[std::size_t(k)].result.history, own.history);
+    const std::vector<Progress>& s = seen[std::size_t(k)];
+    ASSERT_FALSE(s.empty());
+    EXPECT_EQ(s.back().evaluations, own.evaluations - 4);  // not after the last block
+    const HistoryEntry* at = nullptr;
+    for (const HistoryEntry& e : own.history)
+      if (e.evaluations <= s.back().evaluations) at = &e;
+    ASSERT_NE(at, nullptr);
+    EXPECT_EQ(s.back().best_f, at->f);
+  }
+  expect_same(r.history, r.runs[std::size_t(r.best_run)].result.history);
+}
+
 TEST(History, AResumedRunStartsItsHistoryWhereItResumes) {
   const std::string path = ::testing::TempDir() + "kestro_history_checkpoint.bin";
   const Options o = options(4, 1);

@@ -2,7 +2,8 @@
 # The results as data: at the end of every run, whatever printeval and
 # save2file are, kestro-run writes the best point, the history of the best
 # point and, with several objectives, the Pareto front as CSV files with a
-# header row, and names them (and the front size) in its summary.
+# header row, and names them (and the front size) in its summary; they go to
+# the output directory, and with `runs = K` hold the best run's history.
 runner=$1; example=$2
 . "$(dirname "$0")/common.sh"
 
@@ -99,5 +100,22 @@ check "unwritable file: named on stderr" \
   grep -q "kestro-run: cannot write kestro_best.csv: Is a directory" ../short/err.txt
 check "unwritable file: the others written and named" \
   test "$(cd ../short && value 'result files')" = "kestro_history.csv kestro_front.csv"
+
+# --output-dir and runs = 2: the files in the directory, none in the current
+# one; the history is the best run's, which is that run made alone.
+cd ..
+mkdir several && cd several
+cp ../two/model.sh . && sed 's/^seed = 3/seed = 3\nruns = 2/' ../two/problem.toml >problem.toml
+"$runner" problem.toml --quiet --output-dir out/dir >out.txt 2>err.txt
+check "two runs: exit status 0" test $? -eq 0
+check "two runs: files in the output directory, named there" test "$(value 'result files')" = \
+  "out/dir/kestro_best.csv out/dir/kestro_history.csv out/dir/kestro_front.csv"
+check "two runs: none in the current directory" test -z "$(ls kestro_* 2>/dev/null)"
+best=$(value 'best run')
+sed -e 's/^runs = 2//' -e "s/^seed = 3/seed = $((3 + best))/" problem.toml >alone.toml
+"$runner" alone.toml --quiet --output-dir alone >/dev/null 2>&1
+check "two runs: the best run's history" cmp -s out/dir/kestro_history.csv alone/kestro_history.csv
+check "two runs: the front has the summary's size" \
+  test "$(rows out/dir/kestro_front.csv)" = "$(value 'pareto front' | awk '{ print $1 }')"
 
 finish

@@ -2,7 +2,8 @@
 # The status line of kestro-run in a real terminal (a tmux pane): it shows
 # the evaluations of the budget, the best f, feasibility, failures, the rate
 # and the time left while the run goes, is cleared at the end, and the
-# library's report around it is line for line the report written to a file.
+# library's report around it is line for line the report written to a file;
+# with `runs = 2` and --output-dir it shows both runs together.
 # Exit status 77 (skipped) without tmux.
 runner=$1; example=$2
 command -v tmux >/dev/null || { echo "skipped: tmux is not installed"; exit 77; }
@@ -52,4 +53,33 @@ report pane.txt >shown.txt
 check "report in the terminal is the report in the file" diff expected.txt shown.txt
 check "the report has its progress lines" test "$(grep -c '^ \[ *[0-9]*,\]' shown.txt)" -ge 5
 check "same summary" diff file_out.txt tty_out.txt
+
+# Two runs side by side, the files in an output directory: the line counts
+# both runs against twice the budget; the reports of both runs are there, none
+# broken by the line, and the summary is that of the run without a terminal.
+sed -i 's/^seed = \(.*\)/seed = \1\nruns = 2/' problem.toml
+rm -f status.txt
+"$runner" problem.toml --output-dir file_dir >file_out2.txt 2>file_err2.txt
+tmux -L "$socket" new-session -d -s runs -x 200 -y 50 \
+  "cd '$work' && '$runner' problem.toml --output-dir tty_dir >tty_out2.txt; echo \$? >status.txt; sleep 60"
+pane() { tmux -L "$socket" capture-pane -t runs -p -S -2000 -E 100; }
+seen=""
+for _ in $(seq 600); do
+  line=$(pane | grep ' evals |' | tail -n 1)
+  if [ -n "$line" ] && grep -q 'best f' <<<"$line"; then seen=$line; break; fi
+  [ -e status.txt ] && break
+  sleep 0.2
+done
+echo "status line of two runs: $seen"
+check "two runs: evaluations of twice the budget" grep -qE '^[0-9]+/320 evals \| best f ' <<<"$seen"
+for _ in $(seq 600); do [ -e status.txt ] && break; sleep 0.2; done
+check "two runs: status 0" test "$(cat status.txt 2>/dev/null)" = 0
+sleep 0.3
+pane >pane2.txt
+check "two runs: status line cleared at the end" test "$(grep -c ' evals |' pane2.txt)" = 0
+lines() { grep -cE '^ \[ *[0-9]+, *[0-9.]+\] +F\(X\):' "$1"; }
+check "two runs: every progress line whole" test "$(lines pane2.txt)" = "$(lines file_err2.txt)"
+check "two runs: same summary but the directory" \
+  diff <(sed 's/file_dir/DIR/g' file_out2.txt) <(sed 's/tty_dir/DIR/g' tty_out2.txt)
+check "two runs: result files in the output directory" test -s tty_dir/kestro_history.csv
 finish

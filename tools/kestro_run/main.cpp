@@ -2,9 +2,17 @@
 //
 // Exit status: 0 when the run ended (also after Ctrl-C), 2 for an error in
 // the problem file or the arguments, 3 for an input error the library
-// reports (its IFLAG and meaning are printed), 1 for a failure of the runner
-// itself (such as running out of memory), 130 when Ctrl-C interrupted a
-// run with checkpoints (the run is saved and resumes with --resume).
+// reports (its IFLAG and meaning are printed), 4 when no evaluation
+// succeeded (every one of the first evaluations failed: the run is ended
+// early with the first failure's cause, unless fail_fast = false), 1 for a
+// failure of the runner itself (such as running out of memory), 130 when
+// Ctrl-C interrupted a run with checkpoints (the run is saved and resumes
+// with --resume).
+//
+// --output-dir DIR: the report files (and any other file the runner writes
+// of its own) go to DIR, made when missing; by default the current directory.
+// With `runs = K` in [options] the K runs are made side by side
+// (several_runs.hpp); that is refused with checkpoints and with --mpi.
 //
 // With --mpi, started by mpirun, rank 0 runs the run and the other ranks
 // evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
@@ -25,19 +33,17 @@
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
 #include "result_files.hpp"
+#include "several_runs.hpp"
 #include "status_line.hpp"
+#include "summary.hpp"
 
 namespace {
+
+constexpr int kNoEvaluationSucceeded = 4;
 
 volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void on_sigint(int) { interrupted = 1; }
-
-void print_values(const char* name, const std::vector<double>& v) {
-  std::printf("%s =", name);
-  for (double d : v) std::printf(" %.17g", d);
-  std::printf("\n");
-}
 
 int library_error(int iflag, const std::string& message) {
   std::fprintf(stderr, "kestro-run: the library refuses the input: IFLAG %d: %s\n  %s\n", iflag,
@@ -50,13 +56,28 @@ int library_error(int iflag, const std::string& message) {
 void write_results(const kestro_run::ProblemFile& file, const kestro::Result& result) {
   const int o = file.problem.objectives;
   const kestro_run::WrittenFiles written = kestro_run::write_result_files(
-      kestro_run::output_directory(), file.names, result, o);
+      file.options.output_dir, file.names, result, o);
   if (o > 1) std::printf("pareto front = %zu points\n", result.pareto_front.size());
   std::printf("result files =");
   for (const std::string& path : written.paths) std::printf(" %s", path.c_str());
   std::printf("\n");
   std::fflush(stdout);
   if (!written.error.empty()) std::fprintf(stderr, "kestro-run: %s\n", written.error.c_str());
+}
+
+// The summary on the standard output, with one line per run of several;
+// `failed`: the failed evaluations of this process (of a resumed run, those
+// since the resume).
+int summary(const kestro::Result& result, const kestro_run::ProblemFile& file,
+            long long failed = -1) {
+  if (failed < 0) failed = result.failed_evaluations;
+  if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
+  kestro_run::print_summary(result, file);
+  if (!result.runs.empty()) kestro_run::print_runs(result);
+  write_results(file, result);
+  if (failed > 0)
+    std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
+  return 0;
 }
 
 }  // namespace
@@ -81,6 +102,16 @@ int main(int argc, char** argv) {
   app.add_option("--resume", resume,
                  "continue the run saved in this file (saves go on there unless --checkpoint)");
   app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
+  std::string output_dir;
+  app.add_option("--output-dir", output_dir,
+                 "write the report files to this directory (made when missing)");
+  bool take_saved = false;
+  app.add_flag("--take-saved", take_saved,
+               "with --resume: go on with the file's bounds and options where they differ from "
+               "the problem file's (else such a resume is refused)");
+  // The version of the library that is loaded, which is the runner's own.
+  app.set_version_flag("-V,--version", "kestro-run " + kestro::version(),
+                       "print the version and exit");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -111,6 +142,13 @@ int main(int argc, char** argv) {
   }
   if (!job.agree(file_error)) return 2;
   if (jobs > 0) file.jobs = jobs;
+  if (!output_dir.empty()) file.options.output_dir = output_dir;
+  if (file.options.runs > 1 && (mpi || !checkpoint.empty() || !resume.empty())) {
+    std::fprintf(stderr, "kestro-run: runs = %d cannot be combined with %s: make one run at a "
+                 "time there\n", file.options.runs, mpi ? "--mpi" : "checkpoints");
+    return 2;
+  }
+  if (!mpi && job.rank() == 0) kestro_run::follow_jobs(file);
   sigaction(SIGINT, &action, nullptr);
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
@@ -121,6 +159,13 @@ int main(int argc, char** argv) {
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
+    if (file.options.runs > 1) {
+      status.emplace(!quiet, file.options.maxeval, file.problem.objectives, file.options.runs);
+      const kestro::Result several = kestro_run::run_several(file, blackbox, quiet, interrupted,
+                                                             *status);
+      status.reset();  // the terminal is the report's and the summary's again
+      return summary(several, file);
+    }
     if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
                             file.problem.constraints))
       return 0;  // an MPI worker: rank 0 reports
@@ -128,7 +173,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<kestro::Solver> resumed;
     if (!resume.empty()) {
       try {
-        resumed = std::make_unique<kestro::Solver>(file.problem, file.options, resume);
+        resumed = std::make_unique<kestro::Solver>(
+            file.problem, file.options, resume,
+            take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
       } catch (const kestro::CheckpointError& e) {
         std::fprintf(stderr, "kestro-run: %s\n", e.what());
         return 2;
@@ -143,14 +190,18 @@ int main(int argc, char** argv) {
               m = solver.constraints();
     std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
     bool stopping = false;
+    std::string first_failure;  // the cause of the run's first failed evaluation
     while (!solver.done()) {
       const std::span<const double> x = solver.ask();
       if (x.size() != std::size_t(l) * n) {
         std::fprintf(stderr, "kestro-run: internal error: block of unexpected size\n");
         return 1;
       }
+      std::string block_first_failure;
       const long long block_failed =
-          job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations());
+          job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations(),
+                             &block_first_failure);
+      if (first_failure.empty()) first_failure = block_first_failure;
       if (interrupted && checkpoints.enabled()) {
         // The block in flight may have lost evaluations to the interrupt: the
         // run is saved as it was before it, and the resumed run evaluates it.
@@ -163,14 +214,24 @@ int main(int argc, char** argv) {
       failed += block_failed;
       solver.tell(f, g);
       status->sync(solver.progress());
+      if (file.options.fail_fast &&
+          kestro::detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l)) {
+        std::fprintf(stderr, "kestro-run: %s\n",
+                     kestro::EvaluationError(solver.evaluations(), first_failure).what());
+        return kNoEvaluationSucceeded;
+      }
       checkpoints.after_block(solver);
       if (interrupted && !stopping && !solver.done()) {
         std::fprintf(stderr, "kestro-run: interrupted, stopping the run\n");
-        solver.stop();
+        solver.stop(kestro::StopCause::interrupt);
         stopping = true;
       }
     }
     result = solver.result();
+  } catch (const kestro::EvaluationError& e) {
+    // Every run of several ended early: none of its first evaluations succeeded.
+    std::fprintf(stderr, "kestro-run: %s\n", e.what());
+    return kNoEvaluationSucceeded;
   } catch (const kestro::Error& e) {
     if (e.iflag() > 0) return library_error(e.iflag(), e.what());
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
@@ -180,17 +241,5 @@ int main(int argc, char** argv) {
     return 1;
   }
   status.reset();  // the terminal is the report's and the summary's again
-  if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
-
-  std::printf("iflag = %d: %s\n", result.iflag, result.message.c_str());
-  print_values("x", result.x);
-  print_values("f", result.f);
-  print_values("g", result.g);
-  std::printf("feasible = %s\n", result.feasible ? "yes" : "no");
-  std::printf("evaluations = %lld\n", result.evaluations);
-  std::printf("failed evaluations = %lld\n", result.failed_evaluations);
-  write_results(file, result);
-  if (failed > 0)
-    std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
-  return 0;
+  return summary(result, file, failed);
 }

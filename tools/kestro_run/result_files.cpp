@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace kestro_run {
 namespace {
@@ -30,8 +32,10 @@ class Row {
     for (std::size_t i = 1; i <= count; ++i) add(prefix + std::to_string(i));
     return *this;
   }
+  // The variables' names; x1, x2, ... for those without one.
   Row& names(const std::vector<std::string>& names) {
-    for (const std::string& name : names) add(csv_field(name));
+    for (std::size_t i = 0; i < names.size(); ++i)
+      add(names[i].empty() ? "x" + std::to_string(i + 1) : csv_field(names[i]));
     return *this;
   }
   const std::string& text() const { return text_; }
@@ -64,8 +68,6 @@ Row objective_names(Row row, int objectives) {
 
 }  // namespace
 
-std::string output_directory() { return {}; }
-
 std::string output_path(const std::string& directory, const std::string& name) {
   if (directory.empty()) return name;
   return directory.back() == '/' ? directory + name : directory + "/" + name;
@@ -87,6 +89,14 @@ WrittenFiles write_result_files(const std::string& directory,
                                 const std::vector<std::string>& variable_names,
                                 const kestro::Result& r, int objectives) {
   WrittenFiles written;
+  if (!directory.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+      written.error = "cannot make the output directory " + directory + ": " + error.message();
+      return written;
+    }
+  }
   auto write = [&](const char* name, const std::vector<std::string>& lines) {
     const std::string path = output_path(directory, name);
     const std::string why = write_lines(path, lines);

@@ -9,8 +9,11 @@
 //                       row per entry with its objectives, constraints and
 //                       variables
 //
+// With `runs = K` they are those of the combined result: the best point and
+// the history of the best run, and the runs' fronts merged.
+//
 // Each file has a header row; the variables are named as in the problem
-// file. Numbers are written with 17 significant digits.
+// file (x1, x2, ... for those without a name). Numbers are written with 17 significant digits.
 #ifndef KESTRO_RUN_RESULT_FILES_HPP
 #define KESTRO_RUN_RESULT_FILES_HPP
 
@@ -21,10 +24,6 @@
 
 namespace kestro_run {
 
-// The directory kestro-run writes its output to: the library's report files
-// and the result files. Empty: the current working directory.
-std::string output_directory();
-
 // `name` inside `directory` (empty: the current working directory).
 std::string output_path(const std::string& directory, const std::string& name);
 
@@ -33,7 +32,8 @@ struct WrittenFiles {
   std::string error;               // why a file could not be written, or empty
 };
 
-// Writes the result files of `result` to `directory`. Each file is written to
+// Writes the result files of `result` to `directory` (made when missing;
+// empty: the current working directory). Each file is written to
 // NAME.tmp and renamed, so it is complete or absent; a file that cannot be
 // written is left out and named in `error`.
 WrittenFiles write_result_files(const std::string& directory,

@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -44,8 +45,10 @@ std::size_t terminal_width() {
 
 }  // namespace
 
-StatusLine::StatusLine(bool wanted, long long maxeval, int objectives)
-    : maxeval_(maxeval), objectives_(objectives) {
+StatusLine::StatusLine(bool wanted, long long maxeval, int objectives, int runs)
+    : maxeval_(maxeval > 0 && maxeval < kNoBudget && runs > 1 ? maxeval * runs : maxeval),
+      objectives_(objectives),
+      runs_(std::size_t(std::max(runs, 1))) {
   if (!wanted || !isatty(STDERR_FILENO)) return;
   buffer_ = std::make_unique<char[]>(kBufferSize);
   std::fflush(stderr);
@@ -77,9 +80,30 @@ void StatusLine::clear() {
   drawn_ = false;
 }
 
-void StatusLine::sync(const kestro::Progress& progress) {
+kestro::Progress StatusLine::combine(const std::vector<kestro::Progress>& runs) {
+  kestro::Progress all;
+  for (const kestro::Progress& p : runs) {
+    all.evaluations += p.evaluations;
+    all.failed_evaluations += p.failed_evaluations;
+    if (std::isnan(p.best_f)) continue;
+    const bool better = std::isnan(all.best_f) || p.residual < all.residual ||
+                        (p.residual == all.residual && p.best_f < all.best_f);
+    if (better) {
+      all.best_f = p.best_f;
+      all.residual = p.residual;
+      all.front_size = p.front_size;
+      all.run = p.run;
+    }
+  }
+  return all;
+}
+
+void StatusLine::sync(const kestro::Progress& run_progress) {
   if (!active_) return;
   flush_pending();
+  if (run_progress.run >= 0 && std::size_t(run_progress.run) < runs_.size())
+    runs_[std::size_t(run_progress.run)] = run_progress;
+  const kestro::Progress progress = runs_.size() == 1 ? run_progress : combine(runs_);
   const auto now = std::chrono::steady_clock::now();
   if (last_draw_ != std::chrono::steady_clock::time_point() && now - last_draw_ < kInterval)
     return;
