@@ -841,12 +841,13 @@ class Solver {
                          gptr(), problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_,
                          param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_);
     if (first && iflag_ >= 51 && iflag_ <= 92) warning_ = iflag_;
+    const int search_state = iflag_;  // before a stop request replaces it
     if (stop_requested_ && istop_ == 0) iflag_ = -999;
     const bool asked = iflag_ == -999;
     print(2);
     if (istop_ == 1) done_ = true;
     else note_budgets(asked);
-    track_best();
+    track_best(search_state);
   }
 
   /// Asks the run to end: the next tell() is the last (before the first
@@ -1105,9 +1106,13 @@ class Solver {
   // RW, chosen as the screen report chooses the point it shows: the run-best
   // record (since the last outer restart) unless the global-best record is
   // better, the run has ended, or the block follows an outer restart (-300)
-  // or belongs to a pattern search (-500). Adds a history entry when it
-  // improved. Reads a handful of values: no cost per evaluation.
-  void track_best() {
+  // or belongs to a pattern search (-500), whose records are not the best
+  // point's. `search_state` is the IFLAG the search left, before a stop
+  // request (by the caller, or by the report for a spent budget) replaced it
+  // with -999: that one says nothing of what the records hold. Adds a
+  // history entry when it improved. Reads a handful of values: no cost per
+  // evaluation.
+  void track_best(int search_state) {
     if (iflag_ >= 100) return;
     if (done_ && o_ == 1) {
       // At the end the best point is in the block's head, as in the result.
@@ -1122,7 +1127,8 @@ class Solver {
     const double f1 = rw_[n + 9], r1 = rw_[n + mk + 10];
     const double f2 = rw_[global + n], r2 = rw_[global + n + mk + 1];
     const bool run_worse = r1 != r2 ? r1 > r2 : f1 > f2;
-    const bool use_global = run_worse || iflag_ > 0 || iflag_ == -300 || iflag_ == -500;
+    const bool use_global =
+        run_worse || iflag_ > 0 || search_state == -300 || search_state == -500;
     front_size_ = o_ > 1 ? std::max<long long>(detail::nint(pf_[0]), 0) : 0;
     add_history(use_global ? f2 : f1, use_global ? r2 : r1);
   }

@@ -43,6 +43,7 @@ Options options(int block_size, int threads) {
 }
 
 void expect_improving(const std::vector<HistoryEntry>& h) {
+  for (std::size_t i = 0; i < h.size(); ++i) EXPECT_GE(h[i].residual, 0) << "entry " << i;
   for (std::size_t i = 1; i < h.size(); ++i) {
     EXPECT_GT(h[i].evaluations, h[i - 1].evaluations) << "entry " << i;
     EXPECT_TRUE(h[i].residual < h[i - 1].residual ||
@@ -192,7 +193,9 @@ TEST(History, AResumedRunStartsItsHistoryWhereItResumes) {
 }
 
 TEST(History, StaysBoundedWhenEveryBlockImproves) {
-  // Every evaluation is better than all before it: one entry per block.
+  // Every evaluation is better than all before it: one entry per block, the
+  // last one the result's, also when the budget's stop request falls on a
+  // block of a pattern search (whose records are not the best point's).
   Problem p;
   p.lower = {0};
   p.upper = {1};
@@ -208,6 +211,7 @@ TEST(History, StaysBoundedWhenEveryBlockImproves) {
   EXPECT_GE(h.size(), Solver::kHistoryLimit / 2);
   EXPECT_EQ(h.front().evaluations, 1);
   EXPECT_GT(h.back().evaluations, r.evaluations - 100);
+  EXPECT_EQ(h.back().f, r.f[0]);
   expect_improving(h);
 }
 
