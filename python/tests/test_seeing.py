@@ -46,8 +46,9 @@ def objectives(count):
 
 
 def run_constrained(**options):
+    options = {"seed": 2, "block_size": 4, "maxeval": 3000, **options}
     return kestro.minimize(constrained, [(-5, 5), (-5, 5)], constraints=1, x0=[-4.0, -4.0],
-                           seed=2, block_size=4, maxeval=3000, **options)
+                           **options)
 
 
 def run_front(count, maxeval=3000):
