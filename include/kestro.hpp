@@ -313,7 +313,9 @@ struct HistoryEntry {
   /// scalar the library minimises, shown as PRO in the screen report).
   double f = 0;
   double residual = 0;        ///< its constraint violation (0: feasible)
-  long long front_size = 0;   ///< with several objectives the size of the Pareto front, else 0
+  /// With several objectives the size of the library's front store (as the
+  /// screen report shows it; see Result::pareto_store), else 0.
+  long long front_size = 0;
 };
 
 struct RunOutcome;
@@ -389,7 +391,9 @@ struct Progress {
   double best_f = std::numeric_limits<double>::quiet_NaN();
   /// Its constraint violation (0: feasible); NaN before the first block.
   double residual = std::numeric_limits<double>::quiet_NaN();
-  long long front_size = 0;  ///< with several objectives the size of the Pareto front
+  /// With several objectives the size of the library's front store (see
+  /// HistoryEntry::front_size).
+  long long front_size = 0;
   int run = 0;    ///< which run (0 .. Options::runs - 1) the block belongs to
 };
 

@@ -146,7 +146,8 @@ class ProgressBar(unittest.TestCase):
         text = err.getvalue()
         self.assertGreater(r.nfail, 0)
         self.assertIn(f"failed={r.nfail}", text)
-        self.assertIn(f"front={len(r.pareto_fun)},", text)
+        # The front store's size, as the screen report shows it.
+        self.assertIn(f"front={len(r.pareto_store_fun)},", text)
         self.assertIn("compromise=", text)
 
     def test_bar_and_history_of_several_runs(self):
