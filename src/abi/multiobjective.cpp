@@ -35,7 +35,7 @@ extern "C" void o12_(const int* l, const int* o, const int* n, const int* ni, co
   // LPF is not passed on: PF has the length the workspace check demanded for
   // the capacity PARETOMAX asks for.
   const std::int32_t capacity =
-      front_capacity_for(ConstRealView(param, param::kCount)[param::kParetomax]);
+      front_capacity(ConstRealView(param, param::kCount)[param::kParetomax]);
   const Index pf_length =
       (*o < 1 || *m < 0) ? 0 : saturate_index(1 + (Wide(*o) + *m + variables) * capacity);
   MultiObjectiveCall call{*l, *o, *n, *ni, *m, *me,

@@ -9,12 +9,6 @@
 namespace kestro {
 namespace {
 
-// Front capacity asked for by PARETOMAX: its magnitude when at least 1,
-// else 1000.
-Wide front_capacity(double paretomax) {
-  return std::fabs(paretomax) >= 1 ? Wide(nint(std::fabs(paretomax))) : Wide(1000);
-}
-
 }  // namespace
 
 void check_workspace(const SolverCall& c) {
@@ -26,13 +20,13 @@ void check_workspace(const SolverCall& c) {
     return fail(iflag::kRealWorkspaceTooShort);
   if (c.liw < required_integer_workspace(c.l, c.n)) return fail(iflag::kIntegerWorkspaceTooShort);
   if (c.o == 1) return;  // PF is not used
-  if (c.o < 1 || c.o > 1000000) return fail(iflag::kBadObjectiveCount);
+  if (c.o < 1 || c.o > kMaxObjectives) return fail(iflag::kBadObjectiveCount);
   const double paretomax = c.param[param::kParetomax];
   if (std::fabs(paretomax) > 1e99) return fail(iflag::kBadParetomax);
   if (std::fabs(paretomax - nint(paretomax)) > 1e-4) return fail(iflag::kParetomaxNotWhole);
   const double epsilon = c.param[param::kEpsilon];
   if (epsilon < 0 || epsilon > 0.5) return fail(iflag::kBadEpsilon);
-  if (c.lpf <= front_capacity(paretomax) * (Wide(c.n) + c.m + c.o))
+  if (c.lpf <= pareto_entries_length(paretomax, c.o, c.n, c.m))
     return fail(iflag::kFrontTooShort);
   for (Index i = 1; i <= c.pf.size(); ++i) c.pf[i] = 0.0;
 }

@@ -1,6 +1,7 @@
 #include "kernel/validation.hpp"
 
 #include <cmath>
+#include <utility>
 
 #include "core/iflag_table.hpp"
 #include "core/kernel_codes.hpp"
@@ -23,6 +24,18 @@ bool not_whole(double v, double tolerance) {
   return std::fabs(v - nint(v)) > tolerance;
 }
 
+// The counts after L and O (M: the caller's constraint count): the first
+// failing test's code, or 0.
+int count_error(std::int32_t n, std::int32_t ni, Wide callers_m, std::int32_t me) {
+  if (n <= 0) return kBadVariableCount;
+  if (ni < 0) return kNegativeIntegerCount;
+  if (ni > n) return kTooManyIntegers;
+  if (callers_m < 0) return kNegativeConstraintCount;
+  if (me < 0) return kNegativeEqualityCount;
+  if (me > callers_m) return kTooManyEqualities;
+  return 0;
+}
+
 // Sizes: the first failing test's code, or 0.
 int size_error(const FirstCall& c) {
   if (c.l <= 0) return kBadBlockSize;
@@ -30,78 +43,99 @@ int size_error(const FirstCall& c) {
   // call of the validation with no objective is refused the same way, so
   // that F(1) is never read from an empty block.
   if (c.o < 1) return kBadObjectiveCount;
-  if (c.n <= 0) return kBadVariableCount;
-  if (c.ni < 0) return kNegativeIntegerCount;
-  if (c.ni > c.n) return kTooManyIntegers;
   // With several objectives the kernel's block carries 2O columns after the
   // caller's constraints; the caller's own counts are the ones to check, or
   // a negative M or an ME beyond M would pass as long as 2O covers them.
-  const Wide callers_m = callers_constraint_count(c.o, c.m);
-  if (callers_m < 0) return kNegativeConstraintCount;
-  if (c.me < 0) return kNegativeEqualityCount;
-  if (c.me > callers_m) return kTooManyEqualities;
+  return count_error(c.n, c.ni, callers_constraint_count(c.o, c.m), c.me);
+}
+
+// Start point (not checked when x is empty) and bounds, variable by
+// variable; the variable at fault goes to `where`.
+int start_point_error(Index n, ConstRealView x, ConstRealView xl, ConstRealView xu,
+                      Index& where) {
+  const bool start = !x.empty();
+  for (Index i = 1; i <= n; ++i) {
+    where = i;
+    if (start && std::isnan(x[i])) return kStartNaN;
+    if (std::isnan(xl[i])) return kLowerNaN;
+    if (std::isnan(xu[i])) return kUpperNaN;
+    if (start && x[i] < xl[i] - 1e-4) return kStartBelowLower;
+    if (start && x[i] > xu[i] + 1e-4) return kStartAboveUpper;
+    if (xl[i] > xu[i] + 1e-4) return kLowerAboveUpper;
+  }
+  where = 0;
   return 0;
 }
 
-// Start point and bounds, variable by variable.
-int start_point_error(const FirstCall& c) {
-  for (Index i = 1; i <= c.n; ++i) {
-    const double x = c.x[i], xl = c.xl[i], xu = c.xu[i];
-    if (std::isnan(x)) return kStartNaN;
-    if (std::isnan(xl)) return kLowerNaN;
-    if (std::isnan(xu)) return kUpperNaN;
-    if (x < xl - 1e-4) return kStartBelowLower;
-    if (x > xu + 1e-4) return kStartAboveUpper;
-    if (xl > xu + 1e-4) return kLowerAboveUpper;
-  }
-  return 0;
+// A whole BALANCE b >= 1 makes a multi-objective run optimise objective
+// trunc(b) alone, which must exist.
+bool balance_names_no_objective(double balance, std::int32_t o) {
+  return o > 1 && std::fabs(balance) >= double(o) + 1.0;
 }
 
 // PARAM ranges, NaN entries and the EVALSTOP form. O is the number of
-// objectives.
-int param_error(ConstRealView p, std::int32_t o) {
+// objectives. The entry at fault goes to `where`.
+int param_entry_error(ConstRealView p, std::int32_t o, Index& where) {
+  where = kAccuracy;
   if (outside(p[kAccuracy], 0, kHuge)) return kBadAccuracy;
+  where = kRandomSeed;
   if (outside(p[kRandomSeed], 0, kHuge)) return kBadSeed;
+  where = kFstop;
   if (outside(p[kFstop], -kHuge, kHuge)) return kBadFstop;
+  where = kAlgostop;
   if (outside(p[kAlgostop], 0, kHuge)) return kBadAlgostop;
+  where = kEvalstop;
   if (outside(p[kEvalstop], 0, kHuge)) return kBadEvalstop;
+  where = kFocus;
   if (p[kFocus] > kHuge || not_whole(p[kFocus], 1e-6)) return kBadFocus;
+  where = kAnts;
   if (outside(p[kAnts], 0, kHuge)) return kBadAnts;
+  where = kKernel;
   if (outside(p[kKernel], 0, 100)) return kBadKernel;
   if (p[kAnts] > 0 && p[kKernel] > p[kAnts]) return kKernelAboveAnts;
   if (p[kAnts] > 0 && p[kKernel] <= 0) return kKernelMissing;
   if (p[kAnts] == 0 && p[kKernel] > 0) return kKernelWithoutAnts;
+  where = kOracle;
   if (outside(p[kOracle], -kHuge, kHuge)) return kBadOracle;
+  where = kBalance;
   const double balance = p[kBalance];
   if (balance != 0 && not_whole(balance, 1e-6) && std::fabs(balance) > 1) return kBadBalance;
-  // A whole BALANCE b >= 1 makes a multi-objective run optimise objective
-  // trunc(b) alone, which must exist.
-  if (o > 1 && std::fabs(balance) >= double(o) + 1.0) return kBadBalance;
+  if (balance_names_no_objective(balance, o)) return kBadBalance;
+  where = kCharacter;
   if (outside(p[kCharacter], 0, 3)) return kBadCharacter;
   if (not_whole(p[kCharacter], 1e-6)) return kCharacterNotWhole;
   // PARAM(1) .. PARAM(12); CHARACTER is not part of this test.
-  for (Index entry = kAccuracy; entry <= kBalance; ++entry)
-    if (std::isnan(p[entry])) return kParamNaN;
+  for (where = kAccuracy; where <= kBalance; ++where)
+    if (std::isnan(p[where])) return kParamNaN;
+  where = kEvalstop;
   const double evalstop = p[kEvalstop];
   if (evalstop > 0 && evalstop < 1) return kEvalstopBelowOne;
   if (evalstop - anint(evalstop) < 0) return kEvalstopFraction;
+  where = 0;
   return 0;
 }
 
-// Two different integer variables of the start point too close together.
-bool integers_not_all_different(const FirstCall& c) {
-  for (Index i = c.n - c.ni + 1; i <= c.n; ++i)
-    for (Index j = i + 1; j <= c.n; ++j)
-      if (std::fabs(c.x[i] - c.x[j]) <= kAllDifferentGap) return true;
-  return false;
+// Two different integer variables of the start point too close together:
+// the first such pair, or {0, 0}.
+std::pair<Index, Index> integers_not_all_different(Index n, Index ni, ConstRealView x) {
+  for (Index i = n - ni + 1; i <= n; ++i)
+    for (Index j = i + 1; j <= n; ++j)
+      if (std::fabs(x[i] - x[j]) <= kAllDifferentGap) return {i, j};
+  return {0, 0};
 }
 
-int integer_data_error(const FirstCall& c) {
-  for (Index i = c.n - c.ni + 1; i <= c.n; ++i) {
-    if (std::fabs(c.x[i] - anint(c.x[i])) > 0.001) return kStartNotWhole;
-    if (std::fabs(c.xl[i] - anint(c.xl[i])) > 0.001) return kLowerNotWhole;
-    if (std::fabs(c.xu[i] - anint(c.xu[i])) > 0.001) return kUpperNotWhole;
+// Integer variables with a value that is not whole: the start value (not
+// checked when x is empty), then the bounds, variable by variable; the
+// variable at fault goes to `where`.
+int integer_data_error(Index n, Index ni, ConstRealView x, ConstRealView xl, ConstRealView xu,
+                       Index& where) {
+  for (Index i = n - ni + 1; i <= n; ++i) {
+    where = i;
+    if (!x.empty() && std::fabs(x[i] - anint(x[i])) > 0.001) return kStartNotWhole;
+    if (std::fabs(xl[i] - anint(xl[i])) > 0.001) return kLowerNotWhole;
+    if (std::fabs(xu[i] - anint(xu[i])) > 0.001) return kUpperNotWhole;
   }
+  where = 0;
   return 0;
 }
 
@@ -134,11 +168,12 @@ void validate_first_call(const FirstCall& c, std::int32_t& iflag,
     iflag = code;
     istop = 1;
   };
+  Index where = 0;
   if (int code = size_error(c)) return fail(code);
-  if (int code = start_point_error(c)) return fail(code);
-  if (int code = param_error(c.param, c.o)) return fail(code);
+  if (int code = start_point_error(c.n, c.x, c.xl, c.xu, where)) return fail(code);
+  if (int code = param_entry_error(c.param, c.o, where)) return fail(code);
   if (istop != 0 && istop != 1) return fail(kBadIstop);
-  if (!(c.param[kCharacter] < 3) && integers_not_all_different(c))
+  if (!(c.param[kCharacter] < 3) && integers_not_all_different(c.n, c.ni, c.x).first != 0)
     return fail(kIntegersNotDifferent);
 
   sizes.best_base = best_base_for(c.l, c.o, c.n, c.m);
@@ -155,11 +190,41 @@ void validate_first_call(const FirstCall& c, std::int32_t& iflag,
   for (Index i = 10; i <= clear_end; ++i) c.rw[i] = 0.0;
   for (Index i = 1; i <= iw_clear_end; ++i) c.iw[i] = 0;
 
-  if (int code = integer_data_error(c)) return fail(code);
+  if (int code = integer_data_error(c.n, c.ni, c.x, c.xl, c.xu, where)) return fail(code);
   if (int code = warning_code(c)) {
     warn = 1;
     iflag = code;
   }
+}
+
+InputFault problem_fault(std::int32_t o, std::int32_t n, std::int32_t ni, std::int32_t m,
+                         std::int32_t me, ConstRealView x, ConstRealView xl, ConstRealView xu) {
+  InputFault fault;
+  if (o < 1 || o > kMaxObjectives) return InputFault{kBadObjectiveCount};
+  if (int code = count_error(n, ni, m, me)) return InputFault{code};
+  if (xl.size() < n || xu.size() < n || (!x.empty() && x.size() < n)) return fault;
+  if (int code = start_point_error(n, x, xl, xu, fault.first)) fault.code = code;
+  else if (int code = integer_data_error(n, ni, x, xl, xu, fault.first)) fault.code = code;
+  return fault;
+}
+
+InputFault param_fault(ConstRealView param) {
+  InputFault fault;
+  if (param.size() < kCount) return fault;
+  fault.code = param_entry_error(param, 1, fault.first);
+  return fault;
+}
+
+InputFault pairing_fault(std::int32_t o, std::int32_t n, std::int32_t ni, ConstRealView x,
+                         ConstRealView param) {
+  InputFault fault;
+  if (param.size() < kCount) return fault;
+  if (balance_names_no_objective(param[kBalance], o)) return InputFault{kBadBalance, kBalance};
+  if (!(param[kCharacter] < 3) && n >= 1 && ni >= 0 && ni <= n && x.size() >= n) {
+    const auto [i, j] = integers_not_all_different(n, ni, x);
+    if (i != 0) return InputFault{kIntegersNotDifferent, i, j};
+  }
+  return fault;
 }
 
 }  // namespace kestro

@@ -92,7 +92,7 @@ class Driver {
         c.dist.size() < need.dist || c.dist2.size() < need.dist2 || !arrays.complete(c.o))
       return kRealWorkspaceTooShort;
     if (!FrontBlocks::fits(c.pf, c.o, c.m, std::max(c.n, 0),
-                           front_capacity_for(c.param[param::kParetomax])))
+                           front_capacity(c.param[param::kParetomax])))
       return kFrontTooShort;
     return 0;
   }
@@ -119,7 +119,7 @@ class Driver {
     const double paretomax = c.param[param::kParetomax];
     d.ignore_zero_weights = 0;
     if (paretomax < 0 && d.balance < 1) d.ignore_zero_weights = 1;
-    d.front_capacity = front_capacity_for(paretomax);
+    d.front_capacity = front_capacity(paretomax);
 
     WeightSwitchCall switch_call = weight_switch_call();
     start_weight_switch(st.weight_switch, switch_call);
@@ -280,16 +280,6 @@ class Driver {
 };
 
 }  // namespace
-
-std::int32_t front_capacity_for(double paretomax) {
-  if (paretomax == 0) return 1000;
-  if (!(paretomax < 0) && !(paretomax > 0)) return 0;  // NaN
-  const double magnitude = std::fabs(paretomax);
-  const std::int32_t whole = trunc_to_int(magnitude);
-  // Beyond the 32-bit range the capacity saturates; no PF is that long.
-  if (whole == kIntOutOfRange && magnitude > 0) return INT32_MAX;
-  return whole;
-}
 
 void run_multiobjective_call(MultiObjectiveState& state, kernel::KernelState& kernel,
                              MultiObjectiveCall& call) {

@@ -110,10 +110,8 @@ class Controller {
     }
 
     st_.print_count = 0;
-    st_.pmax = 1000;
-    const double paretomax = value_or_nan(c_.param, param::kParetomax);
-    if (paretomax >= 1.0) st_.pmax = nint(paretomax);
-    else if (paretomax <= -1.0) st_.pmax = nint(-paretomax);
+    // The front's blocks lie in PF as the multi-objective driver laid them out.
+    st_.pmax = front_capacity(value_or_nan(c_.param, param::kParetomax));
     // The displayed point's buffers hold one record; without a layout no
     // record is ever read, and nothing is allocated.
     if (has_rw_layout(c_)) {
