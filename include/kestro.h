@@ -260,8 +260,9 @@ KESTRO_API int kestro_check_problem(const int* o, const int* n, const int* ni,
                                     int* position);
 
 /**
- * \brief The first fault of PARAM, as the first call of kestro_ would find
- * it for one objective (IFLAG 301 .. 352, 399, 347, 348).
+ * \brief The first fault of PARAM, as kestro_ would find it: IFLAG 301 ..
+ * 312, then PARETOMAX and EPSILON (321, 322, 331, checked by kestro_ with
+ * several objectives only), then 350 .. 352, 399, 347 and 348.
  *
  * \param param     the 13 PARAM values
  * \param position  out: the PARAM entry at fault (1 .. 13), or 0

@@ -5,6 +5,7 @@
 #include "core/numeric.hpp"
 #include "core/param_positions.hpp"
 #include "interface/solver_call.hpp"
+#include "kernel/validation.hpp"
 
 namespace kestro {
 namespace {
@@ -22,10 +23,7 @@ void check_workspace(const SolverCall& c) {
   if (c.o == 1) return;  // PF is not used
   if (c.o < 1 || c.o > kMaxObjectives) return fail(iflag::kBadObjectiveCount);
   const double paretomax = c.param[param::kParetomax];
-  if (std::fabs(paretomax) > 1e99) return fail(iflag::kBadParetomax);
-  if (std::fabs(paretomax - nint(paretomax)) > 1e-4) return fail(iflag::kParetomaxNotWhole);
-  const double epsilon = c.param[param::kEpsilon];
-  if (epsilon < 0 || epsilon > 0.5) return fail(iflag::kBadEpsilon);
+  if (int code = front_param_error(paretomax, c.param[param::kEpsilon])) return fail(code);
   if (c.lpf <= pareto_entries_length(paretomax, c.o, c.n, c.m))
     return fail(iflag::kFrontTooShort);
   for (Index i = 1; i <= c.pf.size(); ++i) c.pf[i] = 0.0;

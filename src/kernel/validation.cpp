@@ -74,8 +74,9 @@ bool balance_names_no_objective(double balance, std::int32_t o) {
 }
 
 // PARAM ranges, NaN entries and the EVALSTOP form. O is the number of
-// objectives. The entry at fault goes to `where`.
-int param_entry_error(ConstRealView p, std::int32_t o, Index& where) {
+// objectives; with `front` PARETOMAX and EPSILON are checked after ORACLE,
+// as a front end checks them. The entry at fault goes to `where`.
+int param_entry_error(ConstRealView p, std::int32_t o, Index& where, bool front = false) {
   where = kAccuracy;
   if (outside(p[kAccuracy], 0, kHuge)) return kBadAccuracy;
   where = kRandomSeed;
@@ -97,6 +98,13 @@ int param_entry_error(ConstRealView p, std::int32_t o, Index& where) {
   if (p[kAnts] == 0 && p[kKernel] > 0) return kKernelWithoutAnts;
   where = kOracle;
   if (outside(p[kOracle], -kHuge, kHuge)) return kBadOracle;
+  if (front) {
+    where = kParetomax;
+    if (int code = front_param_error(p[kParetomax], p[kEpsilon])) {
+      if (code == kBadEpsilon) where = kEpsilon;
+      return code;
+    }
+  }
   where = kBalance;
   const double balance = p[kBalance];
   if (balance != 0 && not_whole(balance, 1e-6) && std::fabs(balance) > 1) return kBadBalance;
@@ -157,6 +165,13 @@ int warning_code(const FirstCall& c) {
 
 }  // namespace
 
+int front_param_error(double paretomax, double epsilon) {
+  if (std::fabs(paretomax) > kHuge) return kBadParetomax;
+  if (std::fabs(paretomax - nint(paretomax)) > 1e-4) return kParetomaxNotWhole;
+  if (epsilon < 0 || epsilon > 0.5) return kBadEpsilon;
+  return 0;
+}
+
 void validate_first_call(const FirstCall& c, std::int32_t& iflag,
                          std::int32_t& istop, KernelSizes& sizes,
                          std::int32_t& warn) {
@@ -211,7 +226,7 @@ InputFault problem_fault(std::int32_t o, std::int32_t n, std::int32_t ni, std::i
 InputFault param_fault(ConstRealView param) {
   InputFault fault;
   if (param.size() < kCount) return fault;
-  fault.code = param_entry_error(param, 1, fault.first);
+  fault.code = param_entry_error(param, 1, fault.first, true);
   return fault;
 }
 

@@ -47,7 +47,12 @@ struct InputFault {
 InputFault problem_fault(std::int32_t o, std::int32_t n, std::int32_t ni, std::int32_t m,
                          std::int32_t me, ConstRealView x, ConstRealView xl, ConstRealView xu);
 
-// PARAM (301 .. 352, 399, 347, 348) as for one objective; first: the entry.
+// PARETOMAX and EPSILON, which matter with several objectives (321, 322,
+// 331), or 0.
+int front_param_error(double paretomax, double epsilon);
+
+// PARAM (301 .. 312, 321 .. 331, 350 .. 352, 399, 347, 348, in that order)
+// as for one objective; first: the entry.
 InputFault param_fault(ConstRealView param);
 
 // What depends on the problem and PARAM together: a BALANCE that names no
