@@ -92,19 +92,6 @@ extern "C" void io7_(double* fp, double* gp, const int* o, const int* m) {
 // Cleans one point's objective values.
 extern "C" void io7_lomfy_(double* fp, const int* o) { kestro::clean_objectives(fp, *o); }
 
-namespace kestro::abi {
-
-void solve(Context& context, const int* l, const int* o, const int* n, const int* ni,
-           const int* m, const int* me, double* x, double* f, double* g, const double* xl,
-           const double* xu, int* iflag, int* istop, double* param, double* rw,
-           const int* lrw, int* iw, const int* liw, double* pf, const int* lpf) {
-  auto call = SolverCall::from_arguments(l, o, n, ni, m, me, x, f, g, xl, xu, iflag, istop,
-                                         param, rw, lrw, iw, liw, pf, lpf);
-  solver_entry(context, call);
-}
-
-}  // namespace kestro::abi
-
 // Solver entry: books the evaluated block and returns the next one.
 extern "C" void kestro_(const int* l, const int* o, const int* n, const int* ni,
                         const int* m, const int* me, double* x, double* f,

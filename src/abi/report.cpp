@@ -78,28 +78,24 @@ extern "C" void print_paretofront_(const int* o, const int* m, const int* n, con
 
 namespace kestro::abi {
 
-void print(Context& context, const int* stage, const int* printeval, const int* save2file,
-           int* iflag, int* istop, const double* f, const double* g, double* x,
-           const double* xl, const double* xu, const int* o, const int* n, const int* ni,
-           const int* m, const int* me, const double* rw, const double* pf,
-           const int* maxeval, const int* maxtime, const double* param, const int* l,
-           const int* timediv) {
-  const Index variables = report::count_of(*n);
+void print_with_arrays(Context& context, const PrintArguments& a) {
+  const Index variables = report::count_of(*a.n);
   // RW and PF are read no further than the lengths the solver entry was given
   // for a run of these sizes; without such a run, not at all.
   const InterfaceState& solver = context.solver.interface;
-  const bool same_run = solver.run_started && solver.sizes.l == *l && solver.sizes.o == *o &&
-                        solver.sizes.n == *n && solver.sizes.m == *m;
+  const bool same_run = solver.run_started && solver.sizes.l == *a.l &&
+                        solver.sizes.o == *a.o && solver.sizes.n == *a.n &&
+                        solver.sizes.m == *a.m;
   const Index rw_length = same_run ? std::max<Index>(solver.sizes.lrw, 0) : 0;
   const Index pf_length = same_run ? std::max<Index>(solver.sizes.lpf, 0) : 0;
-  const report::PrintCall call{*stage, *printeval, *save2file, *iflag, *istop,
-                               ConstRealView(f, block_length(*l, *o)),
-                               ConstRealView(g, block_length(*l, *m)),
-                               RealView(x, block_length(*l, *n)),
-                               ConstRealView(xl, variables), ConstRealView(xu, variables),
-                               *o, *n, *ni, *m, *me, rw, pf, *maxeval, *maxtime,
-                               ConstRealView(param, param::kCount), *l, *timediv,
-                               rw_length, pf_length};
+  const report::PrintCall call{*a.stage, *a.printeval, *a.save2file, *a.iflag, *a.istop,
+                               ConstRealView(a.f, block_length(*a.l, *a.o)),
+                               ConstRealView(a.g, block_length(*a.l, *a.m)),
+                               RealView(a.x, block_length(*a.l, *a.n)),
+                               ConstRealView(a.xl, variables), ConstRealView(a.xu, variables),
+                               *a.o, *a.n, *a.ni, *a.m, *a.me, a.rw, a.pf, *a.maxeval,
+                               *a.maxtime, ConstRealView(a.param, param::kCount), *a.l,
+                               *a.timediv, rw_length, pf_length};
   report::print_controller(context.report, call);
 }
 

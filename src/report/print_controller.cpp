@@ -76,11 +76,92 @@ bool resize(std::vector<double>& buffer, Index length) {
   }
 }
 
+// The clock of one call: TIME is read from the run's clock at most once a
+// call and only when something needs it (a progress line, the final report
+// or the time budget).
+class CallClock {
+ public:
+  CallClock(ReportState& state, int l, int timediv) : s_(state), l_(l), timediv_(timediv) {}
+
+  void refresh() {
+    if (read_) return;
+    read_ = true;
+    now_ = steady_now();
+    s_.controller.time = report_time(s_.clock, l_, timediv_) - s_.controller.t_start;
+  }
+
+  // False only when the process CPU clock cannot have reached MAXTIME since
+  // it was last read. A clock other than the process's (a test's) is read
+  // on every call.
+  bool budget_may_be_spent() const {
+    if (s_.clock != &process_cpu_seconds || !s_.clock_gate.armed) return true;
+    return steady_now() >= s_.clock_gate.next_read;
+  }
+
+  // After a reading: the earliest wall-clock time at which the process,
+  // running on every processor, could have used the CPU time left, with a
+  // margin of two.
+  void arm_gate() {
+    ClockGate& gate = s_.clock_gate;
+    gate.armed = false;
+    if (s_.clock != &process_cpu_seconds) return;
+    const ControllerState& st = s_.controller;
+    double left = st.maxtime_s - st.time;  // in the units of TIME
+    if (timediv_ == 1) left *= static_cast<double>(l_);  // back to CPU seconds
+    if (!(left > 0.0)) return;
+    const long processors = sysconf(_SC_NPROCESSORS_CONF);
+    const double wall = left / (2.0 * static_cast<double>(processors > 0 ? processors : 1));
+    constexpr double kLongest = 1e9;  // seconds; keeps the sum in range
+    // Two resolutions earlier: the reading before may have lagged by one,
+    // the one that is compared by another.
+    const std::int64_t lag = 2 * steady_resolution();
+    const std::int64_t span = static_cast<std::int64_t>(std::min(wall, kLongest) * 1e9);
+    if (span <= lag) return;
+    gate.next_read = now_ + (span - lag);
+    gate.armed = true;
+  }
+
+ private:
+  // The gate's clock: the coarse monotonic clock, which costs a few
+  // nanoseconds where the fine one costs tens on every call; it may lag the
+  // fine one by its resolution, which the gate allows for.
+  static std::int64_t steady_now() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+  }
+
+  static std::int64_t steady_resolution() {
+    timespec r{};
+    if (clock_getres(CLOCK_MONOTONIC_COARSE, &r) != 0) return 1000000000;
+    return static_cast<std::int64_t>(r.tv_sec) * 1000000000 + r.tv_nsec;
+  }
+
+  ReportState& s_;
+  const int l_, timediv_;
+  bool read_ = false;
+  std::int64_t now_ = 0;  // steady-clock nanoseconds just before the reading
+};
+
+// The time and evaluation budgets after a call that left the run going on
+// (ISTOP = 0): IFLAG becomes the stop request when one is spent.
+void apply_budgets(ReportState& state, CallClock& clock, int maxeval, std::int32_t& iflag) {
+  ControllerState& st = state.controller;
+  if (clock.budget_may_be_spent()) {
+    clock.refresh();
+    clock.arm_gate();
+    if (st.time >= st.maxtime_s) iflag = kStopRequest;
+  }
+  if (static_cast<std::int64_t>(st.eval) >= static_cast<std::int64_t>(maxeval) - 1 &&
+      maxeval <= kNoEvaluationLimit)
+    iflag = kStopRequest;
+}
+
 class Controller {
  public:
   Controller(ReportState& state, const PrintCall& call)
       : s_(state), st_(state.controller), u_(state.units), c_(call),
-        mk_(record_constraints(call.o, call.m)) {}
+        mk_(record_constraints(call.o, call.m)), clock_(state, call.l, call.timediv) {}
 
   void run() {
     if (c_.stage == 1) start_run();
@@ -140,8 +221,6 @@ class Controller {
   }
 
   void after_solver_call() {
-    const ConstRealView rw = layout_of_rw(c_);
-    const ConstRealView pf = layout_of_pf(c_, st_.pmax);
     st_.eval = wrapping_add(st_.eval, c_.l);
 
     if (iflag::has_banner(c_.iflag)) {
@@ -152,20 +231,12 @@ class Controller {
       }
     }
 
-    if (c_.printeval > 0) progress(rw, pf);
+    if (c_.printeval > 0) progress(rw(), pf());
 
     // The budgets.
     if (c_.istop < 0) return;
     if (c_.istop == 0) {
-      if (time_budget_may_be_spent()) {
-        refresh_time();
-        arm_clock_gate();
-        if (st_.time >= st_.maxtime_s) c_.iflag = kStopRequest;
-      }
-      if (static_cast<std::int64_t>(st_.eval) >= static_cast<std::int64_t>(c_.maxeval) - 1) {
-        if (c_.maxeval > kNoEvaluationLimit) return;
-        c_.iflag = kStopRequest;
-      }
+      apply_budgets(s_, clock_, c_.maxeval, c_.iflag);
       if (c_.maxeval > 1) return;
       // MAXEVAL <= 1: the first block is the result.
       c_.iflag = 0;
@@ -175,7 +246,18 @@ class Controller {
           if (c_.x.holds(i)) c_.x[i] = st_.shown_x[i - 1];
       }
     }
-    final_report(rw, pf);
+    final_report(rw(), pf());
+  }
+
+  // RW and PF as the layout for the call's sizes gives them, worked out on
+  // first use: a call that shows nothing never needs them.
+  ConstRealView rw() {
+    if (!rw_known_) rw_ = layout_of_rw(c_), rw_known_ = true;
+    return rw_;
+  }
+  ConstRealView pf() {
+    if (!pf_known_) pf_ = layout_of_pf(c_, st_.pmax), pf_known_ = true;
+    return pf_;
   }
 
   void progress(ConstRealView rw, ConstRealView pf) {
@@ -281,60 +363,7 @@ class Controller {
     }
   }
 
-  // TIME, the elapsed time of the run, read from the clock at most once a
-  // call and only when something needs it: a progress line, the final
-  // report or the time budget.
-  void refresh_time() {
-    if (time_read_) return;
-    time_read_ = true;
-    now_ = steady_now();
-    st_.time = report_time(s_.clock, c_.l, c_.timediv) - st_.t_start;
-  }
-
-  // The gate's clock: the coarse monotonic clock, which costs a few
-  // nanoseconds where the fine one costs tens on every call; it may lag the
-  // fine one by its resolution, which the gate allows for.
-  static std::int64_t steady_now() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
-    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
-  }
-
-  static std::int64_t steady_resolution() {
-    timespec r{};
-    if (clock_getres(CLOCK_MONOTONIC_COARSE, &r) != 0) return 1000000000;
-    return static_cast<std::int64_t>(r.tv_sec) * 1000000000 + r.tv_nsec;
-  }
-
-  // False only when the process CPU clock cannot have reached MAXTIME since
-  // it was last read. A clock other than the process's (a test's) is read
-  // on every call.
-  bool time_budget_may_be_spent() const {
-    if (s_.clock != &process_cpu_seconds || !s_.clock_gate.armed) return true;
-    return steady_now() >= s_.clock_gate.next_read;
-  }
-
-  // After a reading: the earliest wall-clock time at which the process,
-  // running on every processor, could have used the CPU time left, with a
-  // margin of two.
-  void arm_clock_gate() {
-    ClockGate& gate = s_.clock_gate;
-    gate.armed = false;
-    if (s_.clock != &process_cpu_seconds) return;
-    double left = st_.maxtime_s - st_.time;  // in the units of TIME
-    if (c_.timediv == 1) left *= static_cast<double>(c_.l);  // back to CPU seconds
-    if (!(left > 0.0)) return;
-    const long processors = sysconf(_SC_NPROCESSORS_CONF);
-    const double wall = left / (2.0 * static_cast<double>(processors > 0 ? processors : 1));
-    constexpr double kLongest = 1e9;  // seconds; keeps the sum in range
-    // Two resolutions earlier: the reading before may have lagged by one,
-    // the one that is compared by another.
-    const std::int64_t lag = 2 * steady_resolution();
-    const std::int64_t span = static_cast<std::int64_t>(std::min(wall, kLongest) * 1e9);
-    if (span <= lag) return;
-    gate.next_read = now_ + (span - lag);
-    gate.armed = true;
-  }
+  void refresh_time() { clock_.refresh(); }
 
   SolutionArguments shown_point(double f, double res, int psize) const {
     return SolutionArguments{c_.o, c_.n, c_.m, c_.me, view(st_.shown_x), view(st_.shown_g),
@@ -351,13 +380,28 @@ class Controller {
   OutputUnits& u_;
   const PrintCall& c_;
   const Index mk_;
-  bool time_read_ = false;
-  std::int64_t now_ = 0;  // steady-clock nanoseconds just before the reading
+  CallClock clock_;
+  ConstRealView rw_, pf_;
+  bool rw_known_ = false, pf_known_ = false;
 };
 
 }  // namespace
 
+bool count_quiet_call(ReportState& state, const QuietCall& call) {
+  if (call.stage != 2 || call.printeval > 0 || call.save2file > 1 || call.istop != 0 ||
+      call.maxeval <= 1 || iflag::has_banner(call.iflag))
+    return false;
+  ControllerState& st = state.controller;
+  st.eval = wrapping_add(st.eval, call.l);
+  CallClock clock(state, call.l, call.timediv);
+  apply_budgets(state, clock, call.maxeval, call.iflag);
+  return true;
+}
+
 void print_controller(ReportState& state, const PrintCall& call) {
+  if (count_quiet_call(state, QuietCall{call.stage, call.printeval, call.save2file, call.iflag,
+                                        call.istop, call.maxeval, call.l, call.timediv}))
+    return;
   Controller(state, call).run();
 }
 

@@ -39,4 +39,20 @@ struct PrintCall {
 // other stage only keeps the history file.
 void print_controller(ReportState& state, const PrintCall& call);
 
+// What a STAGE 2 call with nothing to show needs: no RW, PF or arrays.
+struct QuietCall {
+  int stage, printeval, save2file;
+  std::int32_t& iflag;
+  std::int32_t istop;
+  int maxeval, l, timediv;
+};
+
+// A STAGE 2 call that shows and writes nothing (no progress line, no
+// history file, no banner) and leaves the run going on (ISTOP = 0, MAXEVAL
+// above 1): counts the block and applies the budgets exactly as
+// print_controller does, and returns true. Any other call is left alone
+// (false). print_controller tries it first; the reporting entry calls it
+// before it lays out the arrays, which such a call never reads.
+bool count_quiet_call(ReportState& state, const QuietCall& call);
+
 }  // namespace kestro::report

@@ -124,6 +124,43 @@ TEST(PrintBudget, MaxtimeCountsCpuTimeFromTheStart) {
   }
 }
 
+// Calls that show nothing take a shorter way than those that print a
+// progress line now and then: both count the blocks and stop the run on
+// the same call, for the evaluation and the time budget alike.
+TEST(PrintBudget, QuietCallsStopWhereShowingOnesDo) {
+  const struct {
+    const char* name;
+    int l, timediv, maxeval, maxtime;
+    int stop_at;  // the call that gets the stop request
+  } cases[] = {
+      {"Evaluations", 1, 0, 50, 1000000, 49},
+      {"EvaluationsInBlocks", 4, 0, 50, 1000000, 13},
+      {"CpuTime", 1, 0, 100000000, 10, 20},
+      {"CpuTimeDividedByTheBlock", 4, 1, 100000000, 10, 80},
+  };
+  for (const auto& c : cases) {
+    for (const int printeval : {0, 1000}) {
+      PrintHarness h(c.l, 1, 2, 0);
+      h.printeval = printeval;
+      h.maxeval = c.maxeval;
+      h.maxtime = c.maxtime;
+      h.timediv = c.timediv;
+      ScreenCapture screen(h.state.units);
+      fake_seconds = 0.0;
+      h.call(1);
+      int stopped_at = 0;
+      for (int call = 1; call <= 200 && stopped_at == 0; ++call) {
+        fake_seconds = 0.5 * call;
+        h.after_solver(-3);
+        if (h.iflag == kStopRequest) stopped_at = call;
+      }
+      EXPECT_EQ(stopped_at, c.stop_at) << c.name << ", printeval " << printeval;
+      EXPECT_EQ(h.state.controller.eval, c.l * c.stop_at) << c.name << ", printeval " << printeval;
+      EXPECT_EQ(h.istop, 0) << c.name << ", printeval " << printeval;
+    }
+  }
+}
+
 TEST(PrintSchedule, EveryPrintevalEvaluationsAndTheFirstBlock) {
   const struct {
     int l, printeval, calls;
