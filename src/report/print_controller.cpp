@@ -47,10 +47,11 @@ bool has_rw_layout(const PrintCall& c) {
 }
 
 // RW as far as the solver lays it out for these sizes (its minimum length),
-// or nothing when the sizes give no layout or the solver said RW is shorter.
-ConstRealView layout_of_rw(const PrintCall& c) {
+// or nothing when the sizes give no layout or the solver said RW is shorter
+// (`solver_iflag`, the IFLAG the call came with).
+ConstRealView layout_of_rw(const PrintCall& c, std::int32_t solver_iflag) {
   if (c.rw == nullptr || !has_rw_layout(c)) return {};
-  if (c.iflag == iflag::kRealWorkspaceTooShort) return {};
+  if (solver_iflag == iflag::kRealWorkspaceTooShort) return {};
   Index length = saturate_index(required_real_workspace(c.l, c.o, c.n, c.m));
   if (c.rw_known_length >= 0 && c.rw_known_length < length) length = c.rw_known_length;
   return ConstRealView(c.rw, length);
@@ -161,7 +162,8 @@ class Controller {
  public:
   Controller(ReportState& state, const PrintCall& call)
       : s_(state), st_(state.controller), u_(state.units), c_(call),
-        mk_(record_constraints(call.o, call.m)), clock_(state, call.l, call.timediv) {}
+        mk_(record_constraints(call.o, call.m)), clock_(state, call.l, call.timediv),
+        solver_iflag_(call.iflag) {}
 
   void run() {
     if (c_.stage == 1) start_run();
@@ -250,9 +252,10 @@ class Controller {
   }
 
   // RW and PF as the layout for the call's sizes gives them, worked out on
-  // first use: a call that shows nothing never needs them.
+  // first use (from the IFLAG the call came with, which the budgets may
+  // have replaced since): a call that shows nothing never needs them.
   ConstRealView rw() {
-    if (!rw_known_) rw_ = layout_of_rw(c_), rw_known_ = true;
+    if (!rw_known_) rw_ = layout_of_rw(c_, solver_iflag_), rw_known_ = true;
     return rw_;
   }
   ConstRealView pf() {
@@ -381,6 +384,7 @@ class Controller {
   const PrintCall& c_;
   const Index mk_;
   CallClock clock_;
+  const std::int32_t solver_iflag_;
   ConstRealView rw_, pf_;
   bool rw_known_ = false, pf_known_ = false;
 };
