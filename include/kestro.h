@@ -1220,7 +1220,7 @@ KESTRO_API void print_final_(const int* iflag, const double* time,
                              const double* param, const int* unit);
 
 /**
- * Writes KESTRO_PARETOFRONT.TXT through KESTRO_PARETOFRONT.tmp on UNIT: the
+ * Writes KESTRO_PARETOFRONT.TXT through KESTRO_PARETOFRONT.tmp.XXXXXX on UNIT: the
  * displayed point (X, G) and the entries of PF, a front of capacity PMAX.
  *
  * \param o     number of objectives O
@@ -1279,8 +1279,9 @@ KESTRO_API const char* kestro_iflag_text(const int* iflag);
  * the library's whole saved state of the run (solver, multi-objective layer
  * and reporting, including which report files are open and how far they are
  * written), the sizes, X, F, G, XL, XU, IFLAG, ISTOP, PARAM, RW, IW, PF and
- * LEXTRA values of the caller's own. It is written to PATH.tmp, flushed to
- * the disk and renamed over PATH, so PATH is only ever replaced by a complete
+ * LEXTRA values of the caller's own. It is written to a new file
+ * PATH.tmp.XXXXXX (created exclusively), flushed to the disk and renamed over
+ * PATH, so PATH is only ever replaced by a complete
  * file. Saving changes nothing of the run.
  *
  * @param path   file name, a NUL-terminated string

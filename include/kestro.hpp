@@ -46,9 +46,11 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -203,7 +205,8 @@ struct Options {
   }
 
   /// Checks the options as the library would. PARETOMAX and EPSILON are
-  /// checked even for one objective, where the library ignores them.
+  /// checked even for one objective, where the library ignores them, and a
+  /// NaN character is refused (IFLAG 399) like every other NaN option.
   /// \param error  receives, when not null and the options are refused, a
   ///               message ending in "(IFLAG code)"
   /// \return true when the library accepts the options
@@ -226,9 +229,18 @@ struct Result {
   std::vector<double> x, f, g;  // the best point and its values
   /// @}
   double residual = 0;          ///< its constraint violation
-  bool feasible = false;        ///< residual within the accuracy
+  bool feasible = false;        ///< residual within the accuracy (never for a failed point)
   int iflag = 0;                ///< why the run ended
-  std::string message;          ///< the meaning of iflag in words
+  /// The meaning of iflag in words; when best_failed, the cause instead,
+  /// e.g. "no evaluation succeeded: 20 of 20 failed (...)".
+  std::string message;
+  /// The best point is a failed evaluation (an objective NaN or at least
+  /// 1e98, or a constraint NaN or at most -1e98): no evaluation succeeded,
+  /// or none that ranks above a failed one.
+  bool best_failed = false;
+  /// The run ended without an input error (iflag below 100) and its best
+  /// point is feasible and not a failed evaluation.
+  bool success = false;
   int warning = 0;              ///< a warning code (51 .. 92) of the first call, or 0
   long long evaluations = 0;    ///< points evaluated, start block included
   long long failed_evaluations = 0;  ///< of them failed: NaN or beyond 1e98, or thrown
@@ -372,10 +384,12 @@ inline Fault options_fault(const Options& o) {
   if (outside(o.character, 0, 3)) return set(351, "character = " + num(o.character) + " must lie in 0 .. 3");
   if (not_whole(o.character, 1e-6)) return set(352, "character = " + num(o.character) + " must be a whole number");
   const std::vector<double> param = o.param();
-  static const char* const names[] = {"accuracy", "seed",   "fstop",     "algostop",
-                                      "evalstop", "focus",  "ants",      "kernel",
-                                      "oracle",   "paretomax", "epsilon", "balance"};
-  for (int i = 0; i < 12; ++i)
+  // The library lets a NaN character through to a misleading later error;
+  // it is refused here with the code of the other NaN parameters.
+  static const char* const names[] = {"accuracy", "seed",      "fstop",   "algostop", "evalstop",
+                                      "focus",    "ants",      "kernel",  "oracle",   "paretomax",
+                                      "epsilon",  "balance",   "character"};
+  for (int i = 0; i < 13; ++i)
     if (std::isnan(param[i])) return set(399, std::string(names[i]) + " is NaN");
   if (o.evalstop > 0 && o.evalstop < 1)
     return set(347, "evalstop = " + num(o.evalstop) + " between 0 and 1 is not allowed");
@@ -536,7 +550,8 @@ class Solver {
   /// @brief Saves the run to a checkpoint file, between a tell() and the
   /// next ask().
   ///
-  /// The file (written to `path`.tmp, flushed and renamed over `path`)
+  /// The file (written to a new file `path`.tmp.XXXXXX, flushed and renamed
+  /// over `path`)
   /// holds the library's whole state of the run, the workspaces, the block
   /// to evaluate next and the counts of evaluations and failed evaluations.
   /// The resuming constructor continues the run exactly: the same blocks
@@ -587,9 +602,16 @@ class Solver {
       }
     }
     r.residual = residual;
-    r.feasible = residual <= acc;
     r.iflag = iflag_;
     r.message = iflag_text(iflag_);
+    r.best_failed = iflag_ < 100 && evaluations_ > 0 && point_failed(f_.data(), g_.data(), 0);
+    r.feasible = residual <= acc && !r.best_failed;
+    r.success = iflag_ >= 0 && iflag_ < 100 && r.feasible;
+    if (r.best_failed)
+      r.message = (failed_ >= evaluations_ ? "no evaluation succeeded: "
+                                           : "the best point is a failed evaluation: ") +
+                  std::to_string(failed_) + " of " + std::to_string(evaluations_) +
+                  " failed (" + r.message + ")";
     r.warning = warning_;
     r.evaluations = evaluations_;
     r.failed_evaluations = failed_;
@@ -676,18 +698,22 @@ class Solver {
   // A point fails as the library counts it: an objective NaN or at least
   // 1e98, or a constraint NaN or at most -1e98.
   void count_failures() {
-    for (int i = 0; i < l_; ++i) {
-      bool failed = false;
-      for (int k = 0; k < o_; ++k) {
-        const double v = f_[std::size_t(i) * o_ + k];
-        failed = failed || std::isnan(v) || v >= 1e98;
-      }
-      for (int j = 0; j < m_; ++j) {
-        const double v = g_[std::size_t(i) * m_ + j];
-        failed = failed || std::isnan(v) || v <= -1e98;
-      }
-      if (failed) ++failed_;
+    for (int i = 0; i < l_; ++i)
+      if (point_failed(f_.data(), g_.data(), i)) ++failed_;
+  }
+
+  // Point i of the block in f and g fails as the library counts it.
+  bool point_failed(const double* f, const double* g, int i) const {
+    bool failed = false;
+    for (int k = 0; k < o_; ++k) {
+      const double v = f[std::size_t(i) * o_ + k];
+      failed = failed || std::isnan(v) || v >= 1e98;
     }
+    for (int j = 0; j < m_; ++j) {
+      const double v = g[std::size_t(i) * m_ + j];
+      failed = failed || std::isnan(v) || v <= -1e98;
+    }
+    return failed;
   }
 
   // The Solver's own values kept in a checkpoint: evaluations, failed
@@ -725,8 +751,19 @@ namespace detail {
 // user's function runs on the workers; the library is called by the owner.
 class BlockPool {
  public:
+  // A thread that cannot be started (no memory for its stack, a limit on
+  // threads) is done without: the blocks are evaluated on those that did
+  // start, the calling thread included, with the same result.
   BlockPool(int threads, const Function& function) : function_(function) {
-    for (int t = 1; t < threads; ++t) workers_.emplace_back([this] { work(); });
+    for (int t = 1; t < threads; ++t) {
+      try {
+        workers_.emplace_back([this] { work(); });
+      } catch (const std::system_error&) {
+        break;
+      } catch (const std::bad_alloc&) {
+        break;
+      }
+    }
   }
   ~BlockPool() {
     {

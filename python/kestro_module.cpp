@@ -95,6 +95,7 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
       if (!py::isinstance<py::float_>(v) && !py::isinstance<py::int_>(v))
         throw py::type_error(std::string(f.name) + " must be a number");
       *f.field = v.cast<double>(), ++used;
+      if (std::isnan(*f.field)) throw py::value_error(std::string(f.name) + " is NaN");
     }
   for (const Whole& f : wholes)
     if (kw.contains(f.name)) *f.field = as_count(kw[f.name], f.name), ++used;
@@ -121,7 +122,7 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
   d["residual"] = r.residual;
   d["feasible"] = r.feasible;
   d["status"] = r.iflag;
-  d["success"] = r.iflag >= 0 && r.iflag < 100 && r.feasible;
+  d["success"] = r.success;
   d["message"] = r.message;
   d["warning"] = r.warning;
   d["nfev"] = r.evaluations;
@@ -152,6 +153,9 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
 // when the shape does not match.
 void copy_values(const py::handle& value, double* out, py::ssize_t rows, py::ssize_t count,
                  const char* what, bool block) {
+  if (value.is_none())
+    throw py::value_error(std::string(what) + " is None, expected " +
+                          std::to_string(rows * count) + " values");
   Array a = Array::ensure(value);
   if (!a) throw py::value_error(std::string(what) + " is not an array of floats");
   const bool ok = !block
@@ -279,6 +283,14 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
     std::fill(go, go + rows * m, kNaN);
     if (exceptions++ == 0) first_exception = e.what();
   };
+  // SystemExit and the other BaseExceptions that are not an Exception end
+  // the run and go on to the caller (with a checkpoint, the run is saved as
+  // it stood before this block).
+  auto must_end = [&](py::error_already_set& e) {
+    if (e.matches(PyExc_Exception)) return;
+    if (!checkpoint.empty()) save();
+    throw;
+  };
   while (!sv.done()) {
     std::span<const double> x = sv.ask();
     if (interrupted) {
@@ -297,6 +309,7 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
           std::fill(f.begin(), f.end(), kNaN);
           std::fill(g.begin(), g.end(), kNaN);
         } else {
+          must_end(e);
           failed(f.data(), g.data(), l, e);
         }
       }
@@ -320,6 +333,7 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
             std::fill(fi, fi + o, kNaN);
             std::fill(gi, gi + m, kNaN);
           } else {
+            must_end(e);
             failed(fi, gi, 1, e);
           }
         }
@@ -390,12 +404,16 @@ objectives O. Per point, fun(x) gets x of shape (N,) and returns O values;
 with vectorized=True, fun(X) gets the whole block X of shape (L, N) and
 returns (L, O) objectives and (L, M) constraints. An exception raised by fun
 marks its points as failed (counted in nfail and nexc); KeyboardInterrupt ends
-the run with the best point evaluated so far (interrupted=True).
+the run with the best point evaluated so far (interrupted=True); SystemExit and
+other BaseExceptions that are not an Exception end the run and propagate.
+A return of None or of the wrong shape raises ValueError. When no evaluation
+succeeded, success is False and message names the cause.
 
 Options: accuracy, seed, fstop, algostop, evalstop, focus, ants, kernel,
 oracle, paretomax, epsilon, balance, character, block_size, printeval,
 save2file, maxeval, maxtime. A problem or options the library refuses raise
-ValueError with the IFLAG code and its meaning.
+ValueError with the IFLAG code and its meaning; a NaN option raises ValueError
+naming it.
 
 checkpoint: a file name. When the file exists the run saved in it is resumed
 (same problem and options; the result is that of the run never stopped);

@@ -1,5 +1,8 @@
 #include "report/pareto_file.hpp"
 
+#include <cstdio>
+#include <string>
+
 #include "interface/context.hpp"
 #include "interface/numeric.hpp"
 #include "interface/workspace_layout.hpp"
@@ -35,7 +38,9 @@ Index pareto_store_length(int o, int m, int n, int pmax) {
 }
 
 void print_paretofront(OutputUnits& units, int unit, const ParetoFileArguments& a) {
-  units.open(unit, kParetoFrontTempName);
+  // Written to a new file of a unique name, then renamed over the front.
+  std::string temporary;
+  units.open_unique(unit, kParetoFrontTempName, &temporary);
 
   const int psize = a.pf.holds(1) ? trunc_to_int(a.pf[1]) : 0;
   units.write(unit, kFileHeader);
@@ -67,7 +72,8 @@ void print_paretofront(OutputUnits& units, int unit, const ParetoFileArguments& 
   }
 
   units.close(unit);
-  OutputUnits::rename_file(kParetoFrontTempName, kParetoFrontName);
+  if (!temporary.empty() && std::rename(temporary.c_str(), kParetoFrontName) != 0)
+    std::remove(temporary.c_str());
 }
 
 }  // namespace kestro::report

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "report/unique_file.hpp"
+
 namespace kestro::report {
 namespace {
 
@@ -77,9 +79,32 @@ void OutputUnits::open(int unit, const char* file_name) {
   if (u == nullptr) return;
   close(unit);
   if (std::strlen(file_name) >= sizeof u->file_name) return;
-  // Create when missing, keep the content otherwise, start at the beginning.
-  const int fd = ::open(file_name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  // Create when missing, keep the content otherwise, start at the beginning;
+  // a symbolic link is refused like a file that cannot be written.
+  const int fd = ::open(file_name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return;
+  attach(u, fd, file_name);
+}
+
+void OutputUnits::open_unique(int unit, const char* prefix, std::string* file_name) {
+  file_name->clear();
+  if (unit == kScreenUnit || prefix == nullptr) return;
+  Unit* u = find(unit);
+  if (u == nullptr) return;
+  close(unit);
+  if (std::strlen(prefix) + 8 > sizeof u->file_name) return;
+  std::string name;
+  const int fd = create_unique_file(prefix, &name);
+  if (fd < 0) return;
+  attach(u, fd, name.c_str());
+  if (u->stream == nullptr) {
+    std::remove(name.c_str());
+    return;
+  }
+  *file_name = name;
+}
+
+void OutputUnits::attach(Unit* u, int fd, const char* file_name) {
   std::FILE* stream = fdopen(fd, "w");
   if (stream == nullptr) {
     ::close(fd);
@@ -151,7 +176,7 @@ void OutputUnits::restore(int unit, const Snapshot& snapshot) {
   char name[sizeof u->file_name] = {};
   std::memcpy(name, snapshot.file_name, sizeof name - 1);
   if (name[0] == '\0') return;
-  const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  const int fd = ::open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return;
   // What was written after the save belongs to a run that did not go on.
   struct stat info {};

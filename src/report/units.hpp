@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "report/record_writer.hpp"
@@ -25,7 +26,9 @@ inline constexpr int kHistoryUnit = 39;      // KESTRO_HISTORY.TXT
 // a unit that is open closes it first. A statement for a file unit that is
 // not open is dropped, and so is one for a unit number that is none of the
 // five. Nothing here reports or reacts to an input/output failure: a file
-// that cannot be created leaves its unit closed, a failed write is lost.
+// that cannot be created leaves its unit closed, a failed write is lost. A
+// file name that is a symbolic link is never followed: the unit stays
+// closed, as for any file that cannot be written.
 class OutputUnits {
  public:
   OutputUnits() = default;
@@ -37,6 +40,10 @@ class OutputUnits {
   void set_screen(std::FILE* stream);
 
   void open(int unit, const char* file_name);
+  // Opens the unit on a new file `prefix`.XXXXXX, created exclusively (see
+  // create_unique_file), and sets `file_name` to its name; empty when no
+  // file could be made.
+  void open_unique(int unit, const char* prefix, std::string* file_name);
   void write(int unit, std::string_view format, std::initializer_list<FieldValue> values = {});
   void flush(int unit);
   // Ends a pending record and disconnects the unit; with `delete_file` the
@@ -78,6 +85,8 @@ class OutputUnits {
   Unit* find(int unit);
   const Unit* find(int unit) const;
   std::FILE* screen_stream() const;
+  // Connects a file unit to the open descriptor (closed on failure).
+  void attach(Unit* u, int fd, const char* file_name);
 
   Unit screen_;
   Unit files_[4];
