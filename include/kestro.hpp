@@ -38,6 +38,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -65,6 +66,11 @@ namespace kestro {
 /// \return its meaning, e.g. "the objective target FSTOP was reached by a
 ///         feasible point"
 inline std::string iflag_text(int iflag) { return kestro_iflag_text(&iflag); }
+
+/// The version of the loaded library, as MAJOR.MINOR.PATCH (what
+/// kestro_version says).
+/// \return the version, e.g. "0.1.0"
+inline std::string version() { return kestro_version(); }
 
 /// A problem or options the library would refuse, or a misuse of the API.
 /// iflag() is the code the library gives for the same fault, or 0 when the
@@ -97,6 +103,57 @@ class CheckpointError : public std::runtime_error {
 
  private:
   int status_;
+};
+
+/// A resume whose problem or options differ from those saved in the
+/// checkpoint file (the resuming constructor of kestro::Solver with
+/// kestro::Resume::check). what() names every entry that differs, with the
+/// file's value and the caller's; status() is -1.
+class CheckpointMismatch : public CheckpointError {
+ public:
+  /// @param message the file name and the entries that differ
+  explicit CheckpointMismatch(const std::string& message) : CheckpointError(-1, message) {}
+};
+
+/// The run ended because every one of its first evaluations failed (see
+/// Options::fail_fast): the model, the program or its set-up is broken.
+class EvaluationError : public std::runtime_error {
+ public:
+  /// @param evaluations  the evaluations made, all of them failed
+  /// @param first        what the first failure said
+  EvaluationError(long long evaluations, const std::string& first)
+      : std::runtime_error("every one of the first " + std::to_string(evaluations) +
+                           " evaluations failed; the first: " + first +
+                           " (fail_fast = false lets a model fail at first)"),
+        evaluations_(evaluations), first_(first) {}
+  /// @return the evaluations made before the run was ended
+  long long evaluations() const { return evaluations_; }
+  /// @return what the first failure said (an exception's what(), or which
+  ///         value was NaN or beyond 1e98)
+  const std::string& first_failure() const { return first_; }
+
+ private:
+  long long evaluations_;
+  std::string first_;
+};
+
+/// How the resuming constructor of kestro::Solver treats a checkpoint saved
+/// with other bounds or search parameters than the caller gives.
+enum class Resume {
+  check,       ///< refuse it with kestro::CheckpointMismatch naming what differs
+  take_saved,  ///< go on with the file's bounds and search parameters
+};
+
+/// Why a run that the library ended with IFLAG 1 or 2 ("stopped on request")
+/// was stopped, as the front end knows it.
+enum class StopCause {
+  none,         ///< not stopped by a request (or stopped by a caller of the C ABI)
+  evaluations,  ///< the evaluation budget Options::maxeval was spent
+  cpu_time,     ///< the CPU-time budget Options::maxtime was spent
+  wall_time,    ///< the wall-clock budget Options::maxwalltime was spent
+  callback,     ///< the callback of minimize asked for the end
+  interrupt,    ///< an interrupt (Ctrl-C or a signal)
+  request,      ///< Solver::stop()
 };
 
 /// What to minimise. The number of variables N is the length of `lower`.
@@ -179,7 +236,9 @@ struct Options {
   double character = 0;
 
   /// Points per block L. Larger blocks let minimize evaluate in parallel.
-  int block_size = 1;
+  /// 0 (not given): kestro::minimize uses one point per thread (`threads`),
+  /// the Solver one point per block.
+  int block_size = 0;
   /// Threads kestro::minimize evaluates a block on (the Solver ignores it).
   int threads = 1;
 
@@ -195,6 +254,17 @@ struct Options {
   int maxeval = 100000;
   /// Budget of process CPU time in seconds (the time of every thread counts).
   int maxtime = std::numeric_limits<int>::max();
+  /// Budget of wall-clock seconds since the Solver was made (0: no limit).
+  /// Checked after every block, as maxeval and maxtime are: the next block is
+  /// the last.
+  double maxwalltime = 0;
+  /// kestro::minimize ends the run with kestro::EvaluationError when every one
+  /// of its first evaluations failed (at least the first block and 10
+  /// evaluations); false lets a model fail at first.
+  bool fail_fast = true;
+  /// The stream of the screen report (printeval); null: the standard error
+  /// stream. It must stay open while the Solver lives.
+  std::FILE* screen = nullptr;
 
   /// The 13 PARAM entries in the library's order.
   /// \return ACCURACY, RANDOM-SEED, FSTOP, ALGOSTOP, EVALSTOP, FOCUS, ANTS,
@@ -228,8 +298,18 @@ struct Result {
   /// constraint values g.
   std::vector<double> x, f, g;  // the best point and its values
   /// @}
-  double residual = 0;          ///< its constraint violation
+  double residual = 0;          ///< its constraint violation beyond the accuracy
   bool feasible = false;        ///< residual within the accuracy (never for a failed point)
+  /// The largest raw violation of its constraints, without the accuracy's
+  /// tolerance: -g for an inequality, |g| for an equality (0: none violated).
+  double max_violation = 0;
+  /// The constraint of max_violation (0-based), or -1 when none is violated.
+  int max_violation_index = -1;
+  /// Why a run that IFLAG says was "stopped on request" was stopped.
+  StopCause stop_cause = StopCause::none;
+  /// Why the run ended in words that name the cause (a spent budget, the
+  /// callback, an interrupt, ...); for other codes the meaning of iflag.
+  std::string reason;
   int iflag = 0;                ///< why the run ended
   /// The meaning of iflag in words; when best_failed, the cause instead,
   /// e.g. "no evaluation succeeded: 20 of 20 failed (...)".
@@ -246,7 +326,12 @@ struct Result {
   long long failed_evaluations = 0;  ///< of them failed: NaN or beyond 1e98, or thrown
   long long exceptions = 0;          ///< of them thrown by the function (minimize)
   std::string first_exception;       ///< what() of the first exception
-  std::vector<ParetoPoint> pareto_front;  ///< with several objectives
+  /// With several objectives: the entries of the library's front store that
+  /// no other entry dominates (see pareto_store).
+  std::vector<ParetoPoint> pareto_front;
+  /// With several objectives: the library's front store as it is, which may
+  /// hold entries within its tolerances that another entry dominates.
+  std::vector<ParetoPoint> pareto_store;
 };
 
 /// Progress handed to the stop callback of minimize after every block.
@@ -354,7 +439,7 @@ inline Fault options_fault(const Options& o) {
     return f;
   };
   constexpr double huge = 1e99;
-  if (o.block_size <= 0)
+  if (o.block_size < 0)
     return set(100, "block_size = " + std::to_string(o.block_size) + " must be at least 1");
   // Same tests, same order and same comparisons as the library, so that a
   // NaN passes the range tests and is reported as NaN.
@@ -396,6 +481,7 @@ inline Fault options_fault(const Options& o) {
   if (o.evalstop - std::round(o.evalstop) < 0)
     return set(348, "evalstop = " + num(o.evalstop) + " must have a fractional part below 0.5");
   if (o.threads < 1) return set(0, "threads = " + std::to_string(o.threads) + " must be at least 1");
+  if (!(o.maxwalltime >= 0)) return set(0, "maxwalltime = " + num(o.maxwalltime) + " must be 0 or positive");
   return f;
 }
 
@@ -421,6 +507,144 @@ inline Fault combined_fault(const Problem& p, const Options& o) {
                               "] are both " + num(x[i]));
   }
   return f;
+}
+
+// The largest raw violation of a point's M constraint values g (the first
+// me equalities): -g of an inequality, |g| of an equality; its index, or -1.
+inline std::pair<double, int> largest_violation(std::span<const double> g, int me) {
+  double worst = 0;
+  int index = -1;
+  for (std::size_t j = 0; j < g.size(); ++j) {
+    const double v = int(j) < me ? std::fabs(g[j]) : -g[j];
+    if (v > worst || (std::isnan(v) && index < 0)) worst = v, index = int(j);
+    if (std::isnan(v)) break;
+  }
+  return {worst, index};
+}
+
+// The constraint violation beyond the accuracy, as the result reports it.
+inline double residual_of(std::span<const double> g, int me, double accuracy) {
+  double residual = 0;
+  for (std::size_t j = 0; j < g.size(); ++j) {
+    const double v = g[j];
+    if (int(j) < me) {
+      if (std::fabs(v) > accuracy) residual += std::fabs(v);
+    } else if (v < -accuracy) {
+      residual -= v;
+    }
+  }
+  return residual;
+}
+
+// True when entry a dominates entry b: a feasible entry dominates an
+// infeasible one; otherwise a is no worse in every objective and in the
+// violation, and better in one of them.
+inline bool dominates(const ParetoPoint& a, double ra, const ParetoPoint& b, double rb,
+                      double accuracy) {
+  const bool fa = ra <= accuracy, fb = rb <= accuracy;
+  if (fa != fb) return fa;
+  bool better = !fa && ra < rb;
+  if (!fa && ra > rb) return false;
+  for (std::size_t k = 0; k < a.f.size(); ++k) {
+    if (!(a.f[k] <= b.f[k])) return false;
+    better = better || a.f[k] < b.f[k];
+  }
+  return better;
+}
+
+// The entries of a front store that no other entry dominates, in the
+// store's order.
+inline std::vector<ParetoPoint> non_dominated(const std::vector<ParetoPoint>& store, int me,
+                                              double accuracy) {
+  std::vector<double> r(store.size());
+  for (std::size_t i = 0; i < store.size(); ++i) r[i] = residual_of(store[i].g, me, accuracy);
+  std::vector<ParetoPoint> front;
+  for (std::size_t i = 0; i < store.size(); ++i) {
+    bool dominated = false;
+    for (std::size_t j = 0; j < store.size() && !dominated; ++j)
+      dominated = j != i && dominates(store[j], r[j], store[i], r[i], accuracy);
+    if (!dominated) front.push_back(store[i]);
+  }
+  return front;
+}
+
+inline std::string seconds(double s) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g s", s);
+  return buffer;
+}
+
+// Why a run ended, in words: the cause of a stop the front end knows, or the
+// meaning of the IFLAG.
+inline std::string reason_text(int iflag, StopCause cause, const Options& o) {
+  if (iflag != 1 && iflag != 2) return iflag_text(iflag);
+  const std::string best = iflag == 1 ? "; the best point is feasible"
+                                      : "; the best point is not feasible";
+  switch (cause) {
+    case StopCause::evaluations:
+      return "the evaluation budget was spent (maxeval = " + std::to_string(o.maxeval) + ")" +
+             best;
+    case StopCause::cpu_time:
+      return "the CPU-time budget was spent (maxtime = " + std::to_string(o.maxtime) + " s)" +
+             best;
+    case StopCause::wall_time:
+      return "the wall-clock budget was spent (maxwalltime = " + seconds(o.maxwalltime) + ")" +
+             best;
+    case StopCause::callback: return "the callback asked to stop" + best;
+    case StopCause::interrupt: return "interrupted" + best;
+    case StopCause::request: return "stopped by the caller" + best;
+    case StopCause::none: break;
+  }
+  return iflag_text(iflag);
+}
+
+// Which value of an evaluated point made it a failed one, as the library
+// counts failures; empty when it did not fail.
+inline std::string failure_of(std::span<const double> f, std::span<const double> g) {
+  for (std::size_t k = 0; k < f.size(); ++k)
+    if (std::isnan(f[k]) || f[k] >= 1e98)
+      return "objective " + std::to_string(k) + " is " + num(f[k]);
+  for (std::size_t j = 0; j < g.size(); ++j)
+    if (std::isnan(g[j]) || g[j] <= -1e98)
+      return "constraint " + std::to_string(j) + " is " + num(g[j]);
+  return {};
+}
+
+// The options with the 13 PARAM values of a checkpoint.
+inline void set_param(Options& o, const std::vector<double>& p) {
+  double* fields[] = {&o.accuracy, &o.seed,   &o.fstop,     &o.algostop, &o.evalstop,
+                      &o.focus,    &o.ants,   &o.kernel,    &o.oracle,   &o.paretomax,
+                      &o.epsilon,  &o.balance, &o.character};
+  for (std::size_t i = 0; i < 13 && i < p.size(); ++i) *fields[i] = p[i];
+}
+
+// What differs between the bounds and PARAM a run was saved with and those
+// given for its resume; empty when nothing does.
+inline std::string saved_differences(const std::vector<double>& lower_saved,
+                                     const std::vector<double>& upper_saved,
+                                     const std::vector<double>& param_saved,
+                                     const std::vector<double>& lower,
+                                     const std::vector<double>& upper,
+                                     const std::vector<double>& param) {
+  static const char* const names[] = {"accuracy", "seed",    "fstop",     "algostop", "evalstop",
+                                      "focus",    "ants",    "kernel",    "oracle",   "paretomax",
+                                      "epsilon",  "balance", "character"};
+  std::string out;
+  int listed = 0;
+  auto add = [&](const std::string& what, double saved, double given) {
+    if (saved == given || (std::isnan(saved) && std::isnan(given))) return;
+    if (listed++ < 8)
+      out += std::string(out.empty() ? "" : "; ") + what + " is " + num(given) +
+             " but the file has " + num(saved);
+  };
+  for (std::size_t i = 0; i < lower.size() && i < lower_saved.size(); ++i)
+    add("lower[" + std::to_string(i) + "]", lower_saved[i], lower[i]);
+  for (std::size_t i = 0; i < upper.size() && i < upper_saved.size(); ++i)
+    add("upper[" + std::to_string(i) + "]", upper_saved[i], upper[i]);
+  for (std::size_t i = 0; i < 13 && i < param.size() && i < param_saved.size(); ++i)
+    add(names[i], param_saved[i], param[i]);
+  if (listed > 8) out += "; and " + std::to_string(listed - 8) + " more";
+  return out;
 }
 
 // The guard that keeps to one Solver at a time (the library's state is
@@ -460,6 +684,7 @@ class Solver {
       throw Error(0, "another kestro::Solver is alive: the library runs one run per process");
     const std::vector<double> x0 = problem_.start_point();
     for (int i = 0; i < l_; ++i) std::copy(x0.begin(), x0.end(), x_.begin() + std::size_t(i) * n_);
+    start_reporting();
     print(1);  // starts the clock and the budgets; sets IFLAG = ISTOP = 0
   }
 
@@ -467,18 +692,27 @@ class Solver {
   ///
   /// The problem and options must be those of the saved run (the sizes and
   /// workspace lengths are checked; PARAM and the bounds come from the
-  /// file; the model is not checked). printeval, save2file and maxeval apply
-  /// from now on as given here, so a resumed run may get a larger evaluation
-  /// budget; maxtime stays that of the saved run. The report files
-  /// that were open continue where the saved run left them.
+  /// file; the model is not checked). The bounds and the search parameters
+  /// (PARAM) of the file are compared with those given: a difference is
+  /// refused with kestro::CheckpointMismatch naming it, unless `mode` is
+  /// Resume::take_saved, which goes on with the file's. printeval, save2file,
+  /// maxeval and maxwalltime apply from now on as given here, so a resumed
+  /// run may get a larger evaluation budget; maxtime stays that of the saved
+  /// run. The report files that were open continue where the saved run left
+  /// them.
   /// @param problem    the problem of the saved run
   /// @param options    the options of the saved run
   /// @param checkpoint the file written by save()
+  /// @param mode       whether bounds and PARAM that differ from the file's
+  ///                   are refused (the default) or replaced by the file's
   /// @throws kestro::Error for a problem or options the library refuses, or
   ///         while another Solver is alive
   /// @throws kestro::CheckpointError when the file cannot be loaded (missing,
   ///         truncated, corrupted, other version or other sizes)
-  Solver(const Problem& problem, const Options& options, const std::string& checkpoint)
+  /// @throws kestro::CheckpointMismatch when the bounds or PARAM differ from
+  ///         the file's and `mode` is Resume::check
+  Solver(const Problem& problem, const Options& options, const std::string& checkpoint,
+         Resume mode = Resume::check)
       : problem_(problem), options_(options), param_(options.param()) {
     if (detail::Fault f = detail::problem_fault(problem_)) throw Error(f.code, f.message);
     if (detail::Fault f = detail::options_fault(options_)) throw Error(f.code, f.message);
@@ -488,6 +722,7 @@ class Solver {
       throw Error(0, "another kestro::Solver is alive: the library runs one run per process");
     std::vector<double> extra(kExtraValues, 0.0);
     int lextra = kExtraValues, status = 0;
+    const std::vector<double> lower = problem_.lower, upper = problem_.upper, param = param_;
     kestro_load_(checkpoint.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(), gptr(),
                  problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_, param_.data(),
                  rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_, extra.data(), &lextra,
@@ -497,15 +732,31 @@ class Solver {
       throw CheckpointError(status, "cannot resume from " + checkpoint + ": " +
                                         kestro_checkpoint_text(&status));
     }
+    const std::string differences =
+        detail::saved_differences(problem_.lower, problem_.upper, param_, lower, upper, param);
+    if (!differences.empty() && mode == Resume::check) {
+      detail::solver_alive.store(false);
+      throw CheckpointMismatch("cannot resume from " + checkpoint +
+                               ": it holds another problem or options: " + differences +
+                               " (to go on with the file's values, resume with take_saved)");
+    }
+    detail::set_param(options_, param_);
     evaluations_ = static_cast<long long>(extra[0]);
     failed_ = static_cast<long long>(extra[1]);
     warning_ = static_cast<int>(extra[2]);
-    stop_requested_ = extra[3] != 0;
+    const std::int32_t stop = detail::nint(extra[3]);
+    stop_requested_ = stop > 0;
+    const std::int32_t cause = stop > 0 ? stop - 1 : stop < 0 && stop > -100 ? -stop : 0;
+    cause_ = cause <= int(StopCause::request) ? StopCause(cause) : StopCause::none;
     done_ = extra[4] != 0;
+    start_reporting();
   }
 
   /// Ends the run's hold on the library: another Solver may be made.
-  ~Solver() { detail::solver_alive.store(false); }
+  ~Solver() {
+    if (options_.screen) kestro_set_screen_(nullptr);
+    detail::solver_alive.store(false);
+  }
   Solver(const Solver&) = delete;             ///< not copyable: one run
   Solver& operator=(const Solver&) = delete;  ///< not copyable: one run
 
@@ -534,15 +785,23 @@ class Solver {
             iw_.data(), &liw_, pf_.data(), &lpf_);
     if (first && iflag_ >= 51 && iflag_ <= 92) warning_ = iflag_;
     if (stop_requested_ && istop_ == 0) iflag_ = -999;
+    const bool asked = iflag_ == -999;
     print(2);
     if (istop_ == 1) done_ = true;
+    else note_budgets(asked);
   }
 
   /// Asks the run to end: the next tell() is the last (before the first
   /// tell(), the second one, since the first starts the run), and the result
   /// holds the best point found (IFLAG 1 or 2, or 5 or 6 when EVALSTOP fires
   /// on that block).
-  void stop() {
+  void stop() { stop(StopCause::request); }
+
+  /// stop() with the cause the result names (Result::stop_cause,
+  /// Result::reason); the first cause of a run is the one kept.
+  /// \param cause  why the run is stopped
+  void stop(StopCause cause) {
+    if (!done_ && cause_ == StopCause::none) cause_ = cause;
     stop_requested_ = true;
     if (!done_ && evaluations_ > 0) iflag_ = -999;
   }
@@ -561,8 +820,11 @@ class Solver {
   /// @throws kestro::CheckpointError when the file cannot be written; the
   ///         run is unaffected
   void save(const std::string& path) const {
+    // The stop request and its cause: 1 + cause when requested, -cause for a
+    // spent budget (files without a cause hold 1 or 0).
+    const double stop = stop_requested_ ? 1.0 + double(int(cause_)) : -double(int(cause_));
     const double extra[kExtraValues] = {double(evaluations_), double(failed_), double(warning_),
-                                        stop_requested_ ? 1.0 : 0.0, done_ ? 1.0 : 0.0};
+                                        stop, done_ ? 1.0 : 0.0};
     const int lextra = kExtraValues;
     int status = 0;
     kestro_save_(path.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(),
@@ -591,17 +853,14 @@ class Solver {
     r.x.assign(x_.begin(), x_.begin() + n_);
     r.f.assign(f_.begin(), f_.begin() + o_);
     r.g.assign(g_.begin(), g_.begin() + m_);
-    const double acc = options_.accuracy > 0 ? options_.accuracy : 0.001;
-    double residual = 0;
-    for (int j = 0; j < m_; ++j) {
-      const double v = r.g[j];
-      if (j < me_) {
-        if (std::fabs(v) > acc) residual += std::fabs(v);
-      } else if (v < -acc) {
-        residual -= v;
-      }
-    }
+    const double acc = accuracy();
+    const double residual = detail::residual_of(r.g, me_, acc);
     r.residual = residual;
+    const std::pair<double, int> worst = detail::largest_violation(r.g, me_);
+    r.max_violation = worst.first;
+    r.max_violation_index = worst.second;
+    r.stop_cause = iflag_ == 1 || iflag_ == 2 ? cause_ : StopCause::none;
+    r.reason = detail::reason_text(iflag_, r.stop_cause, options_);
     r.iflag = iflag_;
     r.message = iflag_text(iflag_);
     r.best_failed = iflag_ < 100 && evaluations_ > 0 && point_failed(f_.data(), g_.data(), 0);
@@ -626,11 +885,17 @@ class Solver {
         e.f.assign(fo, fo + o_);
         e.g.assign(go, go + m_);
         e.x.assign(xo, xo + n_);
-        r.pareto_front.push_back(std::move(e));
+        r.pareto_store.push_back(std::move(e));
       }
+      r.pareto_front = detail::non_dominated(r.pareto_store, me_, acc);
     }
     return r;
   }
+
+  /// \return the feasibility tolerance of the run (ACCURACY, 0.001 when 0)
+  double accuracy() const { return options_.accuracy > 0 ? options_.accuracy : 0.001; }
+  /// \return the cause of a stop so far (StopCause::none when none)
+  StopCause stop_cause() const { return cause_; }
 
   /// \return the block size L
   int block_size() const { return l_; }
@@ -644,7 +909,7 @@ class Solver {
  private:
   void size_workspaces() {
     using W = long long;
-    const W l = options_.block_size, o = problem_.objectives, n = problem_.variables(),
+    const W l = std::max(options_.block_size, 1), o = problem_.objectives, n = problem_.variables(),
             m = problem_.constraints;
     // RW: the length the entry checks, and at least what the search kernel
     // checks when it validates the run. With several objectives the kernel
@@ -682,6 +947,28 @@ class Solver {
     x_.assign(std::size_t(l * n), 0.0);
     f_.assign(std::size_t(l * o), 0.0);
     g_.assign(std::size_t(l * m), 0.0);
+  }
+
+  // Starts the wall clock and sends the screen report to Options::screen.
+  void start_reporting() {
+    started_ = std::chrono::steady_clock::now();
+    if (options_.screen) kestro_set_screen_(options_.screen);
+  }
+
+  // After a block that did not end the run: names the budget that asked for
+  // the end (the report sets IFLAG -999 for a spent maxeval or maxtime), and
+  // applies the wall-clock budget as the report applies the others.
+  void note_budgets(bool asked) {
+    if (!asked && iflag_ == -999 && cause_ == StopCause::none)
+      cause_ = options_.maxeval <= 99999998 && evaluations_ >= options_.maxeval - 1LL
+                   ? StopCause::evaluations
+                   : StopCause::cpu_time;
+    if (iflag_ != -999 && options_.maxwalltime > 0 &&
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count() >=
+            options_.maxwalltime) {
+      iflag_ = -999;
+      if (cause_ == StopCause::none) cause_ = StopCause::wall_time;
+    }
   }
 
   // The library needs a valid address for G even when M = 0.
@@ -731,6 +1018,8 @@ class Solver {
   int iflag_ = 0, istop_ = 0, warning_ = 0;
   bool done_ = false, stop_requested_ = false;
   long long evaluations_ = 0, failed_ = 0;
+  StopCause cause_ = StopCause::none;
+  std::chrono::steady_clock::time_point started_;
 };
 
 /// The user's model: writes the O objectives of x into f and its M
@@ -851,13 +1140,54 @@ class BlockPool {
   std::string first_exception_;
 };
 
+// The block size that lets `parallel` evaluations run at once: when
+// block_size is not given (0) it follows the parallelism. Returns a warning
+// when it is given and smaller (empty otherwise); `name` names the setting
+// of the parallelism (threads, jobs, workers).
+inline std::string follow_parallelism(Options& o, int parallel, const std::string& name) {
+  if (o.block_size == 0) {
+    o.block_size = std::max(parallel, 1);
+    return {};
+  }
+  if (o.block_size > 0 && o.block_size < parallel)
+    return "block_size = " + std::to_string(o.block_size) + " is smaller than " + name + " = " +
+           std::to_string(parallel) + ": at most " + std::to_string(o.block_size) +
+           " evaluations run at once (leave block_size out to let it follow " + name + ")";
+  return {};
+}
+
+// True when every evaluation so far failed and there were at least the
+// first block and 10 of them: the run cannot get anywhere.
+inline bool all_first_failed(long long evaluations, long long failed, int block) {
+  return evaluations >= std::max<long long>(block, 10) && failed == evaluations;
+}
+
+// What made the first failed point of a block fail: the first exception
+// thrown, else the first value that is NaN or beyond 1e98; empty when no
+// point of the block failed.
+inline std::string first_failure_in(std::span<const double> f, std::span<const double> g, int l,
+                                    int o, int m, const BlockPool& pool) {
+  if (pool.exceptions() > 0) return pool.first_exception();
+  for (int i = 0; i < l; ++i) {
+    const std::string why = failure_of(f.subspan(std::size_t(i) * o, o),
+                                       g.subspan(std::size_t(i) * m, m));
+    if (!why.empty()) return why;
+  }
+  return {};
+}
+
 }  // namespace detail
 
 /// Minimises the problem: the whole loop of evaluating blocks and calling the
 /// library, with the points of each block evaluated on options.threads
 /// threads. Throws kestro::Error for a problem or options the library would
 /// refuse. The result is bit-identical to that of the plain C loop with the
-/// same seed and options.
+/// same seed and options. When options.block_size is 0 (not given) a block
+/// holds options.threads points; when it is given and smaller than threads, a
+/// warning is written once to the screen stream. When every one of the first
+/// evaluations fails (at least the first block and 10), the run ends with
+/// kestro::EvaluationError carrying the first failure, unless
+/// options.fail_fast is false.
 /// \param problem   what to minimise
 /// \param function  the model, called for every point
 /// \param options   search parameters, block size, threads and reporting
@@ -865,18 +1195,28 @@ class BlockPool {
 /// \return the best point found, its values, the IFLAG and the counts
 inline Result minimize(const Problem& problem, const Function& function, const Options& options,
                        const StopCallback& stop = {}) {
-  Solver solver(problem, options);
+  Options run = options;
+  const std::string warning = detail::follow_parallelism(run, options.threads, "threads");
+  Solver solver(problem, run);
+  if (!warning.empty())
+    std::fprintf(options.screen ? options.screen : stderr, "kestro: %s\n", warning.c_str());
   const int l = solver.block_size(), n = solver.variables(), o = solver.objectives(),
             m = solver.constraints();
   std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
   detail::BlockPool pool(std::min(options.threads, l), function);
   bool stopping = false;
+  std::string first_failure;
   while (!solver.done()) {
     pool.evaluate(solver.ask(), f, g, l, n, o, m);
+    if (run.fail_fast && first_failure.empty() && solver.failed_evaluations() == solver.evaluations())
+      first_failure = detail::first_failure_in(f, g, l, o, m, pool);
     solver.tell(f, g);
+    if (run.fail_fast &&
+        detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l))
+      throw EvaluationError(solver.evaluations(), first_failure);
     if (!stopping && !solver.done() && stop &&
         stop(Progress{solver.evaluations(), solver.failed_evaluations(), solver.iflag()})) {
-      solver.stop();
+      solver.stop(StopCause::callback);
       stopping = true;
     }
   }

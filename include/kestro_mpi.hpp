@@ -108,7 +108,11 @@ inline void broadcast_result(Result& r, int rank, MPI_Comm comm) {
                            double(r.exceptions), double(r.message.size()),
                            double(r.pareto_front.size())});
     for (const ParetoPoint& p : r.pareto_front) put(p.f), put(p.g), put(p.x);
-    text = r.message + r.first_exception;
+    num.insert(num.end(), {r.max_violation, double(r.max_violation_index),
+                           double(int(r.stop_cause)), double(r.first_exception.size()),
+                           double(r.pareto_store.size())});
+    for (const ParetoPoint& p : r.pareto_store) put(p.f), put(p.g), put(p.x);
+    text = r.message + r.first_exception + r.reason;
   }
   long long sizes[2] = {(long long)num.size(), (long long)text.size()};
   MPI_Bcast(sizes, 2, MPI_LONG_LONG, 0, comm);
@@ -135,8 +139,15 @@ inline void broadcast_result(Result& r, int rank, MPI_Comm comm) {
   const std::size_t message_size = std::size_t(next());
   r.pareto_front.resize(std::size_t(next()));
   for (ParetoPoint& p : r.pareto_front) get(p.f), get(p.g), get(p.x);
+  r.max_violation = next();
+  r.max_violation_index = int(next());
+  r.stop_cause = StopCause(int(next()));
+  const std::size_t exception_size = std::size_t(next());
+  r.pareto_store.resize(std::size_t(next()));
+  for (ParetoPoint& p : r.pareto_store) get(p.f), get(p.g), get(p.x);
   r.message = text.substr(0, message_size);
-  r.first_exception = text.substr(message_size);
+  r.first_exception = text.substr(message_size, exception_size);
+  r.reason = text.substr(message_size + exception_size);
 }
 
 }  // namespace detail

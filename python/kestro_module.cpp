@@ -12,6 +12,7 @@
 #include <pybind11/stl.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -38,6 +39,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 struct Setup {
   kestro::Problem problem;
   kestro::Options options;
+  bool block_given = false;  // block_size was a keyword
 };
 
 int as_count(const py::handle& value, const char* name) {
@@ -56,6 +58,29 @@ std::vector<double> as_vector(const py::handle& value, const char* name, std::si
   if (a.ndim() != 1 || std::size_t(a.shape(0)) != n)
     throw py::value_error(std::string(name) + " must have shape (" + std::to_string(n) + ",)");
   return std::vector<double>(a.data(), a.data() + n);
+}
+
+// The options of the front ends that are not PARAM entries nor counts.
+bool is_front_end_option(const std::string& key) {
+  return key == "maxwalltime" || key == "fail_fast";
+}
+
+std::size_t take_front_end_options(Setup& s, const py::kwargs& kw) {
+  std::size_t used = 0;
+  if (kw.contains("maxwalltime")) {
+    py::object v = kw["maxwalltime"];
+    if (!py::isinstance<py::float_>(v) && !py::isinstance<py::int_>(v))
+      throw py::type_error("maxwalltime must be a number of seconds");
+    s.options.maxwalltime = v.cast<double>(), ++used;
+    if (!(s.options.maxwalltime >= 0))
+      throw py::value_error("maxwalltime must be 0 (no limit) or a positive number of seconds");
+  }
+  if (kw.contains("fail_fast")) {
+    py::object v = kw["fail_fast"];
+    if (!py::isinstance<py::bool_>(v)) throw py::type_error("fail_fast must be True or False");
+    s.options.fail_fast = v.cast<bool>(), ++used;
+  }
+  return used;
 }
 
 Setup make_setup(const py::handle& bounds, int integers, const py::handle& constraints, int n_eq,
@@ -88,7 +113,7 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
   const Whole wholes[] = {{"block_size", &o.block_size}, {"printeval", &o.printeval},
                           {"save2file", &o.save2file},   {"maxeval", &o.maxeval},
                           {"maxtime", &o.maxtime}};
-  std::size_t used = 0;
+  std::size_t used = take_front_end_options(s, kw);
   for (const Real& f : reals)
     if (kw.contains(f.name)) {
       py::object v = kw[f.name];
@@ -105,10 +130,49 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
       bool known = false;
       for (const Real& f : reals) known = known || key == f.name;
       for (const Whole& f : wholes) known = known || key == f.name;
+      known = known || is_front_end_option(key);
       if (!known) throw py::type_error("unknown option '" + key + "'");
     }
   }
+  s.block_given = kw.contains("block_size");
+  // Given, it must be at least 1 (0 is the C++ API's "not given").
+  if (s.block_given && o.block_size < 1)
+    raise_value_error(kestro::Error(100, "Options: block_size = " + std::to_string(o.block_size) +
+                                             " must be at least 1 (IFLAG 100)"));
   return s;
+}
+
+const char* cause_name(kestro::StopCause cause) {
+  switch (cause) {
+    case kestro::StopCause::evaluations: return "maxeval";
+    case kestro::StopCause::cpu_time: return "maxtime";
+    case kestro::StopCause::wall_time: return "maxwalltime";
+    case kestro::StopCause::callback: return "callback";
+    case kestro::StopCause::interrupt: return "interrupt";
+    case kestro::StopCause::request: return "stop";
+    case kestro::StopCause::none: break;
+  }
+  return "";
+}
+
+// The front entries as three (P, O), (P, M), (P, N) arrays under
+// `prefix`_fun, `prefix`_constr and `prefix`_x.
+void put_front(py::dict& d, const std::string& prefix, const std::vector<kestro::ParetoPoint>& front,
+               int o, int m, int n) {
+  const py::ssize_t p = py::ssize_t(front.size());
+  Array pf({p, py::ssize_t(o)}), pg({p, py::ssize_t(m)}), px({p, py::ssize_t(n)});
+  auto wf = pf.mutable_unchecked<2>();
+  auto wg = pg.mutable_unchecked<2>();
+  auto wx = px.mutable_unchecked<2>();
+  for (py::ssize_t j = 0; j < p; ++j) {
+    const kestro::ParetoPoint& e = front[std::size_t(j)];
+    for (int k = 0; k < o; ++k) wf(j, k) = e.f[std::size_t(k)];
+    for (int k = 0; k < m; ++k) wg(j, k) = e.g[std::size_t(k)];
+    for (int k = 0; k < n; ++k) wx(j, k) = e.x[std::size_t(k)];
+  }
+  d[py::str(prefix + "_fun")] = pf;
+  d[py::str(prefix + "_constr")] = pg;
+  d[py::str(prefix + "_x")] = px;
 }
 
 // The result object: a dict whose keys read as attributes.
@@ -120,10 +184,14 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
   else d["fun"] = Array(py::ssize_t(r.f.size()), r.f.data());
   d["constr"] = Array(py::ssize_t(r.g.size()), r.g.data());
   d["residual"] = r.residual;
+  d["max_violation"] = r.max_violation;
+  d["max_violation_index"] = r.max_violation_index;
   d["feasible"] = r.feasible;
   d["status"] = r.iflag;
   d["success"] = r.success;
   d["message"] = r.message;
+  d["reason"] = r.reason;
+  d["stop_cause"] = cause_name(r.stop_cause);
   d["warning"] = r.warning;
   d["nfev"] = r.evaluations;
   d["nfail"] = r.failed_evaluations;
@@ -131,33 +199,45 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
   d["first_exception"] = r.first_exception;
   d["interrupted"] = interrupted;
   if (o > 1) {
-    const py::ssize_t p = py::ssize_t(r.pareto_front.size());
-    Array pf({p, py::ssize_t(o)}), pg({p, py::ssize_t(m)}), px({p, py::ssize_t(n)});
-    auto wf = pf.mutable_unchecked<2>(); auto wg = pg.mutable_unchecked<2>();
-    auto wx = px.mutable_unchecked<2>();
-    for (py::ssize_t j = 0; j < p; ++j) {
-      const kestro::ParetoPoint& e = r.pareto_front[std::size_t(j)];
-      for (int k = 0; k < o; ++k) wf(j, k) = e.f[std::size_t(k)];
-      for (int k = 0; k < m; ++k) wg(j, k) = e.g[std::size_t(k)];
-      for (int k = 0; k < n; ++k) wx(j, k) = e.x[std::size_t(k)];
-    }
-    d["pareto_fun"] = pf;
-    d["pareto_constr"] = pg;
-    d["pareto_x"] = px;
+    put_front(d, "pareto", r.pareto_front, o, m, n);
+    put_front(d, "pareto_store", r.pareto_store, o, m, n);
   }
   return cls(d);
 }
 
+// What a Python value is, for messages: a number, a tuple or list of K
+// items, an array of a shape, or its type.
+std::string describe(const py::handle& v) {
+  if (py::isinstance<py::bool_>(v)) return "a bool";
+  if (py::isinstance<py::float_>(v) || py::isinstance<py::int_>(v)) return "a number";
+  if (py::isinstance<py::tuple>(v)) return "a tuple of " + std::to_string(py::len(v)) + " items";
+  if (py::isinstance<py::list>(v)) return "a list of " + std::to_string(py::len(v)) + " items";
+  if (py::isinstance<py::array>(v)) {
+    py::array a = py::reinterpret_borrow<py::array>(v);
+    return "an array of shape " +
+           std::string(py::str(py::tuple(py::cast(
+               std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim())))));
+  }
+  if (v.is_none()) return "None";
+  return "a " + std::string(py::str(v.get_type().attr("__name__")));
+}
+
 // Copies `value` (a Python return value) into `out` of `count` doubles per
 // row for `rows` rows; a scalar is accepted for one value. Throws ValueError
-// when the shape does not match.
+// when the shape does not match; `setting` names what fixes the count
+// ("n_obj = 1").
 void copy_values(const py::handle& value, double* out, py::ssize_t rows, py::ssize_t count,
-                 const char* what, bool block) {
+                 const char* what, bool block, const std::string& setting = {}) {
+  const std::string why = setting.empty() ? std::string() : " (" + setting + ")";
   if (value.is_none())
     throw py::value_error(std::string(what) + " is None, expected " +
-                          std::to_string(rows * count) + " values");
+                          std::to_string(rows * count) + " values" + why);
   Array a = Array::ensure(value);
-  if (!a) throw py::value_error(std::string(what) + " is not an array of floats");
+  if (!a) {
+    PyErr_Clear();
+    throw py::value_error(std::string(what) + " is not an array of floats: fun returned " +
+                          describe(value) + why);
+  }
   const bool ok = !block
                       ? (a.size() == count && a.ndim() <= 1)
                       : ((a.ndim() == 2 && a.shape(0) == rows && a.shape(1) == count) ||
@@ -167,7 +247,7 @@ void copy_values(const py::handle& value, double* out, py::ssize_t rows, py::ssi
     throw py::value_error(std::string(what) + " has " + std::to_string(a.size()) +
                           " values of shape " + std::string(py::str(py::tuple(
                               py::cast(std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim()))))) +
-                          ", expected " + std::to_string(rows * count));
+                          ", expected " + std::to_string(rows * count) + why);
   std::copy(a.data(), a.data() + rows * count, out);
 }
 
@@ -176,18 +256,33 @@ void take_return(const py::object& ret, int m, double* f, double* g, py::ssize_t
                  bool block) {
   const char* fw = block ? "block objectives" : "objectives";
   const char* gw = block ? "block constraints" : "constraints";
+  const std::string n_obj = "n_obj = " + std::to_string(o);
+  const std::string n_con = "constraints = " + std::to_string(m);
+  const bool two = py::isinstance<py::tuple>(ret) && py::len(ret) == 2;
   if (m == 0) {
     // The objectives alone, or a pair (f, g) with an empty g.
-    const bool pair = py::isinstance<py::tuple>(ret) && py::len(ret) == 2 &&
-                      Array::ensure(py::tuple(ret)[1]) && Array::ensure(py::tuple(ret)[1]).size() == 0;
-    copy_values(pair ? py::object(py::tuple(ret)[0]) : ret, f, rows, o, fw, block);
+    const bool pair = two && Array::ensure(py::tuple(ret)[1]) &&
+                      Array::ensure(py::tuple(ret)[1]).size() == 0;
+    PyErr_Clear();
+    try {
+      copy_values(pair ? py::object(py::tuple(ret)[0]) : ret, f, rows, o, fw, block, n_obj);
+    } catch (const py::value_error&) {
+      if (!two) throw;
+      py::tuple t = ret;
+      throw py::value_error("fun returned a pair (" + describe(t[0]) + ", " + describe(t[1]) +
+                            "), but constraints = 0: a pair (objectives, constraints) needs "
+                            "constraints=M, the number of constraint values; without "
+                            "constraints return the " + std::to_string(o) +
+                            " objective value(s) alone (" + n_obj + ")");
+    }
     return;
   }
-  if (!py::isinstance<py::tuple>(ret) || py::len(ret) != 2)
-    throw py::value_error("with constraints, fun must return a pair (objectives, constraints)");
+  if (!two)
+    throw py::value_error("with " + n_con + ", fun must return a pair (objectives, constraints), "
+                          "but it returned " + describe(ret));
   py::tuple t = ret;
-  copy_values(t[0], f, rows, o, fw, block);
-  copy_values(t[1], g, rows, m, gw, block);
+  copy_values(t[0], f, rows, o, fw, block, n_obj);
+  copy_values(t[1], g, rows, m, gw, block, n_con);
 }
 
 // A file name from str, bytes or os.PathLike; empty for None.
@@ -201,14 +296,54 @@ bool file_exists(const std::string& path) {
   return py::module_::import("os").attr("path").attr("exists")(path).cast<bool>();
 }
 
+// The library's screen report written to Python's sys.stderr (so that
+// Jupyter and a redirected sys.stderr see it), through a stdio stream whose
+// writes call sys.stderr.write. The stream lives as long as this object,
+// which must outlive the Solver that reports to it.
+class PythonScreen {
+ public:
+  PythonScreen() {
+    cookie_io_functions_t io{};
+    io.write = &PythonScreen::write;
+    stream_ = fopencookie(nullptr, "w", io);
+    if (stream_) setvbuf(stream_, nullptr, _IOLBF, 1024);
+  }
+  ~PythonScreen() {
+    if (stream_) std::fclose(stream_);
+  }
+  PythonScreen(const PythonScreen&) = delete;
+  PythonScreen& operator=(const PythonScreen&) = delete;
+  std::FILE* stream() const { return stream_; }
+
+ private:
+  static ssize_t write(void*, const char* data, size_t size) {
+    py::gil_scoped_acquire gil;
+    // An error of sys.stderr must not cross the library: the text is lost.
+    PyObject *type, *value, *trace;
+    PyErr_Fetch(&type, &value, &trace);
+    PyObject* err = PySys_GetObject("stderr");  // borrowed
+    if (err && err != Py_None) {
+      PyObject* text = PyUnicode_DecodeUTF8(data, Py_ssize_t(size), "replace");
+      PyObject* r = text ? PyObject_CallMethod(err, "write", "O", text) : nullptr;
+      Py_XDECREF(r);
+      Py_XDECREF(text);
+      PyErr_Clear();
+    }
+    PyErr_Restore(type, value, trace);
+    return ssize_t(size);
+  }
+  std::FILE* stream_ = nullptr;
+};
+
 // A Solver for the setup: resumed from `checkpoint` when it is given, else a
 // new run. Refused input raises ValueError, a refused checkpoint
-// kestro.CheckpointError.
+// kestro.CheckpointError, one of another problem kestro.CheckpointMismatch.
 template <class Make>
-void start_solver(const Setup& s, const std::string& checkpoint, Make make) {
+void start_solver(const Setup& s, const std::string& checkpoint, Make make,
+                  kestro::Resume mode = kestro::Resume::check) {
   try {
     if (checkpoint.empty()) make(s.problem, s.options);
-    else make(s.problem, s.options, checkpoint);
+    else make(s.problem, s.options, checkpoint, mode);
   } catch (const kestro::Error& e) {
     if (e.iflag() == 0 && std::string(e.what()).find("another") != std::string::npos)
       throw std::runtime_error(e.what());
@@ -218,11 +353,13 @@ void start_solver(const Setup& s, const std::string& checkpoint, Make make) {
 
 struct PySolver {
   PySolver(py::handle bounds, int integers, py::handle constraints, int n_eq, int n_obj,
-           py::handle x0, py::handle resume, py::kwargs kw) {
+           py::handle x0, py::handle resume, bool take_saved, py::kwargs kw) {
     Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
+    s.options.screen = screen.stream();
     try {
       start_solver(s, as_path(resume),
-                   [&](auto&&... a) { solver = std::make_unique<kestro::Solver>(a...); });
+                   [&](auto&&... a) { solver = std::make_unique<kestro::Solver>(a...); },
+                   take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
     } catch (const kestro::Error& e) {
       if (e.iflag() == 0 && std::string(e.what()).find("another") != std::string::npos)
         throw std::runtime_error(e.what());
@@ -250,18 +387,147 @@ struct PySolver {
     if (!g.is_none()) copy_values(g, gv.data(), l, m, "block constraints", true);
     s.tell(fv, gv);
   }
+  PythonScreen screen;  // outlives the solver
   std::unique_ptr<kestro::Solver> solver;
 };
 
+// The progress of a run as minimize's callback sees it: the best evaluated
+// point so far (the feasible one with the lowest objective, with several
+// objectives the lowest sum of them; while none is feasible, the one with the
+// smallest violation), the counts, and the early end when every one of the
+// first evaluations failed.
+class BlockWatch {
+ public:
+  BlockWatch(py::object callback, const Setup& s, const kestro::Solver& sv)
+      : callback_(std::move(callback)), fail_fast_(s.options.fail_fast),
+        me_(s.problem.equalities), accuracy_(sv.accuracy()), n_(sv.variables()),
+        o_(sv.objectives()), m_(sv.constraints()) {}
+
+  // Before the block is told: its points and values.
+  void note_block(std::span<const double> x, const std::vector<double>& f,
+                  const std::vector<double>& g, int l) {
+    for (int i = 0; i < l; ++i) {
+      std::span<const double> fi(f.data() + std::size_t(i) * o_, o_);
+      std::span<const double> gi(g.data() + std::size_t(i) * m_, m_);
+      const std::string why = kestro::detail::failure_of(fi, gi);
+      if (!why.empty()) {
+        if (first_value_failure_.empty()) first_value_failure_ = why;
+        continue;
+      }
+      double r = kestro::detail::residual_of(gi, me_, accuracy_);
+      if (r <= accuracy_) r = 0;
+      double sum = 0;
+      for (double v : fi) sum += v;
+      if (best_x_.empty() || r < best_r_ || (r == best_r_ && sum < best_sum_)) {
+        best_r_ = r, best_sum_ = sum;
+        best_x_.assign(x.begin() + std::size_t(i) * n_, x.begin() + std::size_t(i + 1) * n_);
+        best_f_.assign(fi.begin(), fi.end());
+        best_g_.assign(gi.begin(), gi.end());
+      }
+    }
+  }
+
+  // After the block is told: raises the first failure when every one of the
+  // first evaluations failed (fail_fast).
+  void check_failures(const kestro::Solver& sv, std::optional<py::error_already_set>& first_error) {
+    if (!fail_fast_ ||
+        !kestro::detail::all_first_failed(sv.evaluations(), sv.failed_evaluations(),
+                                          sv.block_size()))
+      return;
+    const std::string note = kestro::EvaluationError(sv.evaluations(), "").what();
+    if (first_error) {
+      py::object value = first_error->value();
+      if (py::hasattr(value, "add_note"))
+        value.attr("add_note")("kestro: every one of the first " +
+                               std::to_string(sv.evaluations()) +
+                               " evaluations failed, this is the first failure "
+                               "(fail_fast=False lets a model fail at first)");
+      throw *first_error;
+    }
+    throw std::runtime_error(
+        kestro::EvaluationError(sv.evaluations(),
+                                "fun returned " + (first_value_failure_.empty()
+                                                       ? std::string("no usable value")
+                                                       : first_value_failure_))
+            .what());
+  }
+
+  // After the block is told, while the run goes on: true when the callback
+  // asks for the end (it returned True or raised StopIteration).
+  bool call(const kestro::Solver& sv) {
+    if (callback_.is_none()) return false;
+    py::module_ core = py::module_::import("kestro._core");
+    py::dict d;
+    d["nfev"] = sv.evaluations();
+    d["nfail"] = sv.failed_evaluations();
+    d["status"] = sv.iflag();
+    if (!best_x_.empty()) {
+      d["x"] = Array(py::ssize_t(best_x_.size()), best_x_.data());
+      if (o_ == 1) d["fun"] = best_f_[0];
+      else d["fun"] = Array(py::ssize_t(best_f_.size()), best_f_.data());
+      d["constr"] = Array(py::ssize_t(best_g_.size()), best_g_.data());
+      d["max_violation"] = kestro::detail::largest_violation(best_g_, me_).first;
+      d["feasible"] = best_r_ == 0;
+    } else {
+      d["x"] = py::none();
+      d["fun"] = py::none();
+      d["constr"] = py::none();
+      d["max_violation"] = py::none();
+      d["feasible"] = false;
+    }
+    try {
+      py::object ret = callback_(core.attr("OptimizeResult")(d));
+      return PyObject_IsTrue(ret.ptr()) == 1;
+    } catch (py::error_already_set& e) {
+      if (e.matches(PyExc_StopIteration)) return true;
+      throw;
+    }
+  }
+
+ private:
+  py::object callback_;
+  bool fail_fast_;
+  int me_;
+  double accuracy_;
+  int n_, o_, m_;
+  std::string first_value_failure_;
+  std::vector<double> best_x_, best_f_, best_g_;
+  double best_r_ = 0, best_sum_ = 0;
+};
+
+// With workers (kestro/_parallel.py) the evaluator gets the whole block at
+// once, to evaluate its points elsewhere; its `take` then stands in for fun,
+// handing back each point's value (or raising its exception) in order. A
+// Ctrl-C while the block is out sets `interrupted`.
+py::object point_function(const py::object& fun, const py::object& evaluator,
+                          std::span<const double> x, int l, int n, bool& interrupted) {
+  if (evaluator.is_none()) return fun;
+  Array xa({py::ssize_t(l), py::ssize_t(n)});
+  std::copy(x.begin(), x.end(), xa.mutable_data());
+  try {
+    evaluator.attr("evaluate")(xa);
+  } catch (py::error_already_set& e) {
+    if (!e.matches(PyExc_KeyboardInterrupt)) throw;
+    interrupted = true;
+  }
+  return evaluator.attr("take");
+}
+
 py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
                     int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
-                    long long checkpoint_every, py::kwargs kw) {
+                    long long checkpoint_every, py::object callback, bool take_saved,
+                    py::object evaluator, py::kwargs kw) {
   Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
   const std::string checkpoint = as_path(checkpoint_arg);
   if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
+  if (!callback.is_none() && !PyCallable_Check(callback.ptr()))
+    throw py::type_error("callback must be callable or None");
+  PythonScreen screen;  // outlives the solver
+  s.options.screen = screen.stream();
   std::optional<kestro::Solver> solver;
   start_solver(s, !checkpoint.empty() && file_exists(checkpoint) ? checkpoint : std::string(),
-               [&](auto&&... a) { solver.emplace(a...); });
+               [&](auto&&... a) { solver.emplace(a...); },
+               take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
   kestro::Solver& sv = *solver;
   long long saved_at = sv.evaluations();
   // A save that fails is a warning: the run goes on.
@@ -277,11 +543,13 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
   std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
   long long exceptions = 0;
   std::string first_exception;
+  std::optional<py::error_already_set> first_error;
   bool interrupted = false;
+  BlockWatch watch(callback, s, sv);
   auto failed = [&](double* fo, double* go, py::ssize_t rows, py::error_already_set& e) {
     std::fill(fo, fo + rows * o, kNaN);
     std::fill(go, go + rows * m, kNaN);
-    if (exceptions++ == 0) first_exception = e.what();
+    if (exceptions++ == 0) first_exception = e.what(), first_error = e;
   };
   // SystemExit and the other BaseExceptions that are not an Exception end
   // the run and go on to the caller (with a checkpoint, the run is saved as
@@ -314,6 +582,7 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
         }
       }
     } else {
+      py::object point_fun = point_function(fun, evaluator, x, l, n, interrupted);
       for (int i = 0; i < l; ++i) {
         double* fi = f.data() + std::size_t(i) * o;
         double* gi = g.data() + std::size_t(i) * m;
@@ -326,7 +595,7 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
         std::copy(x.begin() + std::size_t(i) * n, x.begin() + std::size_t(i + 1) * n,
                   xa.mutable_data());
         try {
-          take_return(fun(xa), m, fi, gi, 1, o, false);
+          take_return(point_fun(xa), m, fi, gi, 1, o, false);
         } catch (py::error_already_set& e) {
           if (e.matches(PyExc_KeyboardInterrupt)) {
             interrupted = true;
@@ -351,10 +620,22 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
       PyErr_SetNone(PyExc_KeyboardInterrupt);
       throw py::error_already_set();
     }
-    if (interrupted) sv.stop();
+    if (interrupted) sv.stop(kestro::StopCause::interrupt);
+    if (!interrupted) watch.note_block(x, f, g, l);
     sv.tell(f, g);
     if (!checkpoint.empty() && (sv.done() || sv.evaluations() - saved_at >= checkpoint_every))
       save();
+    if (!interrupted) watch.check_failures(sv, first_error);
+    if (!interrupted && !sv.done()) {
+      bool stop = false;
+      try {
+        stop = watch.call(sv);
+      } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_KeyboardInterrupt)) throw;
+        interrupted = true;  // the next block is handed over as failed
+      }
+      if (stop) sv.stop(kestro::StopCause::callback);
+    }
   }
   kestro::Result r = sv.result();
   r.exceptions = exceptions;
@@ -387,6 +668,9 @@ class OptimizeResult(dict):
 
   py::register_exception<kestro::CheckpointError>(mod, "CheckpointError", PyExc_RuntimeError);
   mod.attr("CheckpointError").attr("__module__") = "kestro";
+  py::register_exception<kestro::CheckpointMismatch>(mod, "CheckpointMismatch",
+                                                     mod.attr("CheckpointError"));
+  mod.attr("CheckpointMismatch").attr("__module__") = "kestro";
 
   mod.def("iflag_text", &kestro::iflag_text, py::arg("iflag"),
           "The meaning of an IFLAG value in words.");
@@ -395,6 +679,8 @@ class OptimizeResult(dict):
           py::arg("integers") = 0, py::arg("constraints") = py::none(), py::arg("n_eq") = 0,
           py::arg("n_obj") = 1, py::arg("x0") = py::none(), py::arg("vectorized") = false,
           py::arg("checkpoint") = py::none(), py::arg("checkpoint_every") = 100,
+          py::arg("callback") = py::none(), py::arg("take_saved") = false,
+          py::arg("evaluator") = py::none(),
           R"(Minimises fun over the box `bounds` (shape (N, 2)).
 
 The last `integers` variables are whole numbers. `constraints` is the number
@@ -411,9 +697,26 @@ succeeded, success is False and message names the cause.
 
 Options: accuracy, seed, fstop, algostop, evalstop, focus, ants, kernel,
 oracle, paretomax, epsilon, balance, character, block_size, printeval,
-save2file, maxeval, maxtime. A problem or options the library refuses raise
-ValueError with the IFLAG code and its meaning; a NaN option raises ValueError
-naming it.
+save2file, maxeval, maxtime, maxwalltime (wall-clock seconds), fail_fast. A
+problem or options the library refuses raise ValueError with the IFLAG code
+and its meaning; a NaN option raises ValueError naming it. The screen report
+(printeval) goes through sys.stderr.
+
+When every one of the first evaluations fails (the first block, and at least
+10), the run ends and the first exception is raised again (a RuntimeError
+when fun returned NaN); fail_fast=False turns that off. A run that ends
+without any evaluation that succeeded (with fail_fast=False, or a budget
+below those first evaluations) has success=False and a message naming the
+cause ("no evaluation succeeded: 5 of 5 failed ...").
+
+callback: called after each block with the progress (nfev, nfail, the best
+point x, its fun, constr, max_violation and feasible); returning True or
+raising StopIteration ends the run with the next block.
+
+The result's reason says why the run ended (stop_cause: maxeval, maxtime,
+maxwalltime, callback, interrupt), max_violation is the raw largest
+constraint violation of x, and with several objectives pareto_* is the
+non-dominated front and pareto_store_* the library's store.
 
 checkpoint: a file name. When the file exists the run saved in it is resumed
 (same problem and options; the result is that of the run never stopped);
@@ -422,15 +725,21 @@ evaluations and at the end; on KeyboardInterrupt it is saved as it stood
 before the interrupted block and the KeyboardInterrupt is raised again. A
 save that fails gives a RuntimeWarning and the run goes on. A file that
 cannot be resumed (truncated, corrupted, other sizes) raises
-kestro.CheckpointError.)");
+kestro.CheckpointError; one saved with other bounds or search options
+kestro.CheckpointMismatch naming what differs (take_saved=True goes on with
+the file's).)");
 
   py::class_<PySolver>(mod, "Solver", "A run by blocks: ask() for the points, tell() their values.")
-      .def(py::init<py::handle, int, py::handle, int, int, py::handle, py::handle, py::kwargs>(),
+      .def(py::init<py::handle, int, py::handle, int, int, py::handle, py::handle, bool,
+                    py::kwargs>(),
            py::arg("bounds"), py::kw_only(), py::arg("integers") = 0,
            py::arg("constraints") = py::none(), py::arg("n_eq") = 0, py::arg("n_obj") = 1,
            py::arg("x0") = py::none(), py::arg("resume") = py::none(),
+           py::arg("take_saved") = false,
            "With resume=PATH, continues the run saved by save() (same problem and options);\n"
-           "a file that cannot be resumed raises kestro.CheckpointError.")
+           "a file that cannot be resumed raises kestro.CheckpointError, one saved with other\n"
+           "bounds or search parameters kestro.CheckpointMismatch (take_saved=True goes on\n"
+           "with the file's).")
       .def("save", [](const PySolver& s, py::handle path) { s.get().save(as_path(path)); },
            py::arg("path"),
            "Saves the run to a checkpoint file between tell() and the next ask();\n"

@@ -25,13 +25,17 @@ class NoEvaluationSucceeded(unittest.TestCase):
             "nan constraint": dict(fun=lambda x: (0.0, [math.nan]), constraints=1),
             "block raises": dict(fun=lambda X: raises(X), vectorized=True, block_size=4),
         }
+        # The run reaches its end without a good point: with fail_fast off,
+        # or on a budget that ends it before fail_fast looks (fewer than 10).
         for name, kw in cases.items():
-            with self.subTest(name):
-                r = kestro.minimize(kw.pop("fun"), [(0, 1), (0, 1)], maxeval=40, **kw)
-                self.assertFalse(r.success)
-                self.assertFalse(r.feasible)
-                self.assertRegex(r.message, NO_SUCCESS)
-                self.assertEqual(r.nfail, r.nfev)
+            fun = kw.pop("fun")
+            for budget in (dict(fail_fast=False, maxeval=40), dict(maxeval=3)):
+                with self.subTest(name, **budget):
+                    r = kestro.minimize(fun, [(0, 1), (0, 1)], **budget, **kw)
+                    self.assertFalse(r.success)
+                    self.assertFalse(r.feasible)
+                    self.assertRegex(r.message, NO_SUCCESS)
+                    self.assertEqual(r.nfail, r.nfev)
 
     def test_one_good_point_is_a_success(self):
         r = kestro.minimize(lambda x: 0.5 if x[0] == 0.5 else math.nan, [(0, 1)], maxeval=40)

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "report/unique_file.hpp"
@@ -67,6 +68,35 @@ const OutputUnits::Unit* OutputUnits::find(int unit) const {
   return const_cast<OutputUnits*>(this)->find(unit);
 }
 
+bool OutputUnits::path_of(const char* file_name, char (&path)[kMaxReportPath]) const {
+  const std::size_t name = std::strlen(file_name);
+  const std::size_t separator = directory_.empty() ? 0 : 1;
+  if (directory_.size() + separator + prefix_.size() + name >= kMaxReportPath) return false;
+  char* end = path;
+  end = std::copy(directory_.begin(), directory_.end(), end);
+  if (separator != 0) *end++ = '/';
+  end = std::copy(prefix_.begin(), prefix_.end(), end);
+  end = std::copy(file_name, file_name + name, end);
+  *end = '\0';
+  return true;
+}
+
+bool OutputUnits::set_location(std::string_view directory, std::string_view prefix) {
+  // The longest name of a report file: the front's temporary file.
+  constexpr std::size_t kLongestName = sizeof "KESTRO_PARETOFRONT.tmp.XXXXXX" - 1;
+  if (directory.size() + 1 + prefix.size() + kLongestName >= kMaxReportPath) return false;
+  std::string new_directory(directory), new_prefix(prefix);
+  directory_.swap(new_directory);
+  prefix_.swap(new_prefix);
+  return true;
+}
+
+bool OutputUnits::any_file_open() const {
+  for (const Unit& u : files_)
+    if (u.stream != nullptr) return true;
+  return false;
+}
+
 bool OutputUnits::is_open(int unit) const {
   if (unit == kScreenUnit) return true;
   const Unit* u = find(unit);
@@ -79,9 +109,11 @@ void OutputUnits::open(int unit, const char* file_name) {
   if (u == nullptr) return;
   close(unit);
   if (std::strlen(file_name) >= sizeof u->file_name) return;
+  char path[kMaxReportPath];
+  if (!path_of(file_name, path)) return;
   // Create when missing, keep the content otherwise, start at the beginning;
   // a symbolic link is refused like a file that cannot be written.
-  const int fd = ::open(file_name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return;
   attach(u, fd, file_name);
 }
@@ -92,13 +124,20 @@ void OutputUnits::open_unique(int unit, const char* prefix, std::string* file_na
   Unit* u = find(unit);
   if (u == nullptr) return;
   close(unit);
-  if (std::strlen(prefix) + 8 > sizeof u->file_name) return;
-  std::string name;
-  const int fd = create_unique_file(prefix, &name);
+  const std::size_t length = std::strlen(prefix);
+  if (length + 8 > sizeof u->file_name) return;
+  char path[kMaxReportPath];
+  if (!path_of(prefix, path)) return;
+  // The unit keeps the name in the units' directory, without directory and
+  // prefix, as for the other files.
+  const std::size_t before = std::strlen(path) - length;
+  std::string created;
+  const int fd = create_unique_file(path, &created);
   if (fd < 0) return;
+  const std::string name = created.substr(before);
   attach(u, fd, name.c_str());
   if (u->stream == nullptr) {
-    std::remove(name.c_str());
+    std::remove(created.c_str());
     return;
   }
   *file_name = name;
@@ -145,7 +184,8 @@ void OutputUnits::close(int unit, bool delete_file) {
   u->stream = nullptr;
   u->pending = false;
   u->clear_before_write = false;
-  if (delete_file) std::remove(u->file_name);
+  char path[kMaxReportPath];
+  if (delete_file && path_of(u->file_name, path)) std::remove(path);
   u->file_name[0] = '\0';
 }
 
@@ -176,7 +216,9 @@ void OutputUnits::restore(int unit, const Snapshot& snapshot) {
   char name[sizeof u->file_name] = {};
   std::memcpy(name, snapshot.file_name, sizeof name - 1);
   if (name[0] == '\0') return;
-  const int fd = ::open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+  char path[kMaxReportPath];
+  if (!path_of(name, path)) return;
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return;
   // What was written after the save belongs to a run that did not go on.
   struct stat info {};
@@ -196,10 +238,16 @@ void OutputUnits::restore(int unit, const Snapshot& snapshot) {
   std::strcpy(u->file_name, name);
 }
 
-void OutputUnits::rename_file(const char* from, const char* to) {
-  if (std::rename(from, to) != 0) {
-    // Ignored: the previous file of the new name stays in place.
-  }
+bool OutputUnits::rename_file(const char* from, const char* to) const {
+  char from_path[kMaxReportPath], to_path[kMaxReportPath];
+  if (!path_of(from, from_path) || !path_of(to, to_path)) return false;
+  // On failure the previous file of the new name stays in place.
+  return std::rename(from_path, to_path) == 0;
+}
+
+void OutputUnits::remove_file(const char* file_name) const {
+  char path[kMaxReportPath];
+  if (path_of(file_name, path)) std::remove(path);
 }
 
 }  // namespace kestro::report

@@ -41,20 +41,31 @@ void PrintTo(const Failing& f, std::ostream* os) { *os << f.name; }
 
 class NoEvaluationSucceeded : public ::testing::TestWithParam<Failing> {};
 
+// The run reaches its end without a good point: with fail_fast off, or on a
+// budget that ends it before fail_fast looks (fewer than 10 evaluations).
 TEST_P(NoEvaluationSucceeded, IsNoSuccessAndSaysSo) {
   Problem p = box(2);
   p.constraints = GetParam().constraints;
+  for (const bool fail_fast : {false, true}) {
+    SCOPED_TRACE(fail_fast ? "fail_fast, maxeval 3" : "no fail_fast, maxeval 30");
+    Options o;
+    o.fail_fast = fail_fast;
+    o.maxeval = fail_fast ? 3 : 30;
+    o.block_size = 3;
+    o.threads = 2;
+    const Result r = minimize(p, GetParam().function, o);
+    EXPECT_FALSE(r.success);
+    EXPECT_TRUE(r.best_failed);
+    EXPECT_FALSE(r.feasible);
+    EXPECT_EQ(r.failed_evaluations, r.evaluations);
+    EXPECT_TRUE(std::regex_search(r.message, std::regex(R"(^no evaluation succeeded: (\d+) of \1 failed \(.+\)$)")))
+        << r.message;
+  }
+  // With fail_fast on and a larger budget the run is ended early instead.
   Options o;
   o.maxeval = 30;
   o.block_size = 3;
-  o.threads = 2;
-  const Result r = minimize(p, GetParam().function, o);
-  EXPECT_FALSE(r.success);
-  EXPECT_TRUE(r.best_failed);
-  EXPECT_FALSE(r.feasible);
-  EXPECT_EQ(r.failed_evaluations, r.evaluations);
-  EXPECT_TRUE(std::regex_search(r.message, std::regex(R"(^no evaluation succeeded: (\d+) of \1 failed \(.+\)$)")))
-      << r.message;
+  EXPECT_THROW(minimize(p, GetParam().function, o), EvaluationError);
 }
 
 // clang-format off

@@ -282,10 +282,11 @@ Outcome Blackbox::evaluate(std::span<const double> x, std::span<double> f,
 
 long long Blackbox::evaluate_block(std::span<const double> x, std::span<double> f,
                                    std::span<double> g, int l, int n, int jobs, bool quiet,
-                                   long long first_index) const {
+                                   long long first_index, std::string* first_failure) const {
   std::atomic<int> next{0};
   std::atomic<long long> failed{0};
   std::mutex log;
+  int first_failed = l;  // the index of the first failed point, under `log`
   auto work = [&] {
     for (int i = next.fetch_add(1); i < l; i = next.fetch_add(1)) {
       const std::span<double> fi = f.subspan(std::size_t(i) * o_, o_);
@@ -300,6 +301,10 @@ long long Blackbox::evaluate_block(std::span<const double> x, std::span<double> 
       }
       if (!r.ok) {
         ++failed;
+        if (first_failure) {
+          std::lock_guard<std::mutex> lock(log);
+          if (i < first_failed) first_failed = i, *first_failure = r.why;
+        }
         // After a second stop signal the evaluations cut short are not news.
         if (!quiet && !stop_signals::aborted()) {
           std::lock_guard<std::mutex> lock(log);

@@ -34,9 +34,11 @@ class Blackbox {
   Outcome evaluate(std::span<const double> x, std::span<double> f, std::span<double> g) const;
 
   // Evaluates the l points of a block, up to `jobs` at once. Failures are
-  // logged to stderr (unless quiet) and their number is returned.
+  // logged to stderr (unless quiet) and their number is returned; the cause
+  // of the block's first failed point goes to `first_failure` when given.
   long long evaluate_block(std::span<const double> x, std::span<double> f, std::span<double> g,
-                           int l, int n, int jobs, bool quiet, long long first_index) const;
+                           int l, int n, int jobs, bool quiet, long long first_index,
+                           std::string* first_failure = nullptr) const;
 
  private:
   std::vector<std::string> command_;

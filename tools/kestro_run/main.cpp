@@ -1,11 +1,14 @@
 // kestro-run: minimises a black-box command described by a TOML problem file.
 //
-// Exit status:
+// Exit status (the table of README "Exit status"):
 //   0    the run ended (also when a first stop signal ended it early)
 //   1    a failure of the runner itself (such as running out of memory)
-//   2    an error in the problem file or the arguments
+//   2    an error in the arguments, the problem file or the checkpoint
 //   3    an input error the library reports (its IFLAG and meaning are printed)
-//   4    no evaluation succeeded: the best point is a failed one
+//   4    no evaluation succeeded: every one of the first evaluations failed
+//        (the run is ended early with the first failure's cause, unless
+//        fail_fast = false), or the run ended with a failed point as its
+//        best (the summary is printed, with the cause on stderr)
 //   128 + signal number: a stop signal with --checkpoint (the run is saved
 //        and resumes with --resume; 130 for Ctrl-C, 143 for SIGTERM, 129 for
 //        SIGHUP), or a second stop signal, which ends the run at once.
@@ -40,6 +43,7 @@
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
 #include "stop_signals.hpp"
+#include "summary.hpp"
 
 namespace {
 
@@ -60,12 +64,6 @@ std::string not_a_file(const std::string& path, const char* what) {
                      : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
                                                                        : "not a regular file";
   return std::string(what) + " " + path + " is " + kind + ", not a regular file";
-}
-
-void print_values(const char* name, const std::vector<double>& v) {
-  std::printf("%s =", name);
-  for (double d : v) std::printf(" %.17g", d);
-  std::printf("\n");
 }
 
 int library_error(int iflag, const std::string& message) {
@@ -95,6 +93,13 @@ int main(int argc, char** argv) {
   app.add_option("--resume", resume,
                  "continue the run saved in this file (saves go on there unless --checkpoint)");
   app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
+  bool take_saved = false;
+  app.add_flag("--take-saved", take_saved,
+               "with --resume: go on with the file's bounds and options where they differ from "
+               "the problem file's (else such a resume is refused)");
+  // The version of the library that is loaded, which is the runner's own.
+  app.set_version_flag("-V,--version", "kestro-run " + kestro::version(),
+                       "print the version and exit");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -125,6 +130,7 @@ int main(int argc, char** argv) {
   }
   if (!job.agree(file_error)) return 2;
   if (jobs > 0) file.jobs = jobs;
+  if (!mpi && job.rank() == 0) kestro_run::follow_jobs(file);
   stop_signals::handle(SIGINT);
   // SIGTERM (batch systems, timeout, kill) and SIGHUP (a closed terminal) as
   // Ctrl-C; on MPI workers they keep their default, so that mpirun's end of
@@ -148,7 +154,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<kestro::Solver> resumed;
     if (!resume.empty()) {
       try {
-        resumed = std::make_unique<kestro::Solver>(file.problem, file.options, resume);
+        resumed = std::make_unique<kestro::Solver>(
+            file.problem, file.options, resume,
+            take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
       } catch (const kestro::CheckpointError& e) {
         std::fprintf(stderr, "kestro-run: %s\n", e.what());
         return 2;
@@ -163,14 +171,18 @@ int main(int argc, char** argv) {
               m = solver.constraints();
     std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
     bool stopping = false;
+    std::string first_failure;  // the cause of the run's first failed evaluation
     while (!solver.done()) {
       const std::span<const double> x = solver.ask();
       if (x.size() != std::size_t(l) * n) {
         std::fprintf(stderr, "kestro-run: internal error: block of unexpected size\n");
         return 1;
       }
+      std::string block_first_failure;
       const long long block_failed =
-          job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations());
+          job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations(),
+                             &block_first_failure);
+      if (first_failure.empty()) first_failure = block_first_failure;
       const int signal = stop_signals::first();
       if (signal != 0 && checkpoints.enabled()) {
         // The block in flight may have lost evaluations to the interrupt: the
@@ -187,7 +199,7 @@ int main(int argc, char** argv) {
         aborted_by = stop_signals::abort_signal();
         std::fprintf(stderr, "kestro-run: second stop signal (SIG%s): the evaluations in flight "
                      "are killed, the run ends now\n", sigabbrev_np(aborted_by));
-        solver.stop();
+        solver.stop(kestro::StopCause::interrupt);
         while (!solver.done()) {
           solver.tell(f, g);
           std::fill(f.begin(), f.end(), std::numeric_limits<double>::quiet_NaN());
@@ -197,11 +209,17 @@ int main(int argc, char** argv) {
       }
       failed += block_failed;
       solver.tell(f, g);
+      if (file.options.fail_fast &&
+          kestro::detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l)) {
+        std::fprintf(stderr, "kestro-run: %s\n",
+                     kestro::EvaluationError(solver.evaluations(), first_failure).what());
+        return kNoEvaluationSucceeded;
+      }
       checkpoints.after_block(solver);
       if (signal != 0 && !stopping && !solver.done()) {
         std::fprintf(stderr, "kestro-run: interrupted, stopping the run (SIG%s)\n",
                      sigabbrev_np(signal));
-        solver.stop();
+        solver.stop(kestro::StopCause::interrupt);
         stopping = true;
       }
     }
@@ -216,13 +234,7 @@ int main(int argc, char** argv) {
   }
   if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
 
-  std::printf("iflag = %d: %s\n", result.iflag, result.message.c_str());
-  print_values("x", result.x);
-  print_values("f", result.f);
-  print_values("g", result.g);
-  std::printf("feasible = %s\n", result.feasible ? "yes" : "no");
-  std::printf("evaluations = %lld\n", result.evaluations);
-  std::printf("failed evaluations = %lld\n", result.failed_evaluations);
+  kestro_run::print_summary(result, file);
   if (failed > 0)
     std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
   if (aborted_by != 0) return exit_status(aborted_by);

@@ -57,10 +57,14 @@ bool MpiJob::serve_if_worker(const Blackbox& blackbox, int n, int o, int m) {
 
 long long MpiJob::evaluate_block(const Blackbox& blackbox, std::span<const double> x,
                                  std::span<double> f, std::span<double> g, int l, int n, int jobs,
-                                 bool quiet, long long first_index) {
-  if (!evaluation_) return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index);
+                                 bool quiet, long long first_index,
+                                 std::string* first_failure) {
+  if (!evaluation_)
+    return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure);
   kestro::mpi::BlockEvaluator& evaluator = evaluation_->evaluator;
   evaluator.evaluate(x.first(std::size_t(l) * n), f, g);
+  if (first_failure && !evaluator.failures().empty())
+    *first_failure = evaluator.failures().front().what;
   if (!quiet)
     for (const kestro::mpi::Failure& failure : evaluator.failures())
       std::fprintf(stderr, "kestro-run: evaluation %lld failed: %s (rank %d)\n",
@@ -88,8 +92,9 @@ bool MpiJob::serve_if_worker(const Blackbox&, int, int, int) { return false; }
 
 long long MpiJob::evaluate_block(const Blackbox& blackbox, std::span<const double> x,
                                  std::span<double> f, std::span<double> g, int l, int n, int jobs,
-                                 bool quiet, long long first_index) {
-  return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index);
+                                 bool quiet, long long first_index,
+                                 std::string* first_failure) {
+  return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure);
 }
 
 #endif

@@ -45,7 +45,8 @@ class MpiJob {
   // order, unless quiet. Returns the number of failed evaluations.
   long long evaluate_block(const Blackbox& blackbox, std::span<const double> x,
                            std::span<double> f, std::span<double> g, int l, int n, int jobs,
-                           bool quiet, long long first_index);
+                           bool quiet, long long first_index,
+                           std::string* first_failure = nullptr);
 
  private:
   struct Evaluation;
