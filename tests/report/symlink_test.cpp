@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <span>
@@ -16,6 +18,7 @@
 
 #include "kestro.hpp"
 #include "report/report_fixture.hpp"
+#include "report/units.hpp"
 
 namespace {
 
@@ -83,6 +86,41 @@ TEST(SymbolicLinks, ReportFilesAreNotWrittenThroughThem) {
   EXPECT_FALSE(contents("KESTRO_PARETOFRONT.TXT").empty());
   // Nothing else is left behind: the links, their targets and the front.
   EXPECT_EQ(scratch.files().size(), 2 * std::size(names));
+}
+
+// Units given a directory and a prefix make the front's temporary file there,
+// under the prefix, beside a link of the predictable name that they leave
+// alone; the unit keeps the bare name, so that a saved unit reopens it and
+// the rename finds it.
+TEST(SymbolicLinks, TheFrontsTemporaryFileIsFreshInTheUnitsDirectory) {
+  ScratchDirectory scratch;
+  ASSERT_EQ(mkdir("out", 0755), 0);
+  write("victim", "not to be overwritten\n");
+  ASSERT_EQ(symlink("../victim", "out/r1_KESTRO_PARETOFRONT.tmp"), 0);
+  kestro::report::OutputUnits units;
+  ASSERT_TRUE(units.set_location("out", "r1_"));
+  std::string name;
+  units.open_unique(kestro::report::kParetoFrontUnit, "KESTRO_PARETOFRONT.tmp", &name);
+  ASSERT_TRUE(units.is_open(kestro::report::kParetoFrontUnit));
+  EXPECT_EQ(name.rfind("KESTRO_PARETOFRONT.tmp.", 0), 0u) << name;
+  EXPECT_EQ(name.size(), sizeof "KESTRO_PARETOFRONT.tmp.XXXXXX" - 1) << name;
+  EXPECT_TRUE(file_exists("out/r1_" + name));
+  units.write(kestro::report::kParetoFrontUnit, "('front')");
+  units.restore(kestro::report::kParetoFrontUnit,
+                units.snapshot(kestro::report::kParetoFrontUnit));
+  units.write(kestro::report::kParetoFrontUnit, "('more')");
+  units.close(kestro::report::kParetoFrontUnit);
+  EXPECT_TRUE(units.rename_file(name.c_str(), "KESTRO_PARETOFRONT.TXT"));
+  EXPECT_EQ(contents("out/r1_KESTRO_PARETOFRONT.TXT"), "front\nmore\n");
+  EXPECT_EQ(contents("victim"), "not to be overwritten\n");
+  EXPECT_TRUE(is_link("out/r1_KESTRO_PARETOFRONT.tmp"));
+  EXPECT_EQ(scratch.files(), (std::vector<std::string>{"out", "victim"}));
+  std::vector<std::string> in_out;
+  for (const auto& entry : std::filesystem::directory_iterator("out"))
+    in_out.push_back(entry.path().filename().string());
+  std::sort(in_out.begin(), in_out.end());
+  EXPECT_EQ(in_out, (std::vector<std::string>{"r1_KESTRO_PARETOFRONT.TXT",
+                                              "r1_KESTRO_PARETOFRONT.tmp"}));
 }
 
 TEST(SymbolicLinks, TheCheckpointsTemporaryFileIsFresh) {

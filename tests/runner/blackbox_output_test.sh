@@ -53,17 +53,31 @@ odd_output '0 -1e98' "value 2 is '-1e98': a constraint of -1e98 or less marks a 
 odd_output '1 \033[2J\033[31mred\007' "value 2 is not a number: '\\x1b[2J\\x1b[31mred\\x07'"
 check "no raw escape character in the log" sh -c "! grep -q \"$(printf '\033')\" err.txt"
 
-# A run in which no evaluation succeeded is no success: status 4, the cause
-# on the standard error stream and in the summary, and not feasible.
+# A run in which no evaluation succeeded is no success, with status 4: with
+# fail_fast (the default) it is ended after the first 10 evaluations with the
+# first failure's cause; when it reaches its end all the same (fail_fast off,
+# or a budget below those first evaluations) the cause is on the standard
+# error stream and in the summary, and the best point is not feasible.
 no_success() {  # no_success DESCRIPTION COMMAND
-  printf 'command = %s\n[[variables]]\nlower = 0\nupper = 1\n[options]\nmaxeval = 20\n' "$2" \
-    >problem.toml
-  "$runner" problem.toml >out.txt 2>err.txt
-  local status=$?
-  check "$1: status 4 (got $status)" test $status -eq 4
-  check "$1: the cause named" grep -q "^kestro-run: no evaluation succeeded: \([0-9]*\) of \1 failed" err.txt
-  check "$1: the summary says so" grep -q "^iflag = [0-9]*: no evaluation succeeded" out.txt
-  check "$1: not feasible" test "$(value feasible)" = no
+  local options
+  for options in 'maxeval = 20' 'fail_fast = false\nmaxeval = 20' 'maxeval = 3'; do
+    printf 'command = %s\n[[variables]]\nlower = 0\nupper = 1\n[options]\n%b\n' "$2" \
+      "$options" >problem.toml
+    "$runner" problem.toml >out.txt 2>err.txt
+    local status=$?
+    local what="$1 ($(printf '%b' "$options" | tr '\n' ' '))"
+    check "$what: status 4 (got $status)" test $status -eq 4
+    if [ "$options" = 'maxeval = 20' ]; then
+      check "$what: ended early with the first cause" \
+        grep -q "^kestro-run: every one of the first [0-9]* evaluations failed; the first: " err.txt
+      check "$what: no summary" test ! -s out.txt
+    else
+      check "$what: the cause named" \
+        grep -q "^kestro-run: no evaluation succeeded: \([0-9]*\) of \1 failed" err.txt
+      check "$what: the summary says so" grep -q "^iflag = [0-9]*: no evaluation succeeded" out.txt
+      check "$what: not feasible" test "$(value feasible)" = no
+    fi
+  done
 }
 no_success "a command that does not exist" '["./no-such-black-box"]'
 no_success "a command that always fails" '["sh", "-c", "exit 1"]'
