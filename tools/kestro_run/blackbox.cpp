@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -210,7 +211,7 @@ Outcome Blackbox::evaluate(std::span<const double> x, std::span<double> f,
   }
   setpgid(pid, pid);
   close(pipefd[1]);
-  const stop_signals::Child in_flight(pid);  // killed by a second stop signal
+  stop_signals::Child in_flight(pid);  // killed by a second stop signal
 
   // Read its output until end of file or the deadline.
   using clock = std::chrono::steady_clock;
@@ -237,26 +238,25 @@ Outcome Blackbox::evaluate(std::span<const double> x, std::span<double> f,
   close(pipefd[0]);
   // A command that closed its output may still run: it too gets the time
   // limit.
-  int status = 0;
-  bool reaped = false;
+  // It is waited for without being reaped, so that its process id, which
+  // names its group, cannot go to another process before what remains of the
+  // group is killed.
   while (!timed_out) {
-    const pid_t w = waitpid(pid, &status, WNOHANG);
-    if (w == pid || (w < 0 && errno != EINTR)) {
-      reaped = w == pid;
-      break;
-    }
+    siginfo_t info{};
+    const int w = waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    if ((w == 0 && info.si_pid == pid) || (w < 0 && errno != EINTR)) break;
     if (clock::now() >= deadline) {
       timed_out = true;
       break;
     }
     usleep(2000);
   }
-  if (timed_out) kill(-pid, SIGKILL), kill(pid, SIGKILL);
-  if (!reaped) {
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
+  if (timed_out) kill(pid, SIGKILL);
   kill_what_remains(pid);
+  in_flight.release();
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
   if (timed_out) {
     char t[64];
     std::snprintf(t, sizeof t, "timed out after %g s (killed)", timeout_);

@@ -58,8 +58,9 @@ Child::Child(pid_t pid) {
   if (aborted()) kill_group(pid);
 }
 
-Child::~Child() {
+void Child::release() {
   if (slot_ >= 0) children[slot_].store(0);
+  slot_ = -1;
 }
 
 }  // namespace kestro_run::stop_signals

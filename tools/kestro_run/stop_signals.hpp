@@ -22,12 +22,15 @@ int abort_signal();
 inline bool aborted() { return abort_signal() != 0; }
 
 // A running black box known to the handler: registered right after fork,
-// released once the child has been reaped. When a second signal has
+// released before the child is reaped. When a second signal has
 // already come, registering kills the child at once.
 class Child {
  public:
   explicit Child(pid_t pid);
-  ~Child();
+  ~Child() { release(); }
+  // No longer known to the handler: called before the child is reaped, so
+  // that the handler never signals a process id that is free again.
+  void release();
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
