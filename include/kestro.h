@@ -384,6 +384,17 @@ KESTRO_API int kestro_context_set_output(kestro_context* ctx, const char* direct
                                          const char* prefix);
 
 /**
+ * @brief Sends the screen report of a handle's runs to another stream.
+ *
+ * As kestro_set_screen_ does for the entries without a handle.
+ *
+ * @param ctx    the handle; NULL is allowed and does nothing
+ * @param stream the stream of the screen report, or NULL for the standard
+ *               error stream; it must stay open while the handle reports
+ */
+KESTRO_API void kestro_context_set_screen(kestro_context* ctx, FILE* stream);
+
+/**
  * @brief The solver entry on a handle's context: kestro_ for this run.
  *
  * @param ctx    the handle; when NULL the call does nothing but set IFLAG

@@ -24,15 +24,11 @@
 ///       }, options);
 /// \endcode
 ///
-/// The library keeps the state of a run process-wide: one run at a time, and
-/// calls must not overlap. A Solver therefore refuses to be constructed while
-/// another one is alive in the program (kestro::Error), and kestro::minimize
-/// parallelises only the user's evaluations of one block; every call into the
-/// library is made by the thread that called minimize. Code that calls the C
-/// ABI directly must not run while a Solver is alive; that is not checked.
-/// The guard is an inline variable of this header, so it covers one program or
-/// one shared object; two shared objects that each include this header and run
-/// at the same time are not protected from each other.
+/// Every Solver owns a run of its own (a run handle of the C ABI), so any
+/// number of Solvers and minimize calls may live side by side, in any threads;
+/// each run is bit-identical to the same run alone. One Solver is used by one
+/// thread at a time. With Options::runs = K, minimize makes K independent
+/// runs with consecutive seeds at once and returns the best.
 #ifndef KESTRO_HPP
 #define KESTRO_HPP
 
@@ -44,8 +40,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <span>
@@ -74,8 +72,8 @@ inline std::string version() { return kestro_version(); }
 
 /// A problem or options the library would refuse, or a misuse of the API.
 /// iflag() is the code the library gives for the same fault, or 0 when the
-/// fault is one of the C++ API alone (mismatched vector lengths, a second
-/// concurrent Solver, thread count).
+/// fault is one of the C++ API alone (mismatched vector lengths, thread count,
+/// number of runs, output directory).
 class Error : public std::invalid_argument {
  public:
   /// An error with its code and message.
@@ -239,8 +237,17 @@ struct Options {
   /// 0 (not given): kestro::minimize uses one point per thread (`threads`),
   /// the Solver one point per block.
   int block_size = 0;
-  /// Threads kestro::minimize evaluates a block on (the Solver ignores it).
+  /// Threads kestro::minimize works on (the Solver ignores it): the points of
+  /// a block are evaluated on them, and with several runs the runs share them.
   int threads = 1;
+  /// Independent runs kestro::minimize makes, with the seeds seed, seed + 1,
+  /// ..., seed + runs - 1, each with the whole budget, side by side on the
+  /// threads; the result is the best of them and Result::runs holds each
+  /// run's own (the Solver ignores it). The result does not depend on
+  /// `threads`. With several runs each run k writes its report files with the
+  /// name prefix output_prefix + "run<k>_" (k from 0), so that no two share a
+  /// file.
+  int runs = 1;
 
   /// A progress line on the standard error stream every `printeval`
   /// evaluations, with header and final report (0: silent).
@@ -265,6 +272,13 @@ struct Options {
   /// The stream of the screen report (printeval); null: the standard error
   /// stream. It must stay open while the Solver lives.
   std::FILE* screen = nullptr;
+  /// Directory the report files are written to (empty: the current
+  /// directory). It is made when it is missing and the run writes files
+  /// (save2file > 0).
+  std::string output_dir;
+  /// Put before the names of the report files, e.g. "a_" gives
+  /// a_KESTRO_SCREEN.TXT (empty: the names as they are). No '/' in it.
+  std::string output_prefix;
 
   /// The 13 PARAM entries in the library's order.
   /// \return ACCURACY, RANDOM-SEED, FSTOP, ALGOSTOP, EVALSTOP, FOCUS, ANTS,
@@ -290,6 +304,8 @@ struct ParetoPoint {
   std::vector<double> f, g, x;
   /// @}
 };
+
+struct RunOutcome;
 
 /// The outcome of a run.
 struct Result {
@@ -332,6 +348,28 @@ struct Result {
   /// With several objectives: the library's front store as it is, which may
   /// hold entries within its tolerances that another entry dominates.
   std::vector<ParetoPoint> pareto_store;
+  /// With Options::runs > 1 (kestro::minimize), the outcome of every run in
+  /// the order of their seeds; empty for a single run. The fields above are
+  /// then those of the best run (x, f, g, residual, feasible, iflag, message,
+  /// warning, pareto_store, ...), summed over the runs (evaluations,
+  /// failed_evaluations, exceptions), the first in seed order
+  /// (first_exception), and with several objectives pareto_front is the union
+  /// of the runs' fronts reduced to its non-dominated entries.
+  std::vector<RunOutcome> runs;
+  /// With Options::runs > 1, the index in `runs` of the best run; else 0.
+  int best_run = 0;
+};
+
+/// One of the independent runs of kestro::minimize with Options::runs > 1.
+struct RunOutcome {
+  double seed = 0;      ///< its seed
+  /// Empty when the run ended; otherwise the what() of the exception that
+  /// ended it (such as std::bad_alloc, or one thrown by the stop callback),
+  /// and `result` is empty.
+  std::string error;
+  Result result;        ///< its own result (its `runs` is empty)
+  /// \return true when the run ended with a result (no error)
+  bool ok() const { return error.empty(); }
 };
 
 /// Progress handed to the stop callback of minimize after every block.
@@ -339,6 +377,7 @@ struct Progress {
   long long evaluations = 0;         ///< points evaluated so far
   long long failed_evaluations = 0;  ///< of them failed
   int iflag = 0;  ///< the library's state code after the last call
+  int run = 0;    ///< which run (0 .. Options::runs - 1) the block belongs to
 };
 
 namespace detail {
@@ -481,6 +520,14 @@ inline Fault options_fault(const Options& o) {
   if (o.evalstop - std::round(o.evalstop) < 0)
     return set(348, "evalstop = " + num(o.evalstop) + " must have a fractional part below 0.5");
   if (o.threads < 1) return set(0, "threads = " + std::to_string(o.threads) + " must be at least 1");
+  if (o.runs < 1) return set(0, "runs = " + std::to_string(o.runs) + " must be at least 1");
+  if (o.runs > 1 && !(o.seed + (o.runs - 1) <= huge && o.seed + 1 != o.seed))
+    return set(0, "runs = " + std::to_string(o.runs) + " from seed = " + num(o.seed) +
+                      " do not give distinct seeds of at most 1e99");
+  if (o.output_dir.find('\0') != std::string::npos)
+    return set(0, "output_dir contains a NUL character");
+  if (o.output_prefix.find_first_of(std::string("/\0", 2)) != std::string::npos)
+    return set(0, "output_prefix = \"" + o.output_prefix + "\" must not contain '/' or NUL");
   if (!(o.maxwalltime >= 0)) return set(0, "maxwalltime = " + num(o.maxwalltime) + " must be 0 or positive");
   return f;
 }
@@ -647,9 +694,17 @@ inline std::string saved_differences(const std::vector<double>& lower_saved,
   return out;
 }
 
-// The guard that keeps to one Solver at a time (the library's state is
-// process-wide).
-inline std::atomic<bool> solver_alive{false};
+// A run handle of the C ABI, freed with the Solver that owns it.
+struct ContextFree {
+  void operator()(kestro_context* context) const { kestro_context_free(context); }
+};
+using ContextPtr = std::unique_ptr<kestro_context, ContextFree>;
+
+inline ContextPtr new_context() {
+  kestro_context* context = kestro_context_create();
+  if (!context) throw std::bad_alloc();
+  return ContextPtr(context);
+}
 
 }  // namespace detail
 
@@ -666,8 +721,9 @@ inline bool Options::IsValid(std::string* error) const {
 }
 
 /// A run by blocks: ask() for the points, tell() their values, until done().
-/// Drives kestro_ and kestro_print_ underneath, with workspaces it owns.
-/// Only one Solver may be alive at a time (see the top of this header).
+/// Drives the solver and reporting entries underneath, on a run handle and
+/// with workspaces it owns. Solvers are independent of each other: any
+/// number may be alive and used at once, each by one thread at a time.
 class Solver {
  public:
   /// Checks the problem and options and starts the run; throws kestro::Error
@@ -680,8 +736,7 @@ class Solver {
     if (detail::Fault f = detail::options_fault(options_)) throw Error(f.code, f.message);
     if (detail::Fault f = detail::combined_fault(problem_, options_)) throw Error(f.code, f.message);
     size_workspaces();
-    if (detail::solver_alive.exchange(true))
-      throw Error(0, "another kestro::Solver is alive: the library runs one run per process");
+    open_context();
     const std::vector<double> x0 = problem_.start_point();
     for (int i = 0; i < l_; ++i) std::copy(x0.begin(), x0.end(), x_.begin() + std::size_t(i) * n_);
     start_reporting();
@@ -705,8 +760,7 @@ class Solver {
   /// @param checkpoint the file written by save()
   /// @param mode       whether bounds and PARAM that differ from the file's
   ///                   are refused (the default) or replaced by the file's
-  /// @throws kestro::Error for a problem or options the library refuses, or
-  ///         while another Solver is alive
+  /// @throws kestro::Error for a problem or options the library refuses
   /// @throws kestro::CheckpointError when the file cannot be loaded (missing,
   ///         truncated, corrupted, other version or other sizes)
   /// @throws kestro::CheckpointMismatch when the bounds or PARAM differ from
@@ -718,24 +772,21 @@ class Solver {
     if (detail::Fault f = detail::options_fault(options_)) throw Error(f.code, f.message);
     if (detail::Fault f = detail::combined_fault(problem_, options_)) throw Error(f.code, f.message);
     size_workspaces();
-    if (detail::solver_alive.exchange(true))
-      throw Error(0, "another kestro::Solver is alive: the library runs one run per process");
+    open_context();
     std::vector<double> extra(kExtraValues, 0.0);
     int lextra = kExtraValues, status = 0;
     const std::vector<double> lower = problem_.lower, upper = problem_.upper, param = param_;
-    kestro_load_(checkpoint.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(), gptr(),
-                 problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_, param_.data(),
-                 rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_, extra.data(), &lextra,
-                 &status);
+    kestro_context_load(context_.get(), checkpoint.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_,
+                        x_.data(), f_.data(), gptr(), problem_.lower.data(),
+                        problem_.upper.data(), &iflag_, &istop_, param_.data(), rw_.data(), &lrw_,
+                        iw_.data(), &liw_, pf_.data(), &lpf_, extra.data(), &lextra, &status);
     if (status != 0) {
-      detail::solver_alive.store(false);
       throw CheckpointError(status, "cannot resume from " + checkpoint + ": " +
                                         kestro_checkpoint_text(&status));
     }
     const std::string differences =
         detail::saved_differences(problem_.lower, problem_.upper, param_, lower, upper, param);
     if (!differences.empty() && mode == Resume::check) {
-      detail::solver_alive.store(false);
       throw CheckpointMismatch("cannot resume from " + checkpoint +
                                ": it holds another problem or options: " + differences +
                                " (to go on with the file's values, resume with take_saved)");
@@ -752,11 +803,6 @@ class Solver {
     start_reporting();
   }
 
-  /// Ends the run's hold on the library: another Solver may be made.
-  ~Solver() {
-    if (options_.screen) kestro_set_screen_(nullptr);
-    detail::solver_alive.store(false);
-  }
   Solver(const Solver&) = delete;             ///< not copyable: one run
   Solver& operator=(const Solver&) = delete;  ///< not copyable: one run
 
@@ -780,9 +826,9 @@ class Solver {
     count_failures();
     const bool first = evaluations_ == 0;
     evaluations_ += l_;
-    kestro_(&l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(), gptr(), problem_.lower.data(),
-            problem_.upper.data(), &iflag_, &istop_, param_.data(), rw_.data(), &lrw_,
-            iw_.data(), &liw_, pf_.data(), &lpf_);
+    kestro_context_solve(context_.get(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(),
+                         gptr(), problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_,
+                         param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_);
     if (first && iflag_ >= 51 && iflag_ <= 92) warning_ = iflag_;
     if (stop_requested_ && istop_ == 0) iflag_ = -999;
     const bool asked = iflag_ == -999;
@@ -827,10 +873,11 @@ class Solver {
                                         stop, done_ ? 1.0 : 0.0};
     const int lextra = kExtraValues;
     int status = 0;
-    kestro_save_(path.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(),
-                 g_.empty() ? &no_g_ : g_.data(), problem_.lower.data(), problem_.upper.data(),
-                 &iflag_, &istop_, param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_,
-                 pf_.data(), &lpf_, extra, &lextra, &status);
+    kestro_context_save(context_.get(), path.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_,
+                        x_.data(), f_.data(), g_.empty() ? &no_g_ : g_.data(),
+                        problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_,
+                        param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_,
+                        extra, &lextra, &status);
     if (status != 0)
       throw CheckpointError(status, "cannot save the run to " + path + ": " +
                                         kestro_checkpoint_text(&status));
@@ -949,10 +996,32 @@ class Solver {
     g_.assign(std::size_t(l * m), 0.0);
   }
 
+  // The run handle, with the report files' directory and prefix of the
+  // options when the run writes files; the directory is made when missing.
+  void open_context() {
+    context_ = detail::new_context();
+    if (options_.save2file <= 0) return;
+    const std::string& dir = options_.output_dir;
+    const std::string what = "Options: output_dir = \"" + dir + "\", output_prefix = \"" +
+                             options_.output_prefix + "\": ";
+    if (!dir.empty()) {
+      std::error_code error;
+      std::filesystem::create_directories(dir, error);
+      if (error) throw Error(0, what + "the directory cannot be made: " + error.message());
+    }
+    switch (kestro_context_set_output(context_.get(), dir.c_str(), options_.output_prefix.c_str())) {
+      case 0: return;
+      case 3: throw Error(0, what + "not a directory");
+      case 4: throw Error(0, what + "a report file's path would be too long");
+      case 5: throw std::bad_alloc();
+      default: throw Error(0, what + "refused by the library");
+    }
+  }
+
   // Starts the wall clock and sends the screen report to Options::screen.
   void start_reporting() {
     started_ = std::chrono::steady_clock::now();
-    if (options_.screen) kestro_set_screen_(options_.screen);
+    if (options_.screen) kestro_context_set_screen(context_.get(), options_.screen);
   }
 
   // After a block that did not end the run: names the budget that asked for
@@ -977,9 +1046,10 @@ class Solver {
   void print(int stage) {
     int printeval = options_.printeval, save2file = options_.save2file,
         maxeval = options_.maxeval, maxtime = options_.maxtime, timediv = 0;
-    kestro_print_(&stage, &printeval, &save2file, &iflag_, &istop_, f_.data(), gptr(), x_.data(),
-                  problem_.lower.data(), problem_.upper.data(), &o_, &n_, &ni_, &m_, &me_,
-                  rw_.data(), pf_.data(), &maxeval, &maxtime, param_.data(), &l_, &timediv);
+    kestro_context_print(context_.get(), &stage, &printeval, &save2file, &iflag_, &istop_,
+                         f_.data(), gptr(), x_.data(), problem_.lower.data(),
+                         problem_.upper.data(), &o_, &n_, &ni_, &m_, &me_, rw_.data(), pf_.data(),
+                         &maxeval, &maxtime, param_.data(), &l_, &timediv);
   }
 
   // A point fails as the library counts it: an objective NaN or at least
@@ -1007,6 +1077,7 @@ class Solver {
   // evaluations, warning, stop requested, done.
   static constexpr int kExtraValues = 5;
 
+  detail::ContextPtr context_;
   Problem problem_;
   Options options_;
   std::vector<double> param_;
@@ -1024,14 +1095,15 @@ class Solver {
 
 /// The user's model: writes the O objectives of x into f and its M
 /// constraint values into g. It is called from several threads at once when
-/// Options::threads > 1. An exception marks the point as a failed evaluation
+/// Options::threads > 1 (with Options::runs > 1, for points of several runs). An exception marks the point as a failed evaluation
 /// (as NaN does) and is counted in Result::exceptions.
 using Function =
     std::function<void(std::span<const double> x, std::span<double> f, std::span<double> g)>;
 
-/// Returns true to end the run; called on the calling thread after every
-/// block. The run then ends with the next block (which is still evaluated,
-/// as with a spent budget) and returns the best point.
+/// Returns true to end the run; called after every block, on the calling
+/// thread (with Options::runs > 1, on the thread of the run, never two calls
+/// at once). The run then ends with the next block (which is still
+/// evaluated, as with a spent budget) and returns the best point.
 using StopCallback = std::function<bool(const Progress&)>;
 
 namespace detail {
@@ -1178,32 +1250,21 @@ inline std::string first_failure_in(std::span<const double> f, std::span<const d
 
 }  // namespace detail
 
-/// Minimises the problem: the whole loop of evaluating blocks and calling the
-/// library, with the points of each block evaluated on options.threads
-/// threads. Throws kestro::Error for a problem or options the library would
-/// refuse. The result is bit-identical to that of the plain C loop with the
-/// same seed and options. When options.block_size is 0 (not given) a block
-/// holds options.threads points; when it is given and smaller than threads, a
-/// warning is written once to the screen stream. When every one of the first
-/// evaluations fails (at least the first block and 10), the run ends with
-/// kestro::EvaluationError carrying the first failure, unless
-/// options.fail_fast is false.
-/// \param problem   what to minimise
-/// \param function  the model, called for every point
-/// \param options   search parameters, block size, threads and reporting
-/// \param stop      called after every block; returning true ends the run
-/// \return the best point found, its values, the IFLAG and the counts
-inline Result minimize(const Problem& problem, const Function& function, const Options& options,
-                       const StopCallback& stop = {}) {
-  Options run = options;
-  const std::string warning = detail::follow_parallelism(run, options.threads, "threads");
+namespace detail {
+
+// One run of minimize, with the points of each block evaluated on `threads`
+// threads; `run_index` numbers it for the stop callback. A warning, when not
+// empty, is written to the screen stream once the run has started.
+inline Result minimize_one(const Problem& problem, const Function& function,
+                           const Options& run, const StopCallback& stop, int threads,
+                           int run_index, const std::string& warning = {}) {
   Solver solver(problem, run);
   if (!warning.empty())
-    std::fprintf(options.screen ? options.screen : stderr, "kestro: %s\n", warning.c_str());
+    std::fprintf(run.screen ? run.screen : stderr, "kestro: %s\n", warning.c_str());
   const int l = solver.block_size(), n = solver.variables(), o = solver.objectives(),
             m = solver.constraints();
   std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
-  detail::BlockPool pool(std::min(options.threads, l), function);
+  BlockPool pool(std::min(threads, l), function);
   bool stopping = false;
   std::string first_failure;
   while (!solver.done()) {
@@ -1215,7 +1276,8 @@ inline Result minimize(const Problem& problem, const Function& function, const O
         detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l))
       throw EvaluationError(solver.evaluations(), first_failure);
     if (!stopping && !solver.done() && stop &&
-        stop(Progress{solver.evaluations(), solver.failed_evaluations(), solver.iflag()})) {
+        stop(Progress{solver.evaluations(), solver.failed_evaluations(), solver.iflag(),
+                      run_index})) {
       solver.stop(StopCause::callback);
       stopping = true;
     }
@@ -1224,6 +1286,207 @@ inline Result minimize(const Problem& problem, const Function& function, const O
   r.exceptions = pool.exceptions();
   r.first_exception = pool.first_exception();
   return r;
+}
+
+// True when objective vector a dominates b: nowhere worse, somewhere better.
+inline bool dominates(const std::vector<double>& a, const std::vector<double>& b) {
+  bool better = false;
+  for (std::size_t k = 0; k < a.size() && k < b.size(); ++k) {
+    if (a[k] > b[k]) return false;
+    if (a[k] < b[k]) better = true;
+  }
+  return better;
+}
+
+// The index of the best run among those that ended with a result: feasible
+// before infeasible; among feasible ones the lowest F (one objective) or the
+// first in seed order whose point no other feasible run's point dominates
+// (several objectives); among infeasible ones the lowest residual, then the
+// lowest F; last those whose best point is a failed evaluation, the first of
+// them. Ties go to the earlier seed. -1 when no run has a result.
+inline int best_run(const std::vector<RunOutcome>& runs) {
+  std::vector<int> feasible, infeasible;
+  int first_failed = -1;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    if (!runs[k].ok() || runs[k].result.iflag >= 100) continue;
+    if (runs[k].result.best_failed) {
+      if (first_failed < 0) first_failed = int(k);
+      continue;
+    }
+    (runs[k].result.feasible ? feasible : infeasible).push_back(int(k));
+  }
+  if (feasible.empty() && infeasible.empty()) return first_failed;
+  auto f0 = [&](int k) { return runs[std::size_t(k)].result.f.at(0); };
+  if (!feasible.empty()) {
+    if (runs[std::size_t(feasible[0])].result.f.size() == 1) {
+      int best = feasible[0];
+      for (int k : feasible)
+        if (f0(k) < f0(best)) best = k;
+      return best;
+    }
+    for (int k : feasible) {
+      bool dominated = false;
+      for (int j : feasible)
+        dominated = dominated || dominates(runs[std::size_t(j)].result.f, runs[std::size_t(k)].result.f);
+      if (!dominated) return k;
+    }
+    return feasible[0];
+  }
+  int best = -1;
+  for (int k : infeasible) {
+    const Result& a = runs[std::size_t(k)].result;
+    if (best < 0) {
+      best = k;
+      continue;
+    }
+    const Result& b = runs[std::size_t(best)].result;
+    if (a.residual < b.residual || (a.residual == b.residual && f0(k) < f0(best))) best = k;
+  }
+  return best;
+}
+
+// The union of the runs' Pareto fronts reduced to its non-dominated entries
+// (by the rule of Result::pareto_front, with the first `me` constraints
+// equalities and the feasibility tolerance `accuracy`), in the order of the
+// runs and of their fronts; of entries with equal objectives the first is
+// kept.
+inline std::vector<ParetoPoint> merged_front(const std::vector<RunOutcome>& runs, int me = 0,
+                                             double accuracy = 0) {
+  std::vector<ParetoPoint> all;
+  for (const RunOutcome& run : runs) {
+    if (!run.ok()) continue;
+    for (const ParetoPoint& p : run.result.pareto_front) {
+      bool repeated = false;
+      for (const ParetoPoint& q : all) repeated = repeated || q.f == p.f;
+      if (!repeated) all.push_back(p);
+    }
+  }
+  return non_dominated(all, me, accuracy);
+}
+
+// The options of run k of several: its seed and its report files' prefix.
+inline Options run_options(const Options& options, int k) {
+  Options own = options;
+  own.runs = 1;
+  own.seed = options.seed + k;
+  own.output_prefix = options.output_prefix + "run" + std::to_string(k) + "_";
+  return own;
+}
+
+// The result of several runs: the best run's, with the counts summed and the
+// fronts merged, and every run's own in `runs`. When no run ended, the first
+// run's exception in `errors` is thrown.
+inline Result combine_runs(std::vector<RunOutcome> runs,
+                           const std::vector<std::exception_ptr>& errors, int objectives, int me,
+                           double accuracy) {
+  const int best = best_run(runs);
+  if (best < 0) {
+    for (const std::exception_ptr& e : errors)
+      if (e) std::rethrow_exception(e);
+  }
+  Result r = runs[std::size_t(std::max(best, 0))].result;
+  r.evaluations = r.failed_evaluations = r.exceptions = 0;
+  r.first_exception.clear();
+  for (const RunOutcome& run : runs) {
+    r.evaluations += run.result.evaluations;
+    r.failed_evaluations += run.result.failed_evaluations;
+    r.exceptions += run.result.exceptions;
+    if (r.first_exception.empty()) r.first_exception = run.result.first_exception;
+  }
+  if (objectives > 1) r.pareto_front = merged_front(runs, me, accuracy);
+  r.best_run = std::max(best, 0);
+  r.runs = std::move(runs);
+  return r;
+}
+
+// Options::runs > 1: the runs side by side, at most options.threads at once,
+// each evaluating its blocks on its share of the threads.
+inline Result minimize_runs(const Problem& problem, const Function& function,
+                            const Options& options, const StopCallback& stop) {
+  if (Fault f = problem_fault(problem)) throw Error(f.code, f.message);
+  if (Fault f = options_fault(options)) throw Error(f.code, f.message);
+  if (Fault f = combined_fault(problem, options)) throw Error(f.code, f.message);
+  Options each = options;
+  if (each.block_size == 0) each.block_size = 1;  // the runs are the parallelism
+  const int count = options.runs;
+  const int side_by_side = std::min(count, options.threads);
+  const int threads_per_run = std::max(1, options.threads / side_by_side);
+  std::vector<RunOutcome> runs(static_cast<std::size_t>(count));
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(count));
+  std::mutex stop_mutex;
+  StopCallback one_at_a_time;
+  if (stop)
+    one_at_a_time = [&](const Progress& p) {
+      std::lock_guard<std::mutex> lock(stop_mutex);
+      return stop(p);
+    };
+  std::atomic<int> next{0};
+  auto work = [&] {
+    for (int k = next.fetch_add(1); k < count; k = next.fetch_add(1)) {
+      RunOutcome& run = runs[std::size_t(k)];
+      run.seed = options.seed + k;
+      try {
+        run.result = minimize_one(problem, function, run_options(each, k), one_at_a_time,
+                                  threads_per_run, k);
+      } catch (const std::exception& e) {
+        errors[std::size_t(k)] = std::current_exception();
+        run.error = *e.what() ? e.what() : "an exception without a message";
+      } catch (...) {
+        errors[std::size_t(k)] = std::current_exception();
+        run.error = "an exception not derived from std::exception";
+      }
+    }
+  };
+  {
+    std::vector<std::jthread> helpers;
+    try {
+      for (int t = 1; t < side_by_side; ++t) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      // Fewer threads than asked for: the runs that are started do the rest.
+    }
+    work();
+  }
+  return combine_runs(std::move(runs), errors, problem.objectives, problem.equalities,
+                      options.accuracy);
+}
+
+}  // namespace detail
+
+/// Minimises the problem: the whole loop of evaluating blocks and calling the
+/// library, with the points of each block evaluated on options.threads
+/// threads. Throws kestro::Error for a problem or options the library would
+/// refuse. The result is bit-identical to that of the plain C loop with the
+/// same seed and options. When options.block_size is 0 (not given) a block
+/// holds options.threads points; when it is given and smaller than threads, a
+/// warning is written once to the screen stream. When every one of the first
+/// evaluations fails (at least the first block and 10), the run ends with
+/// kestro::EvaluationError carrying the first failure, unless
+/// options.fail_fast is false.
+///
+/// With options.runs = K > 1 it makes K independent runs, with the seeds
+/// seed .. seed + K - 1 and each with the whole budget, at most
+/// options.threads of them at once (each run then evaluates its blocks on
+/// options.threads / min(K, options.threads) threads); each run is the very
+/// run of minimize with its seed, so the result does not depend on the number
+/// of threads (the runs are the parallelism: a block_size not given is 1,
+/// give one to spread each run's blocks over its threads too). The result is
+/// the best run's (see Result::runs, and
+/// detail::best_run for the order); a run that throws (std::bad_alloc, or its
+/// stop callback) is reported in its RunOutcome::error and the others go on.
+/// When every run throws, the first run's exception is thrown.
+/// \param problem   what to minimise
+/// \param function  the model, called for every point
+/// \param options   search parameters, block size, threads, runs and reporting
+/// \param stop      called after every block (with several runs, for each
+///                  run's blocks, one call at a time, Progress::run saying
+///                  which); returning true ends the run it was called for
+/// \return the best point found, its values, the IFLAG and the counts
+inline Result minimize(const Problem& problem, const Function& function, const Options& options,
+                       const StopCallback& stop = {}) {
+  if (options.runs > 1) return detail::minimize_runs(problem, function, options, stop);
+  Options run = options;
+  const std::string warning = detail::follow_parallelism(run, options.threads, "threads");
+  return detail::minimize_one(problem, function, run, stop, options.threads, 0, warning);
 }
 
 }  // namespace kestro

@@ -390,8 +390,9 @@ class BlockEvaluator {
 ///
 /// Rank 0 runs the solver (kestro::Solver) and hands the points out one at a
 /// time to the other ranks, which call @p function; with a single rank this
-/// is kestro::minimize (and options.threads applies). With several ranks
-/// options.threads is not used: start more ranks instead. The run is
+/// is kestro::minimize (and options.threads and options.runs apply). With
+/// several ranks options.threads is not used (start more ranks instead) and
+/// options.runs must be 1 (kestro::Error otherwise). The run is
 /// bit-identical to kestro::minimize with the same seed and options. An
 /// exception thrown by the function on a worker makes its point a failed
 /// one, counted as kestro::minimize counts it; Result::first_exception is
@@ -429,6 +430,10 @@ inline Result minimize(const Problem& problem, const Function& function, const O
   std::exception_ptr failure;
   if (rank == 0) {
     try {
+      if (options.runs > 1)
+        throw Error(0, "Options: runs = " + std::to_string(options.runs) +
+                           " is not offered with several ranks: make the runs one at a time "
+                           "(each on all ranks) or on threads with kestro::minimize");
       solver.emplace(problem, options);
     } catch (const Error& e) {
       refused[0] = 1, refused[1] = e.iflag(), message = e.what();

@@ -1,22 +1,31 @@
 // The compiled part of the Python package `kestro` (kestro._core): kestro.minimize, kestro.Solver (ask/tell) and
 // the result object, over the C++ API of kestro.hpp.
 //
-// The user's function is Python, so it is always called on the thread that
-// called minimize (Options::threads is not offered); a block of L points is
-// handed over either point by point or, with vectorized=True, as one (L, N)
-// array. Every array coming from Python is checked for its shape before any
-// value reaches the library.
+// The user's function is Python, so it is called under the GIL, on the thread
+// that called minimize (Options::threads is not offered); a block of L points
+// is handed over either point by point or, with vectorized=True, as one
+// (L, N) array. Every array coming from Python is checked for its shape
+// before any value reaches the library. The library's own work runs without
+// the GIL, so that runs in several Python threads go on side by side; with
+// runs=K the K runs are made on threads of their own, each calling the
+// function under the GIL.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kestro.hpp"
@@ -41,6 +50,13 @@ struct Setup {
   kestro::Options options;
   bool block_given = false;  // block_size was a keyword
 };
+
+// A file name from str, bytes or os.PathLike; empty for None.
+std::string as_path(const py::handle& value) {
+  if (value.is_none()) return {};
+  py::object path = py::module_::import("os").attr("fsdecode")(value);
+  return path.cast<std::string>();
+}
 
 int as_count(const py::handle& value, const char* name) {
   if (value.is_none()) return 0;
@@ -83,8 +99,9 @@ std::size_t take_front_end_options(Setup& s, const py::kwargs& kw) {
   return used;
 }
 
+// `runs`: whether the keyword runs is taken (minimize) or refused (Solver).
 Setup make_setup(const py::handle& bounds, int integers, const py::handle& constraints, int n_eq,
-                 int n_obj, const py::handle& x0, const py::kwargs& kw) {
+                 int n_obj, const py::handle& x0, const py::kwargs& kw, bool runs = false) {
   Setup s;
   Array b = Array::ensure(bounds);
   if (!b) throw py::type_error("bounds must be an array of (lower, upper) pairs");
@@ -112,7 +129,11 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
                         {"balance", &o.balance},   {"character", &o.character}};
   const Whole wholes[] = {{"block_size", &o.block_size}, {"printeval", &o.printeval},
                           {"save2file", &o.save2file},   {"maxeval", &o.maxeval},
-                          {"maxtime", &o.maxtime}};
+                          {"maxtime", &o.maxtime},       {"runs", &o.runs}};
+  struct Text { const char* name; std::string* field; };
+  const Text texts[] = {{"output_dir", &o.output_dir}, {"output_prefix", &o.output_prefix}};
+  if (!runs && kw.contains("runs"))
+    throw py::type_error("runs is an option of kestro.minimize; a Solver is one run");
   std::size_t used = take_front_end_options(s, kw);
   for (const Real& f : reals)
     if (kw.contains(f.name)) {
@@ -124,12 +145,21 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
     }
   for (const Whole& f : wholes)
     if (kw.contains(f.name)) *f.field = as_count(kw[f.name], f.name), ++used;
+  for (const Text& f : texts)
+    if (kw.contains(f.name)) {
+      py::object v = kw[f.name];
+      if (!v.is_none() && !py::isinstance<py::str>(v) && !py::isinstance<py::bytes>(v) &&
+          !py::hasattr(v, "__fspath__"))
+        throw py::type_error(std::string(f.name) + " must be a str or a path");
+      *f.field = as_path(v), ++used;
+    }
   if (used != kw.size()) {
     for (auto item : kw) {
       const std::string key = py::str(item.first);
       bool known = false;
       for (const Real& f : reals) known = known || key == f.name;
       for (const Whole& f : wholes) known = known || key == f.name;
+      for (const Text& f : texts) known = known || key == f.name;
       known = known || is_front_end_option(key);
       if (!known) throw py::type_error("unknown option '" + key + "'");
     }
@@ -201,6 +231,25 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
   if (o > 1) {
     put_front(d, "pareto", r.pareto_front, o, m, n);
     put_front(d, "pareto_store", r.pareto_store, o, m, n);
+  }
+  if (!r.runs.empty()) {
+    // Every run's own result, with its seed and error ("" when it ended).
+    py::list runs;
+    for (const kestro::RunOutcome& run : r.runs) {
+      py::object own;
+      if (run.ok()) {
+        own = make_result(run.result, o, m, n, interrupted);
+      } else {
+        py::dict failed;
+        failed["success"] = false;
+        own = cls(failed);
+      }
+      own.attr("seed") = run.seed;
+      own.attr("error") = run.error;
+      runs.append(own);
+    }
+    d["runs"] = runs;
+    d["best_run"] = r.best_run;
   }
   return cls(d);
 }
@@ -285,13 +334,6 @@ void take_return(const py::object& ret, int m, double* f, double* g, py::ssize_t
   copy_values(t[1], g, rows, m, gw, block, n_con);
 }
 
-// A file name from str, bytes or os.PathLike; empty for None.
-std::string as_path(const py::handle& value) {
-  if (value.is_none()) return {};
-  py::object path = py::module_::import("os").attr("fsdecode")(value);
-  return path.cast<std::string>();
-}
-
 bool file_exists(const std::string& path) {
   return py::module_::import("os").attr("path").attr("exists")(path).cast<bool>();
 }
@@ -342,11 +384,11 @@ template <class Make>
 void start_solver(const Setup& s, const std::string& checkpoint, Make make,
                   kestro::Resume mode = kestro::Resume::check) {
   try {
+    // Starting (or loading) the run is the library's work: without the GIL.
+    py::gil_scoped_release release;
     if (checkpoint.empty()) make(s.problem, s.options);
     else make(s.problem, s.options, checkpoint, mode);
   } catch (const kestro::Error& e) {
-    if (e.iflag() == 0 && std::string(e.what()).find("another") != std::string::npos)
-      throw std::runtime_error(e.what());
     raise_value_error(e);
   }
 }
@@ -356,21 +398,25 @@ struct PySolver {
            py::handle x0, py::handle resume, bool take_saved, py::kwargs kw) {
     Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
     s.options.screen = screen.stream();
-    try {
-      start_solver(s, as_path(resume),
-                   [&](auto&&... a) { solver = std::make_unique<kestro::Solver>(a...); },
-                   take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
-    } catch (const kestro::Error& e) {
-      if (e.iflag() == 0 && std::string(e.what()).find("another") != std::string::npos)
-        throw std::runtime_error(e.what());
-      raise_value_error(e);
-    }
+    start_solver(s, as_path(resume),
+                 [&](auto&&... a) { solver = std::make_unique<kestro::Solver>(a...); },
+                 take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
   }
+  // Held by the call that uses the run: a Solver is used by one thread at a
+  // time, and a second thread is told so instead of racing the first (the
+  // library works without the GIL).
+  struct Use {
+    explicit Use(const PySolver& s) : lock(s.mutex, std::try_to_lock) {
+      if (!lock) throw std::runtime_error("kestro.Solver is in use by another thread");
+    }
+    std::unique_lock<std::mutex> lock;
+  };
   kestro::Solver& get() const {
     if (!solver) throw std::runtime_error("kestro.Solver is closed");
     return *solver;
   }
   Array ask() const {
+    Use use(*this);
     const kestro::Solver& s = get();
     std::span<const double> x = s.ask();
     Array a({py::ssize_t(s.block_size()), py::ssize_t(s.variables())});
@@ -378,6 +424,7 @@ struct PySolver {
     return a;
   }
   void tell(py::handle f, py::handle g) {
+    Use use(*this);
     kestro::Solver& s = get();
     if (s.done()) throw std::runtime_error("kestro.Solver.tell after the run has ended");
     const int l = s.block_size(), o = s.objectives(), m = s.constraints();
@@ -385,10 +432,23 @@ struct PySolver {
     copy_values(f, fv.data(), l, o, "block objectives", true);
     if (m > 0 && g.is_none()) throw py::value_error("tell needs the constraint values G");
     if (!g.is_none()) copy_values(g, gv.data(), l, m, "block constraints", true);
+    py::gil_scoped_release release;
     s.tell(fv, gv);
+  }
+  void save(py::handle path) const {
+    Use use(*this);
+    const kestro::Solver& s = get();
+    const std::string file = as_path(path);
+    py::gil_scoped_release release;
+    s.save(file);
+  }
+  void close() {
+    Use use(*this);
+    solver.reset();
   }
   PythonScreen screen;  // outlives the solver
   std::unique_ptr<kestro::Solver> solver;
+  mutable std::mutex mutex;
 };
 
 // The progress of a run as minimize's callback sees it: the best evaluated
@@ -513,43 +573,59 @@ py::object point_function(const py::object& fun, const py::object& evaluator,
   return evaluator.attr("take");
 }
 
-py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
-                    int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
-                    long long checkpoint_every, py::object callback, bool take_saved,
-                    py::object evaluator, py::kwargs kw) {
-  Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
-  const std::string checkpoint = as_path(checkpoint_arg);
-  if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
-  if (!callback.is_none() && !PyCallable_Check(callback.ptr()))
-    throw py::type_error("callback must be callable or None");
-  PythonScreen screen;  // outlives the solver
-  s.options.screen = screen.stream();
-  std::optional<kestro::Solver> solver;
-  start_solver(s, !checkpoint.empty() && file_exists(checkpoint) ? checkpoint : std::string(),
-               [&](auto&&... a) { solver.emplace(a...); },
-               take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
-  kestro::Solver& sv = *solver;
+// Hands the block's values to the run, without the GIL.
+void tell(kestro::Solver& solver, const std::vector<double>& f, const std::vector<double>& g) {
+  py::gil_scoped_release release;
+  solver.tell(f, g);
+}
+
+// What the loop of one run of minimize needs besides its Solver.
+struct LoopSetup {
+  const py::function& fun;
+  bool vectorized;
+  const py::object& evaluator;  // None, or the workers' evaluator
+  const py::object& callback;   // None, or the progress callback
+  std::string checkpoint;       // empty: no saves
+  long long checkpoint_every;
+  // Shared by the runs of runs=K: an interrupt seen by one ends them all.
+  std::atomic<bool>* interrupt_all = nullptr;
+};
+
+// The failures of the function in one run and whether it was interrupted.
+struct LoopOutcome {
+  long long exceptions = 0;
+  std::string first_exception;
+  bool interrupted = false;
+};
+
+// One run of minimize, under the GIL: evaluates each block (a point whose
+// evaluation raises is failed, NaN; KeyboardInterrupt marks the run as
+// interrupted and fails the rest of the block), hands the values to the run
+// without the GIL, saves it when asked, and calls the callback.
+LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
+  const int l = sv.block_size(), n = sv.variables(), o = sv.objectives(), m = sv.constraints();
+  std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
+  LoopOutcome out;
+  bool& interrupted = out.interrupted;
+  std::optional<py::error_already_set> first_error;
   long long saved_at = sv.evaluations();
   // A save that fails is a warning: the run goes on.
   auto save = [&] {
     try {
-      sv.save(checkpoint);
+      {
+        py::gil_scoped_release release;
+        sv.save(in.checkpoint);
+      }
       saved_at = sv.evaluations();
     } catch (const kestro::CheckpointError& e) {
       if (PyErr_WarnEx(PyExc_RuntimeWarning, e.what(), 1) != 0) throw py::error_already_set();
     }
   };
-  const int l = sv.block_size(), n = sv.variables(), o = sv.objectives(), m = sv.constraints();
-  std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
-  long long exceptions = 0;
-  std::string first_exception;
-  std::optional<py::error_already_set> first_error;
-  bool interrupted = false;
-  BlockWatch watch(callback, s, sv);
+  BlockWatch watch(in.callback, s, sv);
   auto failed = [&](double* fo, double* go, py::ssize_t rows, py::error_already_set& e) {
     std::fill(fo, fo + rows * o, kNaN);
     std::fill(go, go + rows * m, kNaN);
-    if (exceptions++ == 0) first_exception = e.what(), first_error = e;
+    if (out.exceptions++ == 0) out.first_exception = e.what(), first_error = e;
   };
   // SystemExit and the other BaseExceptions that are not an Exception end
   // the run and go on to the caller (with a checkpoint, the run is saved as
@@ -560,17 +636,18 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
     throw;
   };
   while (!sv.done()) {
+    if (in.interrupt_all && in.interrupt_all->load()) interrupted = true;
     std::span<const double> x = sv.ask();
     if (interrupted) {
       // The last block after an interrupt is not evaluated: it is marked as
       // failed, so that the result is the best point evaluated before.
       std::fill(f.begin(), f.end(), kNaN);
       std::fill(g.begin(), g.end(), kNaN);
-    } else if (vectorized) {
+    } else if (in.vectorized) {
       Array xa({py::ssize_t(l), py::ssize_t(n)});
       std::copy(x.begin(), x.end(), xa.mutable_data());
       try {
-        take_return(fun(xa), m, f.data(), g.data(), l, o, true);
+        take_return(in.fun(xa), m, f.data(), g.data(), l, o, true);
       } catch (py::error_already_set& e) {
         if (e.matches(PyExc_KeyboardInterrupt)) {
           interrupted = true;
@@ -582,7 +659,7 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
         }
       }
     } else {
-      py::object point_fun = point_function(fun, evaluator, x, l, n, interrupted);
+      py::object point_fun = point_function(in.fun, in.evaluator, x, l, n, interrupted);
       for (int i = 0; i < l; ++i) {
         double* fi = f.data() + std::size_t(i) * o;
         double* gi = g.data() + std::size_t(i) * m;
@@ -609,11 +686,12 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
       }
     }
     if (!interrupted && PyErr_CheckSignals() != 0) {
-      // Ctrl-C between two calls of fun.
+      // Ctrl-C between two calls of fun (seen on the main thread only).
       PyErr_Clear();
       interrupted = true;
     }
-    if (interrupted && !checkpoint.empty()) {
+    if (interrupted && in.interrupt_all) in.interrupt_all->store(true);
+    if (interrupted && !in.checkpoint.empty()) {
       // The run is saved as it stood before this block, which the resumed
       // run evaluates again; the interrupt goes on to the caller.
       save();
@@ -622,8 +700,9 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
     }
     if (interrupted) sv.stop(kestro::StopCause::interrupt);
     if (!interrupted) watch.note_block(x, f, g, l);
-    sv.tell(f, g);
-    if (!checkpoint.empty() && (sv.done() || sv.evaluations() - saved_at >= checkpoint_every))
+    tell(sv, f, g);
+    if (!in.checkpoint.empty() &&
+        (sv.done() || sv.evaluations() - saved_at >= in.checkpoint_every))
       save();
     if (!interrupted) watch.check_failures(sv, first_error);
     if (!interrupted && !sv.done()) {
@@ -637,10 +716,136 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
       if (stop) sv.stop(kestro::StopCause::callback);
     }
   }
+  return out;
+}
+
+// The result of a run with the failures of its function.
+kestro::Result finished(const kestro::Solver& sv, const LoopOutcome& loop) {
   kestro::Result r = sv.result();
-  r.exceptions = exceptions;
-  r.first_exception = first_exception;
-  return make_result(r, o, m, n, interrupted);
+  r.exceptions = loop.exceptions;
+  r.first_exception = loop.first_exception;
+  return r;
+}
+
+// minimize with runs=K > 1: the runs on threads of their own (at most as
+// many as the machine has cores), each calling fun under the GIL; the
+// calling thread makes runs too and, once it has none left, watches for
+// Ctrl-C while the others end. An interrupt ends every run with the best
+// point it has evaluated.
+py::object minimize_runs(const Setup& s, const LoopSetup& in, std::FILE* screen) {
+  for (auto fault : {kestro::detail::problem_fault(s.problem),
+                     kestro::detail::options_fault(s.options),
+                     kestro::detail::combined_fault(s.problem, s.options)})
+    if (fault) raise_value_error(kestro::Error(fault.code, fault.message));
+  const int count = s.options.runs;
+  const int cores = std::max(1, int(std::thread::hardware_concurrency()));
+  const int side_by_side = std::min(count, cores);
+  std::vector<kestro::RunOutcome> runs(static_cast<std::size_t>(count));
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(count));
+  std::atomic<int> next{0}, finished_threads{0};
+  std::atomic<bool> interrupted{false};
+  std::mutex mutex;
+  std::condition_variable all_done;
+  const int n = s.problem.variables(), o = s.problem.objectives, m = s.problem.constraints;
+  kestro::Options each = s.options;
+  each.screen = screen;
+  if (each.block_size == 0) each.block_size = 1;  // the runs are the parallelism
+  LoopSetup shared = in;
+  shared.interrupt_all = &interrupted;
+
+  auto one_run = [&](int k) {
+    std::optional<kestro::Solver> solver;
+    {
+      py::gil_scoped_release release;
+      solver.emplace(s.problem, kestro::detail::run_options(each, k));
+    }
+    return finished(*solver, run_loop(*solver, s, shared));
+  };
+  auto work = [&] {
+    {
+      py::gil_scoped_acquire gil;
+      for (int k = next.fetch_add(1); k < count; k = next.fetch_add(1)) {
+        kestro::RunOutcome& run = runs[std::size_t(k)];
+        run.seed = s.options.seed + k;
+        try {
+          run.result = one_run(k);
+        } catch (py::error_already_set& e) {
+          errors[std::size_t(k)] = std::current_exception();
+          run.error = e.what();
+        } catch (const std::exception& e) {
+          errors[std::size_t(k)] = std::current_exception();
+          run.error = *e.what() ? e.what() : "an exception without a message";
+        }
+      }
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    ++finished_threads;
+    all_done.notify_all();
+  };
+  {
+    py::gil_scoped_release release;
+    std::vector<std::thread> helpers;
+    try {
+      for (int t = 1; t < side_by_side; ++t) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      // Fewer threads than asked for: the runs that are started do the rest.
+    }
+    work();
+    const int started = int(helpers.size()) + 1;
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!all_done.wait_for(lock, std::chrono::milliseconds(100),
+                              [&] { return finished_threads.load() == started; })) {
+      lock.unlock();
+      {
+        py::gil_scoped_acquire gil;
+        if (PyErr_CheckSignals() != 0) {
+          PyErr_Clear();
+          interrupted = true;
+        }
+      }
+      lock.lock();
+    }
+    lock.unlock();
+    for (std::thread& t : helpers) t.join();
+  }
+  kestro::Result r;
+  try {
+    r = kestro::detail::combine_runs(std::move(runs), errors, o, s.problem.equalities,
+                                     s.options.accuracy);
+  } catch (const kestro::Error& e) {
+    raise_value_error(e);
+  }
+  return make_result(r, o, m, n, interrupted.load());
+}
+
+py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
+                    int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
+                    long long checkpoint_every, py::object callback, bool take_saved,
+                    py::object evaluator, py::kwargs kw) {
+  Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw, true);
+  const std::string checkpoint = as_path(checkpoint_arg);
+  if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
+  if (!callback.is_none() && !PyCallable_Check(callback.ptr()))
+    throw py::type_error("callback must be callable or None");
+  const LoopSetup in{fun, vectorized, evaluator, callback, checkpoint, checkpoint_every};
+  PythonScreen screen;  // outlives the solvers
+  if (s.options.runs > 1) {
+    if (!checkpoint.empty())
+      throw py::value_error("checkpoint is not supported with runs > 1: save the runs one by "
+                            "one, or make one run per call");
+    if (!evaluator.is_none())
+      throw py::value_error("workers are not supported with runs > 1: the runs are the "
+                            "parallelism (or use workers with one run)");
+    return minimize_runs(s, in, screen.stream());
+  }
+  s.options.screen = screen.stream();
+  std::optional<kestro::Solver> solver;
+  start_solver(s, !checkpoint.empty() && file_exists(checkpoint) ? checkpoint : std::string(),
+               [&](auto&&... a) { solver.emplace(a...); },
+               take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
+  const LoopOutcome loop = run_loop(*solver, s, in);
+  return make_result(finished(*solver, loop), solver->objectives(), solver->constraints(),
+                     solver->variables(), loop.interrupted);
 }
 
 }  // namespace
@@ -675,6 +880,19 @@ class OptimizeResult(dict):
   mod.def("iflag_text", &kestro::iflag_text, py::arg("iflag"),
           "The meaning of an IFLAG value in words.");
 
+  mod.def(
+      "follow_parallelism",
+      [](int block_size, int parallel, const std::string& name) {
+        kestro::Options o;
+        o.block_size = block_size;
+        const std::string warning = kestro::detail::follow_parallelism(o, parallel, name);
+        return py::make_tuple(o.block_size, warning);
+      },
+      py::arg("block_size"), py::arg("parallel"), py::arg("name"),
+      "The block size for `parallel` evaluations at once: (block_size, warning). A\n"
+      "block_size of 0 (not given) follows the parallelism; a smaller one given is\n"
+      "kept with a warning naming `name` (empty when there is none).");
+
   mod.def("minimize", &minimize, py::arg("fun"), py::arg("bounds"), py::kw_only(),
           py::arg("integers") = 0, py::arg("constraints") = py::none(), py::arg("n_eq") = 0,
           py::arg("n_obj") = 1, py::arg("x0") = py::none(), py::arg("vectorized") = false,
@@ -697,10 +915,12 @@ succeeded, success is False and message names the cause.
 
 Options: accuracy, seed, fstop, algostop, evalstop, focus, ants, kernel,
 oracle, paretomax, epsilon, balance, character, block_size, printeval,
-save2file, maxeval, maxtime, maxwalltime (wall-clock seconds), fail_fast. A
-problem or options the library refuses raise ValueError with the IFLAG code
-and its meaning; a NaN option raises ValueError naming it. The screen report
-(printeval) goes through sys.stderr.
+save2file, maxeval, maxtime, maxwalltime (wall-clock seconds), fail_fast,
+output_dir (the directory of the report files, default the current one),
+output_prefix (put before their names) and runs. A problem or options the
+library refuses raise ValueError with the IFLAG code and its meaning; a NaN
+option raises ValueError naming it. The screen report (printeval) goes
+through sys.stderr.
 
 When every one of the first evaluations fails (the first block, and at least
 10), the run ends and the first exception is raised again (a RuntimeError
@@ -717,6 +937,18 @@ The result's reason says why the run ended (stop_cause: maxeval, maxtime,
 maxwalltime, callback, interrupt), max_violation is the raw largest
 constraint violation of x, and with several objectives pareto_* is the
 non-dominated front and pareto_store_* the library's store.
+
+runs=K: K independent runs with the seeds seed .. seed + K - 1, each with the
+whole budget, made side by side on threads (fun is called under the GIL, so
+they gain when fun releases it, as NumPy and subprocesses do). The result is
+the best run's (feasible first, then the lowest objective; with several
+objectives the fronts are merged), with nfev, nfail and nexc summed;
+result.runs lists every run's own result with its `seed` and `error` ("" when
+it ended; a run that raised has success False and the error's text) and
+result.best_run is the index of the best. Run k writes its report files with
+the prefix output_prefix + "run<k>_". Without block_size each run evaluates
+one point at a time. Not with checkpoint nor workers; the callback is called
+for every run's blocks.
 
 checkpoint: a file name. When the file exists the run saved in it is resumed
 (same problem and options; the result is that of the run never stopped);
@@ -739,26 +971,27 @@ the file's).)");
            "With resume=PATH, continues the run saved by save() (same problem and options);\n"
            "a file that cannot be resumed raises kestro.CheckpointError, one saved with other\n"
            "bounds or search parameters kestro.CheckpointMismatch (take_saved=True goes on\n"
-           "with the file's).")
-      .def("save", [](const PySolver& s, py::handle path) { s.get().save(as_path(path)); },
-           py::arg("path"),
+           "with the file's). Any number of Solvers may be alive and used at once; one\n"
+           "Solver is used by one thread at a time (a second thread gets RuntimeError).")
+      .def("save", &PySolver::save, py::arg("path"),
            "Saves the run to a checkpoint file between tell() and the next ask();\n"
            "kestro.Solver(..., resume=path) continues it, in this or another process.")
       .def("ask", &PySolver::ask, "The points of the current block, shape (L, N).")
       .def("tell", &PySolver::tell, py::arg("f"), py::arg("g") = py::none(),
            "Hands back the (L, O) objectives and (L, M) constraints of the block from ask().")
-      .def("stop", [](PySolver& s) { s.get().stop(); }, "Asks the run to end after the next tell.")
-      .def_property_readonly("done", [](const PySolver& s) { return s.get().done(); })
-      .def_property_readonly("status", [](const PySolver& s) { return s.get().iflag(); })
-      .def_property_readonly("nfev", [](const PySolver& s) { return s.get().evaluations(); })
-      .def_property_readonly("block_size", [](const PySolver& s) { return s.get().block_size(); })
+      .def("stop", [](PySolver& s) { PySolver::Use use(s); s.get().stop(); },
+           "Asks the run to end after the next tell.")
+      .def_property_readonly("done", [](const PySolver& s) { PySolver::Use use(s); return s.get().done(); })
+      .def_property_readonly("status", [](const PySolver& s) { PySolver::Use use(s); return s.get().iflag(); })
+      .def_property_readonly("nfev", [](const PySolver& s) { PySolver::Use use(s); return s.get().evaluations(); })
+      .def_property_readonly("block_size", [](const PySolver& s) { PySolver::Use use(s); return s.get().block_size(); })
       .def("result", [](const PySolver& s) {
+             PySolver::Use use(s);
              const kestro::Solver& sv = s.get();
              if (!sv.done()) throw std::runtime_error("kestro.Solver.result before the run has ended");
              return make_result(sv.result(), sv.objectives(), sv.constraints(), sv.variables(), false);
            })
-      .def("close", [](PySolver& s) { s.solver.reset(); },
-           "Ends the solver now, so that another one can start.")
+      .def("close", &PySolver::close, "Ends the run now and frees what it holds.")
       .def("__enter__", [](py::object self) { return self; })
-      .def("__exit__", [](PySolver& s, py::args) { s.solver.reset(); });
+      .def("__exit__", [](PySolver& s, py::args) { s.close(); });
 }

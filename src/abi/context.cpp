@@ -26,6 +26,10 @@ extern "C" int kestro_context_set_output(kestro_context* ctx, const char* direct
   return static_cast<int>(kestro::set_output_location(ctx->context, directory, prefix));
 }
 
+extern "C" void kestro_context_set_screen(kestro_context* ctx, FILE* stream) {
+  if (ctx != nullptr) ctx->context.report.units.set_screen(stream);
+}
+
 extern "C" void kestro_context_solve(kestro_context* ctx, const int* l, const int* o,
                                      const int* n, const int* ni, const int* m,
                                      const int* me, double* x, double* f, double* g,

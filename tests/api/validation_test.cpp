@@ -182,20 +182,6 @@ TEST(Validation, MismatchedLengthsAreRefusedWithoutALibraryCode) {
   }
 }
 
-TEST(Solver, OnlyOneRunAtATime) {
-  Problem p = sound_problem();
-  p.constraints = 0;
-  auto first = std::make_unique<Solver>(p, Options{});
-  try {
-    Solver second(p, Options{});
-    FAIL() << "a second Solver was accepted while the first is alive";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.iflag(), 0);
-  }
-  first.reset();
-  EXPECT_NO_THROW(Solver third(p, Options{}));
-}
-
 TEST(Solver, RefusesValuesOfTheWrongLengthAndResultsBeforeTheEnd) {
   Problem p = sound_problem();  // 1 objective, 1 constraint, 3 variables
   Options o;

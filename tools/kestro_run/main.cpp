@@ -20,6 +20,11 @@
 // was before the block in flight (with --checkpoint) and reports the best
 // point evaluated so far.
 //
+// --output-dir DIR: the report files (and any other file the runner writes
+// of its own) go to DIR, made when missing; by default the current directory.
+// With `runs = K` in [options] the K runs are made side by side
+// (several_runs.hpp); that is refused with checkpoints and with --mpi.
+//
 // With --mpi, started by mpirun, rank 0 runs the run and the other ranks
 // evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
 // requests the stop as Ctrl-C does (and gives its exit status, 130).
@@ -42,6 +47,7 @@
 #include "kestro.hpp"
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
+#include "several_runs.hpp"
 #include "stop_signals.hpp"
 #include "summary.hpp"
 
@@ -72,6 +78,27 @@ int library_error(int iflag, const std::string& message) {
   return 3;
 }
 
+// The summary on the standard output, with one line per run of several;
+// `failed`: the failed evaluations of this process (of a resumed run, those
+// since the resume).
+// `aborted_by`: the second stop signal that ended the run at once, or 0.
+// Returns the exit status.
+int summary(const kestro::Result& result, const kestro_run::ProblemFile& file,
+            long long failed = -1, int aborted_by = 0) {
+  if (failed < 0) failed = result.failed_evaluations;
+  if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
+  kestro_run::print_summary(result, file);
+  if (!result.runs.empty()) kestro_run::print_runs(result);
+  if (failed > 0)
+    std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
+  if (aborted_by != 0) return exit_status(aborted_by);
+  if (result.best_failed) {
+    std::fprintf(stderr, "kestro-run: %s\n", result.message.c_str());
+    return kNoEvaluationSucceeded;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,6 +120,9 @@ int main(int argc, char** argv) {
   app.add_option("--resume", resume,
                  "continue the run saved in this file (saves go on there unless --checkpoint)");
   app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
+  std::string output_dir;
+  app.add_option("--output-dir", output_dir,
+                 "write the report files to this directory (made when missing)");
   bool take_saved = false;
   app.add_flag("--take-saved", take_saved,
                "with --resume: go on with the file's bounds and options where they differ from "
@@ -130,6 +160,12 @@ int main(int argc, char** argv) {
   }
   if (!job.agree(file_error)) return 2;
   if (jobs > 0) file.jobs = jobs;
+  if (!output_dir.empty()) file.options.output_dir = output_dir;
+  if (file.options.runs > 1 && (mpi || !checkpoint.empty() || !resume.empty())) {
+    std::fprintf(stderr, "kestro-run: runs = %d cannot be combined with %s: make one run at a "
+                 "time there\n", file.options.runs, mpi ? "--mpi" : "checkpoints");
+    return 2;
+  }
   if (!mpi && job.rank() == 0) kestro_run::follow_jobs(file);
   stop_signals::handle(SIGINT);
   // SIGTERM (batch systems, timeout, kill) and SIGHUP (a closed terminal) as
@@ -148,6 +184,10 @@ int main(int argc, char** argv) {
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
+    if (file.options.runs > 1) {
+      const kestro::Result several = kestro_run::run_several(file, blackbox, quiet);
+      return summary(several, file, -1, stop_signals::abort_signal());
+    }
     if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
                             file.problem.constraints))
       return 0;  // an MPI worker: rank 0 reports
@@ -224,6 +264,10 @@ int main(int argc, char** argv) {
       }
     }
     result = solver.result();
+  } catch (const kestro::EvaluationError& e) {
+    // Every run of several ended early: none of its first evaluations succeeded.
+    std::fprintf(stderr, "kestro-run: %s\n", e.what());
+    return kNoEvaluationSucceeded;
   } catch (const kestro::Error& e) {
     if (e.iflag() > 0) return library_error(e.iflag(), e.what());
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
@@ -232,15 +276,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
     return 1;
   }
-  if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
-
-  kestro_run::print_summary(result, file);
-  if (failed > 0)
-    std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
-  if (aborted_by != 0) return exit_status(aborted_by);
-  if (result.best_failed) {
-    std::fprintf(stderr, "kestro-run: %s\n", result.message.c_str());
-    return kNoEvaluationSucceeded;
-  }
-  return 0;
+  return summary(result, file, failed, aborted_by);
 }

@@ -184,6 +184,8 @@ ProblemFile read_problem_file(const std::string& path) {
         o.maxeval = r.integer(node, key, 1, imax);
       } else if (name == "maxtime") {
         o.maxtime = r.integer(node, key, 1, imax);
+      } else if (name == "runs") {
+        o.runs = r.integer(node, key, 1, 100000);
       } else if (name == "maxwalltime") {
         o.maxwalltime = r.number(node, key);
         if (!(o.maxwalltime > 0 && o.maxwalltime <= 1e9))
