@@ -632,7 +632,7 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
   // it stood before this block).
   auto must_end = [&](py::error_already_set& e) {
     if (e.matches(PyExc_Exception)) return;
-    if (!checkpoint.empty()) save();
+    if (!in.checkpoint.empty()) save();
     throw;
   };
   while (!sv.done()) {
