@@ -35,6 +35,7 @@
 #include <limits>
 #include <memory>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,9 @@
 #include "kestro.hpp"
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
+#include "result_files.hpp"
 #include "several_runs.hpp"
+#include "status_line.hpp"
 #include "stop_signals.hpp"
 #include "summary.hpp"
 
@@ -78,6 +81,20 @@ int library_error(int iflag, const std::string& message) {
   return 3;
 }
 
+// Writes the result files to the output directory and names them in the
+// summary; a file that cannot be written is reported on stderr.
+void write_results(const kestro_run::ProblemFile& file, const kestro::Result& result) {
+  const int o = file.problem.objectives;
+  const kestro_run::WrittenFiles written = kestro_run::write_result_files(
+      file.options.output_dir, file.names, result, o);
+  if (o > 1) std::printf("pareto front = %zu points\n", result.pareto_front.size());
+  std::printf("result files =");
+  for (const std::string& path : written.paths) std::printf(" %s", path.c_str());
+  std::printf("\n");
+  std::fflush(stdout);
+  if (!written.error.empty()) std::fprintf(stderr, "kestro-run: %s\n", written.error.c_str());
+}
+
 // The summary on the standard output, with one line per run of several;
 // `failed`: the failed evaluations of this process (of a resumed run, those
 // since the resume).
@@ -89,6 +106,7 @@ int summary(const kestro::Result& result, const kestro_run::ProblemFile& file,
   if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
   kestro_run::print_summary(result, file);
   if (!result.runs.empty()) kestro_run::print_runs(result);
+  write_results(file, result);
   if (failed > 0)
     std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
   if (aborted_by != 0) return exit_status(aborted_by);
@@ -110,7 +128,8 @@ int main(int argc, char** argv) {
   app.add_option("problem", path, "the problem file (TOML)")->required();
   app.add_option("-j,--jobs", jobs, "evaluations at once (overrides the file's jobs)")
       ->check(CLI::Range(1, 4096));
-  app.add_flag("-q,--quiet", quiet, "do not log the individual failed evaluations");
+  app.add_flag("-q,--quiet", quiet,
+               "do not log the individual failed evaluations nor show the status line");
   std::string checkpoint, resume;
   long long checkpoint_every = 100;
   app.add_option("--checkpoint", checkpoint,
@@ -181,16 +200,20 @@ int main(int argc, char** argv) {
   kestro::Result result;
   long long failed = 0;
   int aborted_by = 0;  // the second stop signal
+  std::optional<kestro_run::StatusLine> status;
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
     if (file.options.runs > 1) {
-      const kestro::Result several = kestro_run::run_several(file, blackbox, quiet);
+      status.emplace(!quiet, file.options.maxeval, file.problem.objectives, file.options.runs);
+      const kestro::Result several = kestro_run::run_several(file, blackbox, quiet, *status);
+      status.reset();  // the terminal is the report's and the summary's again
       return summary(several, file, -1, stop_signals::abort_signal());
     }
     if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
                             file.problem.constraints))
       return 0;  // an MPI worker: rank 0 reports
+    status.emplace(!quiet, file.options.maxeval, file.problem.objectives);
     std::unique_ptr<kestro::Solver> resumed;
     if (!resume.empty()) {
       try {
@@ -249,6 +272,7 @@ int main(int argc, char** argv) {
       }
       failed += block_failed;
       solver.tell(f, g);
+      status->sync(solver.progress());
       if (file.options.fail_fast &&
           kestro::detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l)) {
         std::fprintf(stderr, "kestro-run: %s\n",
@@ -276,5 +300,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
     return 1;
   }
+  status.reset();  // the terminal is the report's and the summary's again
   return summary(result, file, failed, aborted_by);
 }

@@ -7,7 +7,8 @@
 
 namespace kestro_run {
 
-kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bool quiet) {
+kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bool quiet,
+                           StatusLine& status) {
   kestro::Options options = file.options;
   options.threads = file.jobs;
   std::mutex log;
@@ -21,7 +22,9 @@ kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bo
     }
   };
   bool told = false;
-  return kestro::minimize(file.problem, evaluate, options, [&](const kestro::Progress&) {
+  // Called for one run at a time.
+  return kestro::minimize(file.problem, evaluate, options, [&](const kestro::Progress& progress) {
+    status.sync(progress);
     const bool interrupted = stop_signals::first() != 0;
     if (interrupted && !told) {
       std::fprintf(stderr, "kestro-run: interrupted, stopping the runs\n");
