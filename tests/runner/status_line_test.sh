@@ -23,15 +23,20 @@ check "not a terminal: no control characters" test "$(grep -c $'\033' file_err.t
 tmux -L "$socket" new-session -d -x 200 -y 50 \
   "cd '$work' && '$runner' problem.toml >tty_out.txt; echo \$? >status.txt; sleep 60"
 pane() { tmux -L "$socket" capture-pane -p -S -100 -E 100; }
+# The last status line of the pane while the run goes (at most 120 s of
+# waiting; empty when the run ends first).
+status_line() {
+  local line
+  for _ in $(seq 600); do
+    line=$(pane | grep ' evals |' | tail -n 1)
+    if [ -n "$line" ] && grep -q 'best f' <<<"$line"; then echo "$line"; return; fi
+    [ -e status.txt ] && return
+    sleep 0.2
+  done
+}
 
-# While the run goes: the status line (at most 120 s of waiting).
-seen=""
-for _ in $(seq 600); do
-  line=$(pane | grep ' evals |' | tail -n 1)
-  if [ -n "$line" ] && grep -q 'best f' <<<"$line"; then seen=$line; break; fi
-  [ -e status.txt ] && break
-  sleep 0.2
-done
+# While the run goes: the status line.
+seen=$(status_line)
 echo "status line: $seen"
 check "status line shown" test -n "$seen"
 check "status line: evaluations of the budget" grep -qE '^[0-9]+/160 evals \| ' <<<"$seen"
@@ -63,13 +68,7 @@ rm -f status.txt
 tmux -L "$socket" new-session -d -s runs -x 200 -y 50 \
   "cd '$work' && '$runner' problem.toml --output-dir tty_dir >tty_out2.txt; echo \$? >status.txt; sleep 60"
 pane() { tmux -L "$socket" capture-pane -t runs -p -S -2000 -E 100; }
-seen=""
-for _ in $(seq 600); do
-  line=$(pane | grep ' evals |' | tail -n 1)
-  if [ -n "$line" ] && grep -q 'best f' <<<"$line"; then seen=$line; break; fi
-  [ -e status.txt ] && break
-  sleep 0.2
-done
+seen=$(status_line)
 echo "status line of two runs: $seen"
 check "two runs: evaluations of twice the budget" grep -qE '^[0-9]+/320 evals \| best f ' <<<"$seen"
 for _ in $(seq 600); do [ -e status.txt ] && break; sleep 0.2; done
