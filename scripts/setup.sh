@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake g++ gcc make libgtest-dev libgmock-dev libbenchmark-dev gfortran clang
           libclang-rt-14-dev python3-dev pybind11-dev python3-numpy
-          libtomlplusplus-dev libcli11-dev doxygen libopenmpi-dev openmpi-bin)
+          libtomlplusplus-dev libcli11-dev libsqlite3-dev sqlite3 doxygen libopenmpi-dev openmpi-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -163,20 +164,31 @@ Outcome Blackbox::evaluate(std::span<const double> x, std::span<double> f,
   }
   close(pipefd[0]);
   // A command that closed its output may still run: it too gets the time
-  // limit.
+  // limit. Its exit is awaited on a process descriptor, which becomes
+  // readable when it ends (short sleeps only on kernels without one).
   int status = 0;
   bool reaped = false;
-  while (!timed_out) {
-    const pid_t w = waitpid(pid, &status, WNOHANG);
-    if (w == pid || (w < 0 && errno != EINTR)) {
-      reaped = w == pid;
-      break;
+  if (!timed_out) {
+    const int pidfd = int(syscall(SYS_pidfd_open, pid, 0));
+    for (;;) {
+      const pid_t w = waitpid(pid, &status, WNOHANG);
+      if (w == pid || (w < 0 && errno != EINTR)) {
+        reaped = w == pid;
+        break;
+      }
+      const double left = std::chrono::duration<double>(deadline - clock::now()).count();
+      if (left <= 0) {
+        timed_out = true;
+        break;
+      }
+      if (pidfd >= 0) {
+        pollfd p{pidfd, POLLIN, 0};
+        poll(&p, 1, int(std::min(left * 1000 + 1, 1e9)));
+      } else {
+        usleep(2000);
+      }
     }
-    if (clock::now() >= deadline) {
-      timed_out = true;
-      break;
-    }
-    usleep(2000);
+    if (pidfd >= 0) close(pidfd);
   }
   if (timed_out) kill(-pid, SIGKILL), kill(pid, SIGKILL);
   if (!reaped) {
@@ -208,15 +220,19 @@ Outcome Blackbox::evaluate(std::span<const double> x, std::span<double> f,
 
 long long Blackbox::evaluate_block(std::span<const double> x, std::span<double> f,
                                    std::span<double> g, int l, int n, int jobs, bool quiet,
-                                   long long first_index) const {
+                                   long long first_index, std::span<Outcome> outcomes,
+                                   std::span<const unsigned char> skip) const {
   std::atomic<int> next{0};
   std::atomic<long long> failed{0};
   std::mutex log;
   auto work = [&] {
     for (int i = next.fetch_add(1); i < l; i = next.fetch_add(1)) {
-      const Outcome r = evaluate(x.subspan(std::size_t(i) * n, n),
-                                 f.subspan(std::size_t(i) * o_, o_),
-                                 g.subspan(std::size_t(i) * m_, m_));
+      if (!skip.empty() && skip[std::size_t(i)]) continue;
+      const auto start = std::chrono::steady_clock::now();
+      Outcome r = evaluate(x.subspan(std::size_t(i) * n, n), f.subspan(std::size_t(i) * o_, o_),
+                           g.subspan(std::size_t(i) * m_, m_));
+      r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      if (!outcomes.empty()) outcomes[std::size_t(i)] = r;
       if (!r.ok) {
         ++failed;
         if (!quiet) {

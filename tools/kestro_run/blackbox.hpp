@@ -18,7 +18,8 @@ namespace kestro_run {
 
 struct Outcome {
   bool ok = false;
-  std::string why;  // the reason of a failure
+  std::string why;       // the reason of a failure
+  double seconds = -1;   // the wall time of the evaluation (negative: not measured)
 };
 
 class Blackbox {
@@ -30,9 +31,14 @@ class Blackbox {
   Outcome evaluate(std::span<const double> x, std::span<double> f, std::span<double> g) const;
 
   // Evaluates the l points of a block, up to `jobs` at once. Failures are
-  // logged to stderr (unless quiet) and their number is returned.
+  // logged to stderr (unless quiet) and their number is returned. When
+  // given, `outcomes` (l entries) receives each point's outcome and time,
+  // and the points i with skip[i] set are left as they are (served from the
+  // cache).
   long long evaluate_block(std::span<const double> x, std::span<double> f, std::span<double> g,
-                           int l, int n, int jobs, bool quiet, long long first_index) const;
+                           int l, int n, int jobs, bool quiet, long long first_index,
+                           std::span<Outcome> outcomes = {},
+                           std::span<const unsigned char> skip = {}) const;
 
  private:
   std::vector<std::string> command_;

@@ -3,8 +3,15 @@
 // Exit status: 0 when the run ended (also after Ctrl-C), 2 for an error in
 // the problem file or the arguments, 3 for an input error the library
 // reports (its IFLAG and meaning are printed), 1 for a failure of the runner
-// itself (such as running out of memory), 130 when Ctrl-C interrupted a
-// run with checkpoints (the run is saved and resumes with --resume).
+// itself (such as running out of memory), 4 when the evaluation store
+// cannot be used (it cannot be opened, is not a Kestro store or has a newer
+// schema), 130 when Ctrl-C interrupted a run with checkpoints (the run is
+// saved and resumes with --resume).
+//
+// Every evaluation is written to the store (kestro-run.sqlite in the current
+// directory unless --store or --no-store), one transaction per block; with
+// --cache the points already evaluated for the same problem are served from
+// it instead of running the black box.
 //
 // With --mpi, started by mpirun, rank 0 runs the run and the other ranks
 // evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
@@ -23,6 +30,7 @@
 #include "kestro.hpp"
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
+#include "store.hpp"
 
 namespace {
 
@@ -63,11 +71,25 @@ int main(int argc, char** argv) {
   app.add_option("--resume", resume,
                  "continue the run saved in this file (saves go on there unless --checkpoint)");
   app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
+  std::string store_path = "kestro-run.sqlite";
+  bool no_store = false, cache = false, cache_failures = false;
+  app.add_option("--store", store_path,
+                 "the SQLite file every evaluation is written to (default kestro-run.sqlite)");
+  app.add_flag("--no-store", no_store, "do not write the evaluations to a store");
+  app.add_flag("--cache", cache,
+               "take the values of points already evaluated for this problem from the store");
+  app.add_flag("--cache-failures", cache_failures,
+               "with the cache, serve failed evaluations from it too (implies --cache)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
+  }
+  cache = cache || cache_failures;
+  if (no_store && cache) {
+    std::fprintf(stderr, "kestro-run: --cache needs the store: drop --no-store\n");
+    return 2;
   }
 
   kestro_run::MpiJob job(mpi, &argc, &argv);
@@ -91,14 +113,25 @@ int main(int argc, char** argv) {
   } catch (const kestro_run::InputError& e) {
     file_error = e.what();
   }
-  if (!job.agree(file_error)) return 2;
+  // The store is opened (by rank 0) before anything is evaluated.
+  std::unique_ptr<kestro_run::Store> store;
+  std::string store_error;
+  if (file_error.empty() && !no_store && job.rank() == 0) {
+    try {
+      store = std::make_unique<kestro_run::Store>(store_path);
+    } catch (const kestro_run::StoreError& e) {
+      store_error = e.what();
+    }
+  }
+  if (!job.agree(file_error.empty() ? store_error : file_error))
+    return file_error.empty() && !store_error.empty() ? 4 : 2;
   if (jobs > 0) file.jobs = jobs;
   sigaction(SIGINT, &action, nullptr);
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
                                       file.problem.objectives, file.problem.constraints);
   kestro::Result result;
-  long long failed = 0;
+  long long failed = 0, cache_hits = 0;
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
@@ -121,7 +154,23 @@ int main(int argc, char** argv) {
     checkpoints.start_from(solver.evaluations());
     const int l = solver.block_size(), n = solver.variables(), o = solver.objectives(),
               m = solver.constraints();
+    if (store) {
+      kestro_run::RunDescription run;
+      run.problem = kestro_run::describe_problem(file.command, file.directory, file.problem);
+      run.options = kestro_run::describe_options(file.options);
+      run.seed = file.options.seed;
+      run.variables = n, run.integers = file.problem.integers, run.objectives = o;
+      run.constraints = m, run.equalities = file.problem.equalities, run.block_size = l;
+      try {
+        store->begin_run(run, resumed ? solver.evaluations() : 0);
+      } catch (const kestro_run::StoreError& e) {
+        std::fprintf(stderr, "kestro-run: %s\n", e.what());
+        return 4;
+      }
+    }
     std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
+    std::vector<kestro_run::Outcome> outcomes(static_cast<std::size_t>(l));
+    std::vector<unsigned char> hit(std::size_t(l), 0);
     bool stopping = false;
     while (!solver.done()) {
       const std::span<const double> x = solver.ask();
@@ -129,8 +178,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestro-run: internal error: block of unexpected size\n");
         return 1;
       }
+      const int hits = cache ? store->lookup(x, f, g, hit, outcomes, cache_failures) : 0;
       const long long block_failed =
-          job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations());
+          job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations(),
+                             outcomes, hit);
       if (interrupted && checkpoints.enabled()) {
         // The block in flight may have lost evaluations to the interrupt: the
         // run is saved as it was before it, and the resumed run evaluates it.
@@ -141,6 +192,8 @@ int main(int argc, char** argv) {
         return 130;
       }
       failed += block_failed;
+      cache_hits += hits;
+      if (store) store->write_block(solver.evaluations(), x, f, g, outcomes, hit);
       solver.tell(f, g);
       checkpoints.after_block(solver);
       if (interrupted && !stopping && !solver.done()) {
@@ -150,6 +203,7 @@ int main(int argc, char** argv) {
       }
     }
     result = solver.result();
+    if (store) store->end_run(result, cache_hits);
   } catch (const kestro::Error& e) {
     if (e.iflag() > 0) return library_error(e.iflag(), e.what());
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
@@ -167,6 +221,10 @@ int main(int argc, char** argv) {
   std::printf("feasible = %s\n", result.feasible ? "yes" : "no");
   std::printf("evaluations = %lld\n", result.evaluations);
   std::printf("failed evaluations = %lld\n", result.failed_evaluations);
+  if (cache) std::printf("cache hits = %lld\n", cache_hits);
+  if (store && store->failed_blocks() > 0)
+    std::fprintf(stderr, "kestro-run: store %s: %lld blocks could not be written\n",
+                 store->path().c_str(), store->failed_blocks());
   if (failed > 0)
     std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
   return 0;
