@@ -11,6 +11,8 @@
 #include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -251,14 +253,18 @@ struct PySolver {
 
 py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
                     int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
-                    long long checkpoint_every, py::kwargs kw) {
+                    long long checkpoint_every, py::object store, py::kwargs kw) {
   Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
   const std::string checkpoint = as_path(checkpoint_arg);
   if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
   std::optional<kestro::Solver> solver;
-  start_solver(s, !checkpoint.empty() && file_exists(checkpoint) ? checkpoint : std::string(),
-               [&](auto&&... a) { solver.emplace(a...); });
+  const bool resuming = !checkpoint.empty() && file_exists(checkpoint);
+  start_solver(s, resuming ? checkpoint : std::string(), [&](auto&&... a) { solver.emplace(a...); });
   kestro::Solver& sv = *solver;
+  // The evaluation store (kestro/store.py): told of the run, asked for the
+  // cached points of each block and given each evaluated block.
+  const bool recording = !store.is_none();
+  if (recording) store.attr("begin")(sv.evaluations(), resuming, sv.block_size());
   long long saved_at = sv.evaluations();
   // A save that fails is a warning: the run goes on.
   auto save = [&] {
@@ -274,44 +280,91 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
   long long exceptions = 0;
   std::string first_exception;
   bool interrupted = false;
+  // An exception's text without the traceback pybind11 appends.
+  auto reason = [](py::error_already_set& e) {
+    const std::string what = e.what();
+    return what.substr(0, what.find("\n\nAt:"));
+  };
   auto failed = [&](double* fo, double* go, py::ssize_t rows, py::error_already_set& e) {
     std::fill(fo, fo + rows * o, kNaN);
     std::fill(go, go + rows * m, kNaN);
     if (exceptions++ == 0) first_exception = e.what();
   };
+  // Per point of a block, for the store: served from the cache, why it
+  // failed (None when it did not) and its wall time (None: not measured).
+  std::vector<char> hit(std::size_t(l), 0);
+  py::list why(l), seconds(l);
+  using wall = std::chrono::steady_clock;
   while (!sv.done()) {
     std::span<const double> x = sv.ask();
+    Array block({py::ssize_t(l), py::ssize_t(n)});
+    std::copy(x.begin(), x.end(), block.mutable_data());
+    std::fill(hit.begin(), hit.end(), 0);
+    for (int i = 0; i < l; ++i) why[i] = py::none(), seconds[i] = py::none();
+    if (recording && !interrupted) {
+      // (hits, F, G, reasons) for the points of the block already evaluated.
+      py::tuple cached = store.attr("lookup")(block);
+      py::list hits = cached[0], reasons = cached[3];
+      Array cf = Array::ensure(cached[1]), cg = Array::ensure(cached[2]);
+      for (int i = 0; i < l; ++i)
+        if (py::cast<bool>(hits[i])) {
+          hit[std::size_t(i)] = 1;
+          std::copy_n(cf.data() + std::size_t(i) * o, o, f.data() + std::size_t(i) * o);
+          std::copy_n(cg.data() + std::size_t(i) * m, m, g.data() + std::size_t(i) * m);
+          why[i] = reasons[i];
+          seconds[i] = 0.0;
+        }
+    }
+    const int misses = int(std::count(hit.begin(), hit.end(), 0));
     if (interrupted) {
       // The last block after an interrupt is not evaluated: it is marked as
       // failed, so that the result is the best point evaluated before.
       std::fill(f.begin(), f.end(), kNaN);
       std::fill(g.begin(), g.end(), kNaN);
-    } else if (vectorized) {
-      Array xa({py::ssize_t(l), py::ssize_t(n)});
-      std::copy(x.begin(), x.end(), xa.mutable_data());
+      for (int i = 0; i < l; ++i) why[i] = "interrupted";
+    } else if (vectorized && misses > 0) {
+      // The points not served from the cache, as one block.
+      Array xa({py::ssize_t(misses), py::ssize_t(n)});
+      std::vector<double> fm(std::size_t(misses) * o), gm(std::size_t(misses) * m);
+      for (int i = 0, k = 0; i < l; ++i)
+        if (!hit[std::size_t(i)])
+          std::copy_n(x.begin() + std::size_t(i) * n, n, xa.mutable_data() + std::size_t(k++) * n);
       try {
-        take_return(fun(xa), m, f.data(), g.data(), l, o, true);
+        take_return(fun(xa), m, fm.data(), gm.data(), misses, o, true);
       } catch (py::error_already_set& e) {
         if (e.matches(PyExc_KeyboardInterrupt)) {
           interrupted = true;
-          std::fill(f.begin(), f.end(), kNaN);
-          std::fill(g.begin(), g.end(), kNaN);
+          std::fill(fm.begin(), fm.end(), kNaN);
+          std::fill(gm.begin(), gm.end(), kNaN);
+          for (int i = 0; i < l; ++i)
+            if (!hit[std::size_t(i)]) why[i] = "interrupted";
         } else {
-          failed(f.data(), g.data(), l, e);
+          failed(fm.data(), gm.data(), misses, e);
+          for (int i = 0; i < l; ++i)
+            if (!hit[std::size_t(i)]) why[i] = reason(e);
         }
       }
-    } else {
+      for (int i = 0, k = 0; i < l; ++i, ++k) {
+        while (i < l && hit[std::size_t(i)]) ++i;
+        if (i == l) break;
+        std::copy_n(fm.data() + std::size_t(k) * o, o, f.data() + std::size_t(i) * o);
+        std::copy_n(gm.data() + std::size_t(k) * m, m, g.data() + std::size_t(i) * m);
+      }
+    } else if (!vectorized) {
       for (int i = 0; i < l; ++i) {
         double* fi = f.data() + std::size_t(i) * o;
         double* gi = g.data() + std::size_t(i) * m;
+        if (hit[std::size_t(i)]) continue;
         if (interrupted) {
           std::fill(fi, fi + o, kNaN);
           std::fill(gi, gi + m, kNaN);
+          why[i] = "interrupted";
           continue;
         }
         Array xa{py::ssize_t(n)};
         std::copy(x.begin() + std::size_t(i) * n, x.begin() + std::size_t(i + 1) * n,
                   xa.mutable_data());
+        const auto start = wall::now();
         try {
           take_return(fun(xa), m, fi, gi, 1, o, false);
         } catch (py::error_already_set& e) {
@@ -319,10 +372,13 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
             interrupted = true;
             std::fill(fi, fi + o, kNaN);
             std::fill(gi, gi + m, kNaN);
+            why[i] = "interrupted";
           } else {
             failed(fi, gi, 1, e);
+            why[i] = reason(e);
           }
         }
+        seconds[i] = std::chrono::duration<double>(wall::now() - start).count();
       }
     }
     if (!interrupted && PyErr_CheckSignals() != 0) {
@@ -338,6 +394,14 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
       throw py::error_already_set();
     }
     if (interrupted) sv.stop();
+    if (recording) {
+      Array fa({py::ssize_t(l), py::ssize_t(o)}), ga({py::ssize_t(l), py::ssize_t(m)});
+      std::copy(f.begin(), f.end(), fa.mutable_data());
+      std::copy(g.begin(), g.end(), ga.mutable_data());
+      py::list cached(l);
+      for (int i = 0; i < l; ++i) cached[i] = bool(hit[std::size_t(i)]);
+      store.attr("write_block")(sv.evaluations(), block, fa, ga, why, seconds, cached);
+    }
     sv.tell(f, g);
     if (!checkpoint.empty() && (sv.done() || sv.evaluations() - saved_at >= checkpoint_every))
       save();
@@ -345,7 +409,9 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
   kestro::Result r = sv.result();
   r.exceptions = exceptions;
   r.first_exception = first_exception;
-  return make_result(r, o, m, n, interrupted);
+  py::object result = make_result(r, o, m, n, interrupted);
+  if (recording) store.attr("end")(result);
+  return result;
 }
 
 }  // namespace
@@ -381,6 +447,7 @@ class OptimizeResult(dict):
           py::arg("integers") = 0, py::arg("constraints") = py::none(), py::arg("n_eq") = 0,
           py::arg("n_obj") = 1, py::arg("x0") = py::none(), py::arg("vectorized") = false,
           py::arg("checkpoint") = py::none(), py::arg("checkpoint_every") = 100,
+          py::arg("_store") = py::none(),
           R"(Minimises fun over the box `bounds` (shape (N, 2)).
 
 The last `integers` variables are whole numbers. `constraints` is the number

@@ -140,9 +140,9 @@ echo x >>calls.log
 exec awk '{ if ($1 + $2 > 1) exit 3; printf "%.17g %.17g\n", $1 * $1 + $2 * $2 + $3, 5 - $3 }' "$1"
 SH
 "$runner" problem.toml --quiet --store failing.sqlite >first.txt 2>/dev/null
-failures=$(sed -n 's/^failed evaluations = //p' first.txt)
+failed_count=$(sed -n "s/^failed evaluations = //p" first.txt)
 evaluations=$(sed -n 's/^evaluations = //p' first.txt)
-check "the failing black box fails at times" test "${failures:-0}" -gt 0
+check "the failing black box fails at times" test "${failed_count:-0}" -gt 0
 failed_points=$(sql failing.sqlite "SELECT count(*) FROM evaluations WHERE status = 'failed'")
 ok_points=$((evaluations - failed_points))
 cp failing.sqlite failures.sqlite

@@ -1,0 +1,228 @@
+"""The evaluation store from Python: minimize(..., store=PATH) writes every
+evaluation, cache=True never changes a result, a store that cannot be used
+is refused before any evaluation, a full file is a warning, and a resumed run
+appends without duplicating rows."""
+import math
+import os
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import textwrap
+import unittest
+import warnings
+
+import numpy as np
+
+import kestro
+import kestro.store as ks
+
+BOUNDS = [(-3, 3), (-3, 3), (0, 5)]
+OPTIONS = dict(integers=1, constraints=1, seed=4, maxeval=400, block_size=4)
+
+
+class Counted:
+    """The test model, counting its calls; it fails where x[0] > 2.5 (and
+    raises KeyboardInterrupt at call `interrupt_at`)."""
+
+    def __init__(self, interrupt_at=None):
+        self.calls = 0
+        self.interrupt_at = interrupt_at
+
+    def __call__(self, x):
+        if self.calls == self.interrupt_at:
+            raise KeyboardInterrupt
+        self.calls += 1
+        if x[0] > 2.5:
+            raise RuntimeError("too far")
+        a, b = x[0] - 1.0, x[1] + 0.5
+        return a * a + b * b + 0.1 * x[2], [x[0] + x[1] + x[2] - 1.5]
+
+
+def same_result(test, a, b):
+    for key in ("x", "constr", "status", "nfev", "nfail", "feasible"):
+        np.testing.assert_array_equal(a[key], b[key], err_msg=key)
+    test.assertEqual(repr(a.fun), repr(b.fun))
+
+
+class StoreTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.path = os.path.join(self.dir.name, "run.sqlite")
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def sql(self, query, path=None):
+        db = sqlite3.connect(path or self.path)
+        try:
+            return db.execute(query).fetchall()
+        finally:
+            db.close()
+
+    def test_every_evaluation_written(self):
+        model = Counted()
+        r = kestro.minimize(model, BOUNDS, store=self.path, **OPTIONS)
+        self.assertEqual(self.sql("SELECT name, version FROM kestro_store"),
+                         [("kestro evaluation store", 1)])
+        self.assertEqual(self.sql("PRAGMA journal_mode"), [("wal",)])
+        self.assertEqual(self.sql("SELECT count(*), count(DISTINCT evaluation), max(evaluation), "
+                                  "sum(evaluation != (block - 1) * 4 + position) FROM evaluations"),
+                         [(r.nfev, r.nfev, r.nfev, 0)])
+        run = ks.runs(self.path)[-1]
+        self.assertEqual((run["front_end"], run["iflag"], run["evaluations"],
+                          run["failed_evaluations"], run["f"]),
+                         ("python", r.status, r.nfev, r.nfail, [r.fun]))
+        evs = ks.evaluations(self.path)
+        failed = [e for e in evs if e["status"] == "failed"]
+        self.assertEqual(len(failed), r.nfail)
+        self.assertGreater(len(failed), 0)
+        for e in failed:
+            self.assertEqual(e["reason"], "RuntimeError: too far")
+            self.assertTrue(math.isnan(e["f"][0]) and e["x"][0] > 2.5)
+        for e in evs:
+            if e["status"] == "ok":  # the values exactly as the function gave them
+                f, g = Counted()(np.array(e["x"]))
+                self.assertEqual((e["f"], e["g"]), ([f], g))
+                self.assertGreaterEqual(e["seconds"], 0)
+        trace = ks.best_so_far(self.path)
+        self.assertEqual([t[0] for t in trace], list(range(1, r.nfev + 1)))
+        self.assertTrue(all((b[2], b[1]) <= (a[2], a[1]) for a, b in zip(trace, trace[1:])))
+        self.assertEqual(trace[-1][1], r.fun)
+
+    def test_cache_gives_the_same_results(self):
+        # Per point, with failures (evaluated again, not served); and by
+        # blocks, where the points beyond x[0] = 2.5 give NaN.
+        def by_blocks(counted):
+            def fun(X):
+                counted.calls += len(X)
+                F = np.array([[(x[0] - 1) ** 2 + (x[1] + 0.5) ** 2 + 0.1 * x[2]] for x in X])
+                F[X[:, 0] > 2.5] = np.nan
+                return F, (X.sum(axis=1) - 1.5).reshape(-1, 1)
+            return fun
+        for vectorized in (False, True):
+            with self.subTest(vectorized=vectorized):
+                def make(counted):
+                    return by_blocks(counted) if vectorized else counted
+                path = os.path.join(self.dir.name, f"cache{int(vectorized)}.sqlite")
+                opts = dict(OPTIONS, vectorized=vectorized)
+                plain = kestro.minimize(make(Counted()), BOUNDS, **opts)
+                first = kestro.minimize(make(Counted()), BOUNDS, store=path, cache=True, **opts)
+                counted = Counted()
+                again = kestro.minimize(make(counted), BOUNDS, store=path, cache=True, **opts)
+                same_result(self, first, plain)
+                same_result(self, again, plain)
+                failed = 0 if vectorized else plain.nfail
+                self.assertGreater(plain.nfail, 0)
+                self.assertEqual((again.cache_hits, counted.calls), (plain.nfev - failed, failed))
+                self.assertEqual(self.sql("SELECT sum(cached) FROM evaluations WHERE run_id = 2",
+                                          path), [(again.cache_hits,)])
+                seed5 = dict(opts, seed=5)
+                other = kestro.minimize(make(Counted()), BOUNDS, store=path, cache=True, **seed5)
+                same_result(self, other, kestro.minimize(make(Counted()), BOUNDS, **seed5))
+                self.assertGreaterEqual(other.cache_hits, 4)  # the start block at least
+
+    def test_cache_failures(self):
+        kestro.minimize(Counted(), BOUNDS, store=self.path, **OPTIONS)
+        model = Counted()
+        r = kestro.minimize(model, BOUNDS, store=self.path, cache_failures=True, **OPTIONS)
+        self.assertEqual((r.cache_hits, model.calls), (r.nfev, 0))
+        self.assertEqual(self.sql("SELECT count(*) FROM evaluations WHERE run_id = 2 AND cached "
+                                  "AND status = 'failed' AND reason = 'RuntimeError: too far'"),
+                         [(r.nfail,)])
+        with self.assertRaisesRegex(ValueError, "needs a store"):
+            kestro.minimize(model, BOUNDS, cache=True, **OPTIONS)
+
+    def test_unusable_store_refused_before_any_evaluation(self):
+        text = os.path.join(self.dir.name, "text.sqlite")
+        with open(text, "w") as f:
+            f.write("not a database at all, just some text that is long enough\n" * 20)
+        other = os.path.join(self.dir.name, "other.sqlite")
+        sqlite3.connect(other).execute("CREATE TABLE t (a)")
+        newer = os.path.join(self.dir.name, "newer.sqlite")
+        kestro.minimize(Counted(), BOUNDS, store=newer, **dict(OPTIONS, maxeval=8))
+        db = sqlite3.connect(newer)
+        db.execute("UPDATE kestro_store SET version = 2")
+        db.commit()
+        db.close()
+        for path, message in ((text, "is not a Kestro store \\(not an SQLite database\\)"),
+                              (other, "is not a Kestro store \\(an SQLite database without"),
+                              (newer, "has schema version 2, newer than version 1"),
+                              (os.path.join(self.dir.name, "no", "such.sqlite"),
+                               "cannot be opened")):
+            with self.subTest(path=path):
+                model = Counted()
+                with self.assertRaisesRegex(kestro.StoreError, "store .*: " + message):
+                    kestro.minimize(model, BOUNDS, store=path, **OPTIONS)
+                self.assertEqual(model.calls, 0)
+                with self.assertRaises(kestro.StoreError):
+                    ks.evaluations(path)
+
+    def test_full_file_is_a_warning(self):
+        # A file size limit makes the writes fail as on a full disk; SIGXFSZ
+        # is ignored so that the write fails instead of killing.
+        code = textwrap.dedent(f"""
+            import resource, signal, warnings, numpy as np, kestro
+            from test_store import Counted, BOUNDS, OPTIONS
+            plain = kestro.minimize(Counted(), BOUNDS, **dict(OPTIONS, maxeval=2000))
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (96 * 1024, 96 * 1024))
+            with warnings.catch_warnings(record=True) as caught:
+                warnings.simplefilter("always")
+                r = kestro.minimize(Counted(), BOUNDS, store={self.path!r},
+                                    **dict(OPTIONS, maxeval=2000))
+            print(r.nfev == plain.nfev and r.fun == plain.fun and list(r.x) == list(plain.x))
+            print(r.nfev)
+            for w in caught:
+                print(w.message)
+        """)
+        env = dict(os.environ, PYTHONPATH=os.pathsep.join(
+            [os.path.dirname(os.path.abspath(__file__)), os.environ.get("PYTHONPATH", "")]))
+        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                              env=env)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        lines = done.stdout.splitlines()
+        self.assertEqual(lines[0], "True")
+        self.assertTrue(any("cannot write block" in l and "the run goes on" in l for l in lines))
+        self.assertTrue(any("blocks could not be written" in l for l in lines))
+        self.assertEqual(self.sql("PRAGMA integrity_check"), [("ok",)])
+        count, first, last = self.sql("SELECT count(*), min(evaluation), max(evaluation) "
+                                      "FROM evaluations")[0]
+        self.assertTrue(0 < count < int(lines[1]) and count % 4 == 0)
+        self.assertEqual((first, last), (1, count))
+
+    def test_resume_appends_without_duplicates(self):
+        reference = os.path.join(self.dir.name, "reference.sqlite")
+        ref = kestro.minimize(Counted(), BOUNDS, store=reference, **OPTIONS)
+        checkpoint = os.path.join(self.dir.name, "run.ckpt")
+        with self.assertRaises(KeyboardInterrupt):
+            kestro.minimize(Counted(interrupt_at=150), BOUNDS, store=self.path, checkpoint=checkpoint,
+                            checkpoint_every=40, **OPTIONS)
+        r = kestro.minimize(Counted(), BOUNDS, store=self.path, checkpoint=checkpoint,
+                            checkpoint_every=40, **OPTIONS)
+        same_result(self, r, ref)
+        self.assertEqual(self.sql("SELECT count(*), count(ended), count(resumed) FROM runs"),
+                         [(1, 1, 1)])
+        rows = "SELECT evaluation, block, position, x, f, g, status FROM evaluations ORDER BY 1"
+        self.assertEqual(self.sql(rows), self.sql(rows, reference))
+
+    def test_front_of_two_objectives(self):
+        def two(x):
+            return [x[0] ** 2 + x[1] ** 2, (x[0] - 1) ** 2 + x[1] ** 2]
+        r = kestro.minimize(two, [(-2, 2), (-2, 2)], n_obj=2, seed=1, maxeval=600,
+                            store=self.path)
+        front = ks.front(self.path)
+        fs = np.array([p["f"] for p in front])
+        self.assertGreater(len(front), 3)
+        for a in fs:  # none dominates another
+            self.assertFalse(any(np.all(b <= a) and np.any(b < a) for b in fs))
+        every = np.array([e["f"] for e in ks.evaluations(self.path)])
+        for a in every:  # every evaluation is dominated by or on the front
+            self.assertTrue(any(np.all(b <= a) for b in fs))
+        self.assertEqual(len(every), r.nfev)
+        with self.assertRaisesRegex(ValueError, "several objectives"):
+            ks.best_so_far(self.path)
+
+
+if __name__ == "__main__":
+    unittest.main()
