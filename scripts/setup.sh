@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ gcc make libgtest-dev libgmock-dev libbenchmark-dev gfortran clang
-          libclang-rt-14-dev python3-dev pybind11-dev python3-numpy
+          libclang-rt-14-dev python3-dev pybind11-dev python3-numpy python3-pandas
           libtomlplusplus-dev libcli11-dev libsqlite3-dev sqlite3 doxygen libopenmpi-dev openmpi-bin)
 missing=()
 for p in "${packages[@]}"; do
