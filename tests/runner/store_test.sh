@@ -45,11 +45,13 @@ check "block and position give the evaluation number" \
   test "$(sql $db 'SELECT count(*) FROM evaluations WHERE evaluation != (block - 1) * 4 + position OR position NOT BETWEEN 1 AND 4')" = 0
 check "the run's result recorded" \
   test "$(sql $db 'SELECT iflag, evaluations, failed_evaluations, feasible FROM runs')" \
-       = "$(value iflag | cut -d: -f1)|$(value evaluations)|6|$([ "$(value feasible)" = yes ] && echo 1 || echo 0)"
+       = "$(value iflag | cut -d: -f1)|$(value evaluations)|$(value 'failed evaluations')|$([ "$(value feasible)" = yes ] && echo 1 || echo 0)"
 check "the run's best point recorded exactly" \
   test "$(sql $db "SELECT f FROM runs")" = "[$(value f)]"
-check "six failures with their reasons" \
-  test "$(sql $db "SELECT count(*) FROM evaluations WHERE status = 'failed'")" = 6
+# (six failures, more when the machine is so busy that a call takes 3 s)
+check "every failure stored, with a reason" \
+  test "$(sql $db "SELECT count(*), count(reason) FROM evaluations WHERE status = 'failed'")" \
+       = "$(value 'failed evaluations')|$(value 'failed evaluations')"
 for reason in "timed out after 3 s (killed)" "exit status 3" "value 2 is not a number: 'banana'" \
               "printed 1 values, 2 expected" "killed by signal 11"; do
   check "reason stored: $reason" \
