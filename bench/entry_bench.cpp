@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "interface/random.hpp"
+#include "core/random.hpp"
+#include "kestro.hpp"
 #include "kestro.h"
 #include "support/entry_caller.hpp"
 
@@ -154,3 +156,66 @@ void BM_GeneratorDraw(benchmark::State& state) {
 BENCHMARK(BM_GeneratorDraw);
 
 }  // namespace
+
+// The front end's own cost: a whole run of kestro::minimize (one thread,
+// L = 1, no output, a budget of kRunEvaluations) on a sphere of N variables,
+// next to the same run through the bare solver entry alone; compare their
+// per_eval counters.
+constexpr int kRunEvaluations = 20000;
+
+double sphere(const double* x, int n) {
+  double s = 0;
+  for (int j = 0; j < n; ++j) s += (x[j] - 0.7) * (x[j] - 0.7);
+  return s;
+}
+
+void BM_MinimizePerEvaluation(benchmark::State& state) {
+  const int n = int(state.range(0));
+  kestro::Problem problem;
+  problem.lower.assign(std::size_t(n), -5.0);
+  problem.upper.assign(std::size_t(n), 5.0);
+  kestro::Options options;
+  options.seed = 1;
+  options.maxeval = kRunEvaluations;
+  long long evaluations = 0;
+  for (auto _ : state) {
+    const kestro::Result r = kestro::minimize(
+        problem,
+        [n](std::span<const double> x, std::span<double> f, std::span<double>) {
+          f[0] = sphere(x.data(), n);
+        },
+        options);
+    evaluations += r.evaluations;
+    benchmark::DoNotOptimize(r.f[0]);
+  }
+  state.counters["per_eval"] = benchmark::Counter(
+      double(evaluations), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_MinimizePerEvaluation)->ArgName("N")->Arg(10)->Arg(100);
+
+// The same run through kestro_ alone: workspaces made per run as minimize
+// makes them, the budget counted by the caller.
+void BM_BareEntryRunPerEvaluation(benchmark::State& state) {
+  const int n = int(state.range(0));
+  long long evaluations = 0;
+  for (auto _ : state) {
+    Caller c(1, 1, n, 0);
+    c.param[1] = 1;
+    std::fill(c.x.begin(), c.x.end(), 0.0);
+    c.ni = 0;
+    int count = 0;
+    c.f[0] = sphere(c.x.data(), n);
+    ++count;
+    c.solve();
+    while (c.istop == 0) {
+      c.f[0] = sphere(c.x.data(), n);
+      if (++count >= kRunEvaluations - 1) c.iflag = -999;
+      c.solve();
+    }
+    evaluations += count;
+    benchmark::DoNotOptimize(c.f[0]);
+  }
+  state.counters["per_eval"] = benchmark::Counter(
+      double(evaluations), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BareEntryRunPerEvaluation)->ArgName("N")->Arg(10)->Arg(100);

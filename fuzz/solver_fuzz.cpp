@@ -12,6 +12,7 @@
 #include <limits>
 #include <vector>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
 #include "kestro.h"
 
@@ -113,7 +114,7 @@ long long workspace_length(Bytes& in, long long minimum) {
 // fuzzer's standard error.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   static std::FILE* sink = std::fopen("/dev/null", "w");
-  kestro::process_context().report.units.set_screen(sink);
+  kestro::abi::default_context().report.units.set_screen(sink);
   return 0;
 }
 

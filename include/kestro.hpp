@@ -24,31 +24,32 @@
 ///       }, options);
 /// \endcode
 ///
-/// The library keeps the state of a run process-wide: one run at a time, and
-/// calls must not overlap. A Solver therefore refuses to be constructed while
-/// another one is alive in the program (kestro::Error), and kestro::minimize
-/// parallelises only the user's evaluations of one block; every call into the
-/// library is made by the thread that called minimize. Code that calls the C
-/// ABI directly must not run while a Solver is alive; that is not checked.
-/// The guard is an inline variable of this header, so it covers one program or
-/// one shared object; two shared objects that each include this header and run
-/// at the same time are not protected from each other.
+/// Every Solver owns a run of its own (a run handle of the C ABI), so any
+/// number of Solvers and minimize calls may live side by side, in any threads;
+/// each run is bit-identical to the same run alone. One Solver is used by one
+/// thread at a time. With Options::runs = K, minimize makes K independent
+/// runs with consecutive seeds at once and returns the best.
 #ifndef KESTRO_HPP
 #define KESTRO_HPP
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -64,10 +65,15 @@ namespace kestro {
 ///         feasible point"
 inline std::string iflag_text(int iflag) { return kestro_iflag_text(&iflag); }
 
+/// The version of the loaded library, as MAJOR.MINOR.PATCH (what
+/// kestro_version says).
+/// \return the version, e.g. "0.1.0"
+inline std::string version() { return kestro_version(); }
+
 /// A problem or options the library would refuse, or a misuse of the API.
 /// iflag() is the code the library gives for the same fault, or 0 when the
-/// fault is one of the C++ API alone (mismatched vector lengths, a second
-/// concurrent Solver, thread count).
+/// fault is one of the C++ API alone (mismatched vector lengths, thread count,
+/// number of runs, output directory).
 class Error : public std::invalid_argument {
  public:
   /// An error with its code and message.
@@ -95,6 +101,57 @@ class CheckpointError : public std::runtime_error {
 
  private:
   int status_;
+};
+
+/// A resume whose problem or options differ from those saved in the
+/// checkpoint file (the resuming constructor of kestro::Solver with
+/// kestro::Resume::check). what() names every entry that differs, with the
+/// file's value and the caller's; status() is -1.
+class CheckpointMismatch : public CheckpointError {
+ public:
+  /// @param message the file name and the entries that differ
+  explicit CheckpointMismatch(const std::string& message) : CheckpointError(-1, message) {}
+};
+
+/// The run ended because every one of its first evaluations failed (see
+/// Options::fail_fast): the model, the program or its set-up is broken.
+class EvaluationError : public std::runtime_error {
+ public:
+  /// @param evaluations  the evaluations made, all of them failed
+  /// @param first        what the first failure said
+  EvaluationError(long long evaluations, const std::string& first)
+      : std::runtime_error("every one of the first " + std::to_string(evaluations) +
+                           " evaluations failed; the first: " + first +
+                           " (fail_fast = false lets a model fail at first)"),
+        evaluations_(evaluations), first_(first) {}
+  /// @return the evaluations made before the run was ended
+  long long evaluations() const { return evaluations_; }
+  /// @return what the first failure said (an exception's what(), or which
+  ///         value was NaN or beyond 1e98)
+  const std::string& first_failure() const { return first_; }
+
+ private:
+  long long evaluations_;
+  std::string first_;
+};
+
+/// How the resuming constructor of kestro::Solver treats a checkpoint saved
+/// with other bounds or search parameters than the caller gives.
+enum class Resume {
+  check,       ///< refuse it with kestro::CheckpointMismatch naming what differs
+  take_saved,  ///< go on with the file's bounds and search parameters
+};
+
+/// Why a run that the library ended with IFLAG 1 or 2 ("stopped on request")
+/// was stopped, as the front end knows it.
+enum class StopCause {
+  none,         ///< not stopped by a request (or stopped by a caller of the C ABI)
+  evaluations,  ///< the evaluation budget Options::maxeval was spent
+  cpu_time,     ///< the CPU-time budget Options::maxtime was spent
+  wall_time,    ///< the wall-clock budget Options::maxwalltime was spent
+  callback,     ///< the callback of minimize asked for the end
+  interrupt,    ///< an interrupt (Ctrl-C or a signal)
+  request,      ///< Solver::stop()
 };
 
 /// What to minimise. The number of variables N is the length of `lower`.
@@ -177,9 +234,20 @@ struct Options {
   double character = 0;
 
   /// Points per block L. Larger blocks let minimize evaluate in parallel.
-  int block_size = 1;
-  /// Threads kestro::minimize evaluates a block on (the Solver ignores it).
+  /// 0 (not given): kestro::minimize uses one point per thread (`threads`),
+  /// the Solver one point per block.
+  int block_size = 0;
+  /// Threads kestro::minimize works on (the Solver ignores it): the points of
+  /// a block are evaluated on them, and with several runs the runs share them.
   int threads = 1;
+  /// Independent runs kestro::minimize makes, with the seeds seed, seed + 1,
+  /// ..., seed + runs - 1, each with the whole budget, side by side on the
+  /// threads; the result is the best of them and Result::runs holds each
+  /// run's own (the Solver ignores it). The result does not depend on
+  /// `threads`. With several runs each run k writes its report files with the
+  /// name prefix output_prefix + "run<k>_" (k from 0), so that no two share a
+  /// file.
+  int runs = 1;
 
   /// A progress line on the standard error stream every `printeval`
   /// evaluations, with header and final report (0: silent).
@@ -193,6 +261,24 @@ struct Options {
   int maxeval = 100000;
   /// Budget of process CPU time in seconds (the time of every thread counts).
   int maxtime = std::numeric_limits<int>::max();
+  /// Budget of wall-clock seconds since the Solver was made (0: no limit).
+  /// Checked after every block, as maxeval and maxtime are: the next block is
+  /// the last.
+  double maxwalltime = 0;
+  /// kestro::minimize ends the run with kestro::EvaluationError when every one
+  /// of its first evaluations failed (at least the first block and 10
+  /// evaluations); false lets a model fail at first.
+  bool fail_fast = true;
+  /// The stream of the screen report (printeval); null: the standard error
+  /// stream. It must stay open while the Solver lives.
+  std::FILE* screen = nullptr;
+  /// Directory the report files are written to (empty: the current
+  /// directory). It is made when it is missing and the run writes files
+  /// (save2file > 0).
+  std::string output_dir;
+  /// Put before the names of the report files, e.g. "a_" gives
+  /// a_KESTRO_SCREEN.TXT (empty: the names as they are). No '/' in it.
+  std::string output_prefix;
 
   /// The 13 PARAM entries in the library's order.
   /// \return ACCURACY, RANDOM-SEED, FSTOP, ALGOSTOP, EVALSTOP, FOCUS, ANTS,
@@ -218,6 +304,8 @@ struct ParetoPoint {
   /// @}
 };
 
+struct RunOutcome;
+
 /// The outcome of a run.
 struct Result {
   /// @{
@@ -225,8 +313,18 @@ struct Result {
   /// constraint values g.
   std::vector<double> x, f, g;  // the best point and its values
   /// @}
-  double residual = 0;          ///< its constraint violation
+  double residual = 0;          ///< its constraint violation beyond the accuracy
   bool feasible = false;        ///< residual within the accuracy
+  /// The largest raw violation of its constraints, without the accuracy's
+  /// tolerance: -g for an inequality, |g| for an equality (0: none violated).
+  double max_violation = 0;
+  /// The constraint of max_violation (0-based), or -1 when none is violated.
+  int max_violation_index = -1;
+  /// Why a run that IFLAG says was "stopped on request" was stopped.
+  StopCause stop_cause = StopCause::none;
+  /// Why the run ended in words that name the cause (a spent budget, the
+  /// callback, an interrupt, ...); for other codes the meaning of iflag.
+  std::string reason;
   int iflag = 0;                ///< why the run ended
   std::string message;          ///< the meaning of iflag in words
   int warning = 0;              ///< a warning code (51 .. 92) of the first call, or 0
@@ -234,7 +332,34 @@ struct Result {
   long long failed_evaluations = 0;  ///< of them failed: NaN or beyond 1e98, or thrown
   long long exceptions = 0;          ///< of them thrown by the function (minimize)
   std::string first_exception;       ///< what() of the first exception
-  std::vector<ParetoPoint> pareto_front;  ///< with several objectives
+  /// With several objectives: the entries of the library's front store that
+  /// no other entry dominates (see pareto_store).
+  std::vector<ParetoPoint> pareto_front;
+  /// With several objectives: the library's front store as it is, which may
+  /// hold entries within its tolerances that another entry dominates.
+  std::vector<ParetoPoint> pareto_store;
+  /// With Options::runs > 1 (kestro::minimize), the outcome of every run in
+  /// the order of their seeds; empty for a single run. The fields above are
+  /// then those of the best run (x, f, g, residual, feasible, iflag, message,
+  /// warning, pareto_store, ...), summed over the runs (evaluations,
+  /// failed_evaluations, exceptions), the first in seed order
+  /// (first_exception), and with several objectives pareto_front is the union
+  /// of the runs' fronts reduced to its non-dominated entries.
+  std::vector<RunOutcome> runs;
+  /// With Options::runs > 1, the index in `runs` of the best run; else 0.
+  int best_run = 0;
+};
+
+/// One of the independent runs of kestro::minimize with Options::runs > 1.
+struct RunOutcome {
+  double seed = 0;      ///< its seed
+  /// Empty when the run ended; otherwise the what() of the exception that
+  /// ended it (such as std::bad_alloc, or one thrown by the stop callback),
+  /// and `result` is empty.
+  std::string error;
+  Result result;        ///< its own result (its `runs` is empty)
+  /// \return true when the run ended with a result (no error)
+  bool ok() const { return error.empty(); }
 };
 
 /// Progress handed to the stop callback of minimize after every block.
@@ -242,6 +367,7 @@ struct Progress {
   long long evaluations = 0;         ///< points evaluated so far
   long long failed_evaluations = 0;  ///< of them failed
   int iflag = 0;  ///< the library's state code after the last call
+  int run = 0;    ///< which run (0 .. Options::runs - 1) the block belongs to
 };
 
 namespace detail {
@@ -342,7 +468,7 @@ inline Fault options_fault(const Options& o) {
     return f;
   };
   constexpr double huge = 1e99;
-  if (o.block_size <= 0)
+  if (o.block_size < 0)
     return set(100, "block_size = " + std::to_string(o.block_size) + " must be at least 1");
   // Same tests, same order and same comparisons as the library, so that a
   // NaN passes the range tests and is reported as NaN.
@@ -382,6 +508,15 @@ inline Fault options_fault(const Options& o) {
   if (o.evalstop - std::round(o.evalstop) < 0)
     return set(348, "evalstop = " + num(o.evalstop) + " must have a fractional part below 0.5");
   if (o.threads < 1) return set(0, "threads = " + std::to_string(o.threads) + " must be at least 1");
+  if (o.runs < 1) return set(0, "runs = " + std::to_string(o.runs) + " must be at least 1");
+  if (o.runs > 1 && !(o.seed + (o.runs - 1) <= huge && o.seed + 1 != o.seed))
+    return set(0, "runs = " + std::to_string(o.runs) + " from seed = " + num(o.seed) +
+                      " do not give distinct seeds of at most 1e99");
+  if (o.output_dir.find('\0') != std::string::npos)
+    return set(0, "output_dir contains a NUL character");
+  if (o.output_prefix.find_first_of(std::string("/\0", 2)) != std::string::npos)
+    return set(0, "output_prefix = \"" + o.output_prefix + "\" must not contain '/' or NUL");
+  if (!(o.maxwalltime >= 0)) return set(0, "maxwalltime = " + num(o.maxwalltime) + " must be 0 or positive");
   return f;
 }
 
@@ -409,9 +544,155 @@ inline Fault combined_fault(const Problem& p, const Options& o) {
   return f;
 }
 
-// The guard that keeps to one Solver at a time (the library's state is
-// process-wide).
-inline std::atomic<bool> solver_alive{false};
+// The largest raw violation of a point's M constraint values g (the first
+// me equalities): -g of an inequality, |g| of an equality; its index, or -1.
+inline std::pair<double, int> largest_violation(std::span<const double> g, int me) {
+  double worst = 0;
+  int index = -1;
+  for (std::size_t j = 0; j < g.size(); ++j) {
+    const double v = int(j) < me ? std::fabs(g[j]) : -g[j];
+    if (v > worst || (std::isnan(v) && index < 0)) worst = v, index = int(j);
+    if (std::isnan(v)) break;
+  }
+  return {worst, index};
+}
+
+// The constraint violation beyond the accuracy, as the result reports it.
+inline double residual_of(std::span<const double> g, int me, double accuracy) {
+  double residual = 0;
+  for (std::size_t j = 0; j < g.size(); ++j) {
+    const double v = g[j];
+    if (int(j) < me) {
+      if (std::fabs(v) > accuracy) residual += std::fabs(v);
+    } else if (v < -accuracy) {
+      residual -= v;
+    }
+  }
+  return residual;
+}
+
+// True when entry a dominates entry b: a feasible entry dominates an
+// infeasible one; otherwise a is no worse in every objective and in the
+// violation, and better in one of them.
+inline bool dominates(const ParetoPoint& a, double ra, const ParetoPoint& b, double rb,
+                      double accuracy) {
+  const bool fa = ra <= accuracy, fb = rb <= accuracy;
+  if (fa != fb) return fa;
+  bool better = !fa && ra < rb;
+  if (!fa && ra > rb) return false;
+  for (std::size_t k = 0; k < a.f.size(); ++k) {
+    if (!(a.f[k] <= b.f[k])) return false;
+    better = better || a.f[k] < b.f[k];
+  }
+  return better;
+}
+
+// The entries of a front store that no other entry dominates, in the
+// store's order.
+inline std::vector<ParetoPoint> non_dominated(const std::vector<ParetoPoint>& store, int me,
+                                              double accuracy) {
+  std::vector<double> r(store.size());
+  for (std::size_t i = 0; i < store.size(); ++i) r[i] = residual_of(store[i].g, me, accuracy);
+  std::vector<ParetoPoint> front;
+  for (std::size_t i = 0; i < store.size(); ++i) {
+    bool dominated = false;
+    for (std::size_t j = 0; j < store.size() && !dominated; ++j)
+      dominated = j != i && dominates(store[j], r[j], store[i], r[i], accuracy);
+    if (!dominated) front.push_back(store[i]);
+  }
+  return front;
+}
+
+inline std::string seconds(double s) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g s", s);
+  return buffer;
+}
+
+// Why a run ended, in words: the cause of a stop the front end knows, or the
+// meaning of the IFLAG.
+inline std::string reason_text(int iflag, StopCause cause, const Options& o) {
+  if (iflag != 1 && iflag != 2) return iflag_text(iflag);
+  const std::string best = iflag == 1 ? "; the best point is feasible"
+                                      : "; the best point is not feasible";
+  switch (cause) {
+    case StopCause::evaluations:
+      return "the evaluation budget was spent (maxeval = " + std::to_string(o.maxeval) + ")" +
+             best;
+    case StopCause::cpu_time:
+      return "the CPU-time budget was spent (maxtime = " + std::to_string(o.maxtime) + " s)" +
+             best;
+    case StopCause::wall_time:
+      return "the wall-clock budget was spent (maxwalltime = " + seconds(o.maxwalltime) + ")" +
+             best;
+    case StopCause::callback: return "the callback asked to stop" + best;
+    case StopCause::interrupt: return "interrupted" + best;
+    case StopCause::request: return "stopped by the caller" + best;
+    case StopCause::none: break;
+  }
+  return iflag_text(iflag);
+}
+
+// Which value of an evaluated point made it a failed one, as the library
+// counts failures; empty when it did not fail.
+inline std::string failure_of(std::span<const double> f, std::span<const double> g) {
+  for (std::size_t k = 0; k < f.size(); ++k)
+    if (std::isnan(f[k]) || f[k] >= 1e98)
+      return "objective " + std::to_string(k) + " is " + num(f[k]);
+  for (std::size_t j = 0; j < g.size(); ++j)
+    if (std::isnan(g[j]) || g[j] <= -1e98)
+      return "constraint " + std::to_string(j) + " is " + num(g[j]);
+  return {};
+}
+
+// The options with the 13 PARAM values of a checkpoint.
+inline void set_param(Options& o, const std::vector<double>& p) {
+  double* fields[] = {&o.accuracy, &o.seed,   &o.fstop,     &o.algostop, &o.evalstop,
+                      &o.focus,    &o.ants,   &o.kernel,    &o.oracle,   &o.paretomax,
+                      &o.epsilon,  &o.balance, &o.character};
+  for (std::size_t i = 0; i < 13 && i < p.size(); ++i) *fields[i] = p[i];
+}
+
+// What differs between the bounds and PARAM a run was saved with and those
+// given for its resume; empty when nothing does.
+inline std::string saved_differences(const std::vector<double>& lower_saved,
+                                     const std::vector<double>& upper_saved,
+                                     const std::vector<double>& param_saved,
+                                     const std::vector<double>& lower,
+                                     const std::vector<double>& upper,
+                                     const std::vector<double>& param) {
+  static const char* const names[] = {"accuracy", "seed",    "fstop",     "algostop", "evalstop",
+                                      "focus",    "ants",    "kernel",    "oracle",   "paretomax",
+                                      "epsilon",  "balance", "character"};
+  std::string out;
+  int listed = 0;
+  auto add = [&](const std::string& what, double saved, double given) {
+    if (saved == given || (std::isnan(saved) && std::isnan(given))) return;
+    if (listed++ < 8)
+      out += std::string(out.empty() ? "" : "; ") + what + " is " + num(given) +
+             " but the file has " + num(saved);
+  };
+  for (std::size_t i = 0; i < lower.size() && i < lower_saved.size(); ++i)
+    add("lower[" + std::to_string(i) + "]", lower_saved[i], lower[i]);
+  for (std::size_t i = 0; i < upper.size() && i < upper_saved.size(); ++i)
+    add("upper[" + std::to_string(i) + "]", upper_saved[i], upper[i]);
+  for (std::size_t i = 0; i < 13 && i < param.size() && i < param_saved.size(); ++i)
+    add(names[i], param_saved[i], param[i]);
+  if (listed > 8) out += "; and " + std::to_string(listed - 8) + " more";
+  return out;
+}
+
+// A run handle of the C ABI, freed with the Solver that owns it.
+struct ContextFree {
+  void operator()(kestro_context* context) const { kestro_context_free(context); }
+};
+using ContextPtr = std::unique_ptr<kestro_context, ContextFree>;
+
+inline ContextPtr new_context() {
+  kestro_context* context = kestro_context_create();
+  if (!context) throw std::bad_alloc();
+  return ContextPtr(context);
+}
 
 }  // namespace detail
 
@@ -428,8 +709,9 @@ inline bool Options::IsValid(std::string* error) const {
 }
 
 /// A run by blocks: ask() for the points, tell() their values, until done().
-/// Drives kestro_ and kestro_print_ underneath, with workspaces it owns.
-/// Only one Solver may be alive at a time (see the top of this header).
+/// Drives the solver and reporting entries underneath, on a run handle and
+/// with workspaces it owns. Solvers are independent of each other: any
+/// number may be alive and used at once, each by one thread at a time.
 class Solver {
  public:
   /// Checks the problem and options and starts the run; throws kestro::Error
@@ -442,10 +724,10 @@ class Solver {
     if (detail::Fault f = detail::options_fault(options_)) throw Error(f.code, f.message);
     if (detail::Fault f = detail::combined_fault(problem_, options_)) throw Error(f.code, f.message);
     size_workspaces();
-    if (detail::solver_alive.exchange(true))
-      throw Error(0, "another kestro::Solver is alive: the library runs one run per process");
+    open_context();
     const std::vector<double> x0 = problem_.start_point();
     for (int i = 0; i < l_; ++i) std::copy(x0.begin(), x0.end(), x_.begin() + std::size_t(i) * n_);
+    start_reporting();
     print(1);  // starts the clock and the budgets; sets IFLAG = ISTOP = 0
   }
 
@@ -453,45 +735,62 @@ class Solver {
   ///
   /// The problem and options must be those of the saved run (the sizes and
   /// workspace lengths are checked; PARAM and the bounds come from the
-  /// file; the model is not checked). printeval, save2file and maxeval apply
-  /// from now on as given here, so a resumed run may get a larger evaluation
-  /// budget; maxtime stays that of the saved run. The report files
-  /// that were open continue where the saved run left them.
+  /// file; the model is not checked). The bounds and the search parameters
+  /// (PARAM) of the file are compared with those given: a difference is
+  /// refused with kestro::CheckpointMismatch naming it, unless `mode` is
+  /// Resume::take_saved, which goes on with the file's. printeval, save2file,
+  /// maxeval and maxwalltime apply from now on as given here, so a resumed
+  /// run may get a larger evaluation budget; maxtime stays that of the saved
+  /// run. The report files that were open continue where the saved run left
+  /// them.
   /// @param problem    the problem of the saved run
   /// @param options    the options of the saved run
   /// @param checkpoint the file written by save()
-  /// @throws kestro::Error for a problem or options the library refuses, or
-  ///         while another Solver is alive
+  /// @param mode       whether bounds and PARAM that differ from the file's
+  ///                   are refused (the default) or replaced by the file's
+  /// @throws kestro::Error for a problem or options the library refuses
   /// @throws kestro::CheckpointError when the file cannot be loaded (missing,
   ///         truncated, corrupted, other version or other sizes)
-  Solver(const Problem& problem, const Options& options, const std::string& checkpoint)
+  /// @throws kestro::CheckpointMismatch when the bounds or PARAM differ from
+  ///         the file's and `mode` is Resume::check
+  Solver(const Problem& problem, const Options& options, const std::string& checkpoint,
+         Resume mode = Resume::check)
       : problem_(problem), options_(options), param_(options.param()) {
     if (detail::Fault f = detail::problem_fault(problem_)) throw Error(f.code, f.message);
     if (detail::Fault f = detail::options_fault(options_)) throw Error(f.code, f.message);
     if (detail::Fault f = detail::combined_fault(problem_, options_)) throw Error(f.code, f.message);
     size_workspaces();
-    if (detail::solver_alive.exchange(true))
-      throw Error(0, "another kestro::Solver is alive: the library runs one run per process");
+    open_context();
     std::vector<double> extra(kExtraValues, 0.0);
     int lextra = kExtraValues, status = 0;
-    kestro_load_(checkpoint.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(), gptr(),
-                 problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_, param_.data(),
-                 rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_, extra.data(), &lextra,
-                 &status);
+    const std::vector<double> lower = problem_.lower, upper = problem_.upper, param = param_;
+    kestro_context_load(context_.get(), checkpoint.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_,
+                        x_.data(), f_.data(), gptr(), problem_.lower.data(),
+                        problem_.upper.data(), &iflag_, &istop_, param_.data(), rw_.data(), &lrw_,
+                        iw_.data(), &liw_, pf_.data(), &lpf_, extra.data(), &lextra, &status);
     if (status != 0) {
-      detail::solver_alive.store(false);
       throw CheckpointError(status, "cannot resume from " + checkpoint + ": " +
                                         kestro_checkpoint_text(&status));
     }
+    const std::string differences =
+        detail::saved_differences(problem_.lower, problem_.upper, param_, lower, upper, param);
+    if (!differences.empty() && mode == Resume::check) {
+      throw CheckpointMismatch("cannot resume from " + checkpoint +
+                               ": it holds another problem or options: " + differences +
+                               " (to go on with the file's values, resume with take_saved)");
+    }
+    detail::set_param(options_, param_);
     evaluations_ = static_cast<long long>(extra[0]);
     failed_ = static_cast<long long>(extra[1]);
     warning_ = static_cast<int>(extra[2]);
-    stop_requested_ = extra[3] != 0;
+    const std::int32_t stop = detail::nint(extra[3]);
+    stop_requested_ = stop > 0;
+    const std::int32_t cause = stop > 0 ? stop - 1 : stop < 0 && stop > -100 ? -stop : 0;
+    cause_ = cause <= int(StopCause::request) ? StopCause(cause) : StopCause::none;
     done_ = extra[4] != 0;
+    start_reporting();
   }
 
-  /// Ends the run's hold on the library: another Solver may be made.
-  ~Solver() { detail::solver_alive.store(false); }
   Solver(const Solver&) = delete;             ///< not copyable: one run
   Solver& operator=(const Solver&) = delete;  ///< not copyable: one run
 
@@ -515,20 +814,28 @@ class Solver {
     count_failures();
     const bool first = evaluations_ == 0;
     evaluations_ += l_;
-    kestro_(&l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(), gptr(), problem_.lower.data(),
-            problem_.upper.data(), &iflag_, &istop_, param_.data(), rw_.data(), &lrw_,
-            iw_.data(), &liw_, pf_.data(), &lpf_);
+    kestro_context_solve(context_.get(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(),
+                         gptr(), problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_,
+                         param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_);
     if (first && iflag_ >= 51 && iflag_ <= 92) warning_ = iflag_;
     if (stop_requested_ && istop_ == 0) iflag_ = -999;
+    const bool asked = iflag_ == -999;
     print(2);
     if (istop_ == 1) done_ = true;
+    else note_budgets(asked);
   }
 
   /// Asks the run to end: the next tell() is the last (before the first
   /// tell(), the second one, since the first starts the run), and the result
   /// holds the best point found (IFLAG 1 or 2, or 5 or 6 when EVALSTOP fires
   /// on that block).
-  void stop() {
+  void stop() { stop(StopCause::request); }
+
+  /// stop() with the cause the result names (Result::stop_cause,
+  /// Result::reason); the first cause of a run is the one kept.
+  /// \param cause  why the run is stopped
+  void stop(StopCause cause) {
+    if (!done_ && cause_ == StopCause::none) cause_ = cause;
     stop_requested_ = true;
     if (!done_ && evaluations_ > 0) iflag_ = -999;
   }
@@ -546,14 +853,18 @@ class Solver {
   /// @throws kestro::CheckpointError when the file cannot be written; the
   ///         run is unaffected
   void save(const std::string& path) const {
+    // The stop request and its cause: 1 + cause when requested, -cause for a
+    // spent budget (files without a cause hold 1 or 0).
+    const double stop = stop_requested_ ? 1.0 + double(int(cause_)) : -double(int(cause_));
     const double extra[kExtraValues] = {double(evaluations_), double(failed_), double(warning_),
-                                        stop_requested_ ? 1.0 : 0.0, done_ ? 1.0 : 0.0};
+                                        stop, done_ ? 1.0 : 0.0};
     const int lextra = kExtraValues;
     int status = 0;
-    kestro_save_(path.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(), f_.data(),
-                 g_.empty() ? &no_g_ : g_.data(), problem_.lower.data(), problem_.upper.data(),
-                 &iflag_, &istop_, param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_,
-                 pf_.data(), &lpf_, extra, &lextra, &status);
+    kestro_context_save(context_.get(), path.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_,
+                        x_.data(), f_.data(), g_.empty() ? &no_g_ : g_.data(),
+                        problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_,
+                        param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_,
+                        extra, &lextra, &status);
     if (status != 0)
       throw CheckpointError(status, "cannot save the run to " + path + ": " +
                                         kestro_checkpoint_text(&status));
@@ -576,18 +887,15 @@ class Solver {
     r.x.assign(x_.begin(), x_.begin() + n_);
     r.f.assign(f_.begin(), f_.begin() + o_);
     r.g.assign(g_.begin(), g_.begin() + m_);
-    const double acc = options_.accuracy > 0 ? options_.accuracy : 0.001;
-    double residual = 0;
-    for (int j = 0; j < m_; ++j) {
-      const double v = r.g[j];
-      if (j < me_) {
-        if (std::fabs(v) > acc) residual += std::fabs(v);
-      } else if (v < -acc) {
-        residual -= v;
-      }
-    }
+    const double acc = accuracy();
+    const double residual = detail::residual_of(r.g, me_, acc);
     r.residual = residual;
     r.feasible = residual <= acc;
+    const std::pair<double, int> worst = detail::largest_violation(r.g, me_);
+    r.max_violation = worst.first;
+    r.max_violation_index = worst.second;
+    r.stop_cause = iflag_ == 1 || iflag_ == 2 ? cause_ : StopCause::none;
+    r.reason = detail::reason_text(iflag_, r.stop_cause, options_);
     r.iflag = iflag_;
     r.message = iflag_text(iflag_);
     r.warning = warning_;
@@ -604,11 +912,17 @@ class Solver {
         e.f.assign(fo, fo + o_);
         e.g.assign(go, go + m_);
         e.x.assign(xo, xo + n_);
-        r.pareto_front.push_back(std::move(e));
+        r.pareto_store.push_back(std::move(e));
       }
+      r.pareto_front = detail::non_dominated(r.pareto_store, me_, acc);
     }
     return r;
   }
+
+  /// \return the feasibility tolerance of the run (ACCURACY, 0.001 when 0)
+  double accuracy() const { return options_.accuracy > 0 ? options_.accuracy : 0.001; }
+  /// \return the cause of a stop so far (StopCause::none when none)
+  StopCause stop_cause() const { return cause_; }
 
   /// \return the block size L
   int block_size() const { return l_; }
@@ -622,7 +936,7 @@ class Solver {
  private:
   void size_workspaces() {
     using W = long long;
-    const W l = options_.block_size, o = problem_.objectives, n = problem_.variables(),
+    const W l = std::max(options_.block_size, 1), o = problem_.objectives, n = problem_.variables(),
             m = problem_.constraints;
     // RW: the length the entry checks, and at least what the search kernel
     // checks when it validates the run. With several objectives the kernel
@@ -662,15 +976,60 @@ class Solver {
     g_.assign(std::size_t(l * m), 0.0);
   }
 
+  // The run handle, with the report files' directory and prefix of the
+  // options when the run writes files; the directory is made when missing.
+  void open_context() {
+    context_ = detail::new_context();
+    if (options_.save2file <= 0) return;
+    const std::string& dir = options_.output_dir;
+    const std::string what = "Options: output_dir = \"" + dir + "\", output_prefix = \"" +
+                             options_.output_prefix + "\": ";
+    if (!dir.empty()) {
+      std::error_code error;
+      std::filesystem::create_directories(dir, error);
+      if (error) throw Error(0, what + "the directory cannot be made: " + error.message());
+    }
+    switch (kestro_context_set_output(context_.get(), dir.c_str(), options_.output_prefix.c_str())) {
+      case 0: return;
+      case 3: throw Error(0, what + "not a directory");
+      case 4: throw Error(0, what + "a report file's path would be too long");
+      case 5: throw std::bad_alloc();
+      default: throw Error(0, what + "refused by the library");
+    }
+  }
+
+  // Starts the wall clock and sends the screen report to Options::screen.
+  void start_reporting() {
+    started_ = std::chrono::steady_clock::now();
+    if (options_.screen) kestro_context_set_screen(context_.get(), options_.screen);
+  }
+
+  // After a block that did not end the run: names the budget that asked for
+  // the end (the report sets IFLAG -999 for a spent maxeval or maxtime), and
+  // applies the wall-clock budget as the report applies the others.
+  void note_budgets(bool asked) {
+    if (!asked && iflag_ == -999 && cause_ == StopCause::none)
+      cause_ = options_.maxeval <= 99999998 && evaluations_ >= options_.maxeval - 1LL
+                   ? StopCause::evaluations
+                   : StopCause::cpu_time;
+    if (iflag_ != -999 && options_.maxwalltime > 0 &&
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count() >=
+            options_.maxwalltime) {
+      iflag_ = -999;
+      if (cause_ == StopCause::none) cause_ = StopCause::wall_time;
+    }
+  }
+
   // The library needs a valid address for G even when M = 0.
   double* gptr() { return g_.empty() ? &no_g_ : g_.data(); }
 
   void print(int stage) {
     int printeval = options_.printeval, save2file = options_.save2file,
         maxeval = options_.maxeval, maxtime = options_.maxtime, timediv = 0;
-    kestro_print_(&stage, &printeval, &save2file, &iflag_, &istop_, f_.data(), gptr(), x_.data(),
-                  problem_.lower.data(), problem_.upper.data(), &o_, &n_, &ni_, &m_, &me_,
-                  rw_.data(), pf_.data(), &maxeval, &maxtime, param_.data(), &l_, &timediv);
+    kestro_context_print(context_.get(), &stage, &printeval, &save2file, &iflag_, &istop_,
+                         f_.data(), gptr(), x_.data(), problem_.lower.data(),
+                         problem_.upper.data(), &o_, &n_, &ni_, &m_, &me_, rw_.data(), pf_.data(),
+                         &maxeval, &maxtime, param_.data(), &l_, &timediv);
   }
 
   // A point fails as the library counts it: an objective NaN or at least
@@ -694,6 +1053,7 @@ class Solver {
   // evaluations, warning, stop requested, done.
   static constexpr int kExtraValues = 5;
 
+  detail::ContextPtr context_;
   Problem problem_;
   Options options_;
   std::vector<double> param_;
@@ -705,18 +1065,21 @@ class Solver {
   int iflag_ = 0, istop_ = 0, warning_ = 0;
   bool done_ = false, stop_requested_ = false;
   long long evaluations_ = 0, failed_ = 0;
+  StopCause cause_ = StopCause::none;
+  std::chrono::steady_clock::time_point started_;
 };
 
 /// The user's model: writes the O objectives of x into f and its M
 /// constraint values into g. It is called from several threads at once when
-/// Options::threads > 1. An exception marks the point as a failed evaluation
+/// Options::threads > 1 (with Options::runs > 1, for points of several runs). An exception marks the point as a failed evaluation
 /// (as NaN does) and is counted in Result::exceptions.
 using Function =
     std::function<void(std::span<const double> x, std::span<double> f, std::span<double> g)>;
 
-/// Returns true to end the run; called on the calling thread after every
-/// block. The run then ends with the next block (which is still evaluated,
-/// as with a spent budget) and returns the best point.
+/// Returns true to end the run; called after every block, on the calling
+/// thread (with Options::runs > 1, on the thread of the run, never two calls
+/// at once). The run then ends with the next block (which is still
+/// evaluated, as with a spent budget) and returns the best point.
 using StopCallback = std::function<bool(const Progress&)>;
 
 namespace detail {
@@ -814,32 +1177,73 @@ class BlockPool {
   std::string first_exception_;
 };
 
+// The block size that lets `parallel` evaluations run at once: when
+// block_size is not given (0) it follows the parallelism. Returns a warning
+// when it is given and smaller (empty otherwise); `name` names the setting
+// of the parallelism (threads, jobs, workers).
+inline std::string follow_parallelism(Options& o, int parallel, const std::string& name) {
+  if (o.block_size == 0) {
+    o.block_size = std::max(parallel, 1);
+    return {};
+  }
+  if (o.block_size > 0 && o.block_size < parallel)
+    return "block_size = " + std::to_string(o.block_size) + " is smaller than " + name + " = " +
+           std::to_string(parallel) + ": at most " + std::to_string(o.block_size) +
+           " evaluations run at once (leave block_size out to let it follow " + name + ")";
+  return {};
+}
+
+// True when every evaluation so far failed and there were at least the
+// first block and 10 of them: the run cannot get anywhere.
+inline bool all_first_failed(long long evaluations, long long failed, int block) {
+  return evaluations >= std::max<long long>(block, 10) && failed == evaluations;
+}
+
+// What made the first failed point of a block fail: the first exception
+// thrown, else the first value that is NaN or beyond 1e98; empty when no
+// point of the block failed.
+inline std::string first_failure_in(std::span<const double> f, std::span<const double> g, int l,
+                                    int o, int m, const BlockPool& pool) {
+  if (pool.exceptions() > 0) return pool.first_exception();
+  for (int i = 0; i < l; ++i) {
+    const std::string why = failure_of(f.subspan(std::size_t(i) * o, o),
+                                       g.subspan(std::size_t(i) * m, m));
+    if (!why.empty()) return why;
+  }
+  return {};
+}
+
 }  // namespace detail
 
-/// Minimises the problem: the whole loop of evaluating blocks and calling the
-/// library, with the points of each block evaluated on options.threads
-/// threads. Throws kestro::Error for a problem or options the library would
-/// refuse. The result is bit-identical to that of the plain C loop with the
-/// same seed and options.
-/// \param problem   what to minimise
-/// \param function  the model, called for every point
-/// \param options   search parameters, block size, threads and reporting
-/// \param stop      called after every block; returning true ends the run
-/// \return the best point found, its values, the IFLAG and the counts
-inline Result minimize(const Problem& problem, const Function& function, const Options& options,
-                       const StopCallback& stop = {}) {
-  Solver solver(problem, options);
+namespace detail {
+
+// One run of minimize, with the points of each block evaluated on `threads`
+// threads; `run_index` numbers it for the stop callback. A warning, when not
+// empty, is written to the screen stream once the run has started.
+inline Result minimize_one(const Problem& problem, const Function& function,
+                           const Options& run, const StopCallback& stop, int threads,
+                           int run_index, const std::string& warning = {}) {
+  Solver solver(problem, run);
+  if (!warning.empty())
+    std::fprintf(run.screen ? run.screen : stderr, "kestro: %s\n", warning.c_str());
   const int l = solver.block_size(), n = solver.variables(), o = solver.objectives(),
             m = solver.constraints();
   std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
-  detail::BlockPool pool(std::min(options.threads, l), function);
+  BlockPool pool(std::min(threads, l), function);
   bool stopping = false;
+  std::string first_failure;
   while (!solver.done()) {
     pool.evaluate(solver.ask(), f, g, l, n, o, m);
+    if (run.fail_fast && first_failure.empty() && solver.failed_evaluations() == solver.evaluations())
+      first_failure = detail::first_failure_in(f, g, l, o, m, pool);
     solver.tell(f, g);
+    if (run.fail_fast &&
+        detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l))
+      throw EvaluationError(solver.evaluations(), first_failure);
     if (!stopping && !solver.done() && stop &&
-        stop(Progress{solver.evaluations(), solver.failed_evaluations(), solver.iflag()})) {
-      solver.stop();
+        stop(Progress{solver.evaluations(), solver.failed_evaluations(), solver.iflag(),
+                      run_index})) {
+      solver.stop(StopCause::callback);
       stopping = true;
     }
   }
@@ -847,6 +1251,200 @@ inline Result minimize(const Problem& problem, const Function& function, const O
   r.exceptions = pool.exceptions();
   r.first_exception = pool.first_exception();
   return r;
+}
+
+// True when objective vector a dominates b: nowhere worse, somewhere better.
+inline bool dominates(const std::vector<double>& a, const std::vector<double>& b) {
+  bool better = false;
+  for (std::size_t k = 0; k < a.size() && k < b.size(); ++k) {
+    if (a[k] > b[k]) return false;
+    if (a[k] < b[k]) better = true;
+  }
+  return better;
+}
+
+// The index of the best run among those that ended with a result: feasible
+// before infeasible; among feasible ones the lowest F (one objective) or the
+// first in seed order whose point no other feasible run's point dominates
+// (several objectives); among infeasible ones the lowest residual, then the
+// lowest F. Ties go to the earlier seed. -1 when no run has a result.
+inline int best_run(const std::vector<RunOutcome>& runs) {
+  std::vector<int> feasible, infeasible;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    if (!runs[k].ok() || runs[k].result.iflag >= 100) continue;
+    (runs[k].result.feasible ? feasible : infeasible).push_back(int(k));
+  }
+  auto f0 = [&](int k) { return runs[std::size_t(k)].result.f.at(0); };
+  if (!feasible.empty()) {
+    if (runs[std::size_t(feasible[0])].result.f.size() == 1) {
+      int best = feasible[0];
+      for (int k : feasible)
+        if (f0(k) < f0(best)) best = k;
+      return best;
+    }
+    for (int k : feasible) {
+      bool dominated = false;
+      for (int j : feasible)
+        dominated = dominated || dominates(runs[std::size_t(j)].result.f, runs[std::size_t(k)].result.f);
+      if (!dominated) return k;
+    }
+    return feasible[0];
+  }
+  int best = -1;
+  for (int k : infeasible) {
+    const Result& a = runs[std::size_t(k)].result;
+    if (best < 0) {
+      best = k;
+      continue;
+    }
+    const Result& b = runs[std::size_t(best)].result;
+    if (a.residual < b.residual || (a.residual == b.residual && f0(k) < f0(best))) best = k;
+  }
+  return best;
+}
+
+// The union of the runs' Pareto fronts reduced to its non-dominated entries
+// (by the rule of Result::pareto_front, with the first `me` constraints
+// equalities and the feasibility tolerance `accuracy`), in the order of the
+// runs and of their fronts; of entries with equal objectives the first is
+// kept.
+inline std::vector<ParetoPoint> merged_front(const std::vector<RunOutcome>& runs, int me = 0,
+                                             double accuracy = 0) {
+  std::vector<ParetoPoint> all;
+  for (const RunOutcome& run : runs) {
+    if (!run.ok()) continue;
+    for (const ParetoPoint& p : run.result.pareto_front) {
+      bool repeated = false;
+      for (const ParetoPoint& q : all) repeated = repeated || q.f == p.f;
+      if (!repeated) all.push_back(p);
+    }
+  }
+  return non_dominated(all, me, accuracy);
+}
+
+// The options of run k of several: its seed and its report files' prefix.
+inline Options run_options(const Options& options, int k) {
+  Options own = options;
+  own.runs = 1;
+  own.seed = options.seed + k;
+  own.output_prefix = options.output_prefix + "run" + std::to_string(k) + "_";
+  return own;
+}
+
+// The result of several runs: the best run's, with the counts summed and the
+// fronts merged, and every run's own in `runs`. When no run ended, the first
+// run's exception in `errors` is thrown.
+inline Result combine_runs(std::vector<RunOutcome> runs,
+                           const std::vector<std::exception_ptr>& errors, int objectives, int me,
+                           double accuracy) {
+  const int best = best_run(runs);
+  if (best < 0) {
+    for (const std::exception_ptr& e : errors)
+      if (e) std::rethrow_exception(e);
+  }
+  Result r = runs[std::size_t(std::max(best, 0))].result;
+  r.evaluations = r.failed_evaluations = r.exceptions = 0;
+  r.first_exception.clear();
+  for (const RunOutcome& run : runs) {
+    r.evaluations += run.result.evaluations;
+    r.failed_evaluations += run.result.failed_evaluations;
+    r.exceptions += run.result.exceptions;
+    if (r.first_exception.empty()) r.first_exception = run.result.first_exception;
+  }
+  if (objectives > 1) r.pareto_front = merged_front(runs, me, accuracy);
+  r.best_run = std::max(best, 0);
+  r.runs = std::move(runs);
+  return r;
+}
+
+// Options::runs > 1: the runs side by side, at most options.threads at once,
+// each evaluating its blocks on its share of the threads.
+inline Result minimize_runs(const Problem& problem, const Function& function,
+                            const Options& options, const StopCallback& stop) {
+  if (Fault f = problem_fault(problem)) throw Error(f.code, f.message);
+  if (Fault f = options_fault(options)) throw Error(f.code, f.message);
+  if (Fault f = combined_fault(problem, options)) throw Error(f.code, f.message);
+  Options each = options;
+  if (each.block_size == 0) each.block_size = 1;  // the runs are the parallelism
+  const int count = options.runs;
+  const int side_by_side = std::min(count, options.threads);
+  const int threads_per_run = std::max(1, options.threads / side_by_side);
+  std::vector<RunOutcome> runs(static_cast<std::size_t>(count));
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(count));
+  std::mutex stop_mutex;
+  StopCallback one_at_a_time;
+  if (stop)
+    one_at_a_time = [&](const Progress& p) {
+      std::lock_guard<std::mutex> lock(stop_mutex);
+      return stop(p);
+    };
+  std::atomic<int> next{0};
+  auto work = [&] {
+    for (int k = next.fetch_add(1); k < count; k = next.fetch_add(1)) {
+      RunOutcome& run = runs[std::size_t(k)];
+      run.seed = options.seed + k;
+      try {
+        run.result = minimize_one(problem, function, run_options(each, k), one_at_a_time,
+                                  threads_per_run, k);
+      } catch (const std::exception& e) {
+        errors[std::size_t(k)] = std::current_exception();
+        run.error = *e.what() ? e.what() : "an exception without a message";
+      } catch (...) {
+        errors[std::size_t(k)] = std::current_exception();
+        run.error = "an exception not derived from std::exception";
+      }
+    }
+  };
+  {
+    std::vector<std::jthread> helpers;
+    try {
+      for (int t = 1; t < side_by_side; ++t) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      // Fewer threads than asked for: the runs that are started do the rest.
+    }
+    work();
+  }
+  return combine_runs(std::move(runs), errors, problem.objectives, problem.equalities,
+                      options.accuracy);
+}
+
+}  // namespace detail
+
+/// Minimises the problem: the whole loop of evaluating blocks and calling the
+/// library, with the points of each block evaluated on options.threads
+/// threads. Throws kestro::Error for a problem or options the library would
+/// refuse. The result is bit-identical to that of the plain C loop with the
+/// same seed and options. When options.block_size is 0 (not given) a block
+/// holds options.threads points; when it is given and smaller than threads, a
+/// warning is written once to the screen stream. When every one of the first
+/// evaluations fails (at least the first block and 10), the run ends with
+/// kestro::EvaluationError carrying the first failure, unless
+/// options.fail_fast is false.
+///
+/// With options.runs = K > 1 it makes K independent runs, with the seeds
+/// seed .. seed + K - 1 and each with the whole budget, at most
+/// options.threads of them at once (each run then evaluates its blocks on
+/// options.threads / min(K, options.threads) threads); each run is the very
+/// run of minimize with its seed, so the result does not depend on the number
+/// of threads (the runs are the parallelism: a block_size not given is 1,
+/// give one to spread each run's blocks over its threads too). The result is
+/// the best run's (see Result::runs, and
+/// detail::best_run for the order); a run that throws (std::bad_alloc, or its
+/// stop callback) is reported in its RunOutcome::error and the others go on.
+/// When every run throws, the first run's exception is thrown.
+/// \param problem   what to minimise
+/// \param function  the model, called for every point
+/// \param options   search parameters, block size, threads, runs and reporting
+/// \param stop      called after every block (with several runs, for each
+///                  run's blocks, one call at a time, Progress::run saying
+///                  which); returning true ends the run it was called for
+/// \return the best point found, its values, the IFLAG and the counts
+inline Result minimize(const Problem& problem, const Function& function, const Options& options,
+                       const StopCallback& stop = {}) {
+  if (options.runs > 1) return detail::minimize_runs(problem, function, options, stop);
+  Options run = options;
+  const std::string warning = detail::follow_parallelism(run, options.threads, "threads");
+  return detail::minimize_one(problem, function, run, stop, options.threads, 0, warning);
 }
 
 }  // namespace kestro

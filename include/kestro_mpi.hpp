@@ -108,7 +108,11 @@ inline void broadcast_result(Result& r, int rank, MPI_Comm comm) {
                            double(r.exceptions), double(r.message.size()),
                            double(r.pareto_front.size())});
     for (const ParetoPoint& p : r.pareto_front) put(p.f), put(p.g), put(p.x);
-    text = r.message + r.first_exception;
+    num.insert(num.end(), {r.max_violation, double(r.max_violation_index),
+                           double(int(r.stop_cause)), double(r.first_exception.size()),
+                           double(r.pareto_store.size())});
+    for (const ParetoPoint& p : r.pareto_store) put(p.f), put(p.g), put(p.x);
+    text = r.message + r.first_exception + r.reason;
   }
   long long sizes[2] = {(long long)num.size(), (long long)text.size()};
   MPI_Bcast(sizes, 2, MPI_LONG_LONG, 0, comm);
@@ -135,8 +139,15 @@ inline void broadcast_result(Result& r, int rank, MPI_Comm comm) {
   const std::size_t message_size = std::size_t(next());
   r.pareto_front.resize(std::size_t(next()));
   for (ParetoPoint& p : r.pareto_front) get(p.f), get(p.g), get(p.x);
+  r.max_violation = next();
+  r.max_violation_index = int(next());
+  r.stop_cause = StopCause(int(next()));
+  const std::size_t exception_size = std::size_t(next());
+  r.pareto_store.resize(std::size_t(next()));
+  for (ParetoPoint& p : r.pareto_store) get(p.f), get(p.g), get(p.x);
   r.message = text.substr(0, message_size);
-  r.first_exception = text.substr(message_size);
+  r.first_exception = text.substr(message_size, exception_size);
+  r.reason = text.substr(message_size + exception_size);
 }
 
 }  // namespace detail
@@ -379,8 +390,9 @@ class BlockEvaluator {
 ///
 /// Rank 0 runs the solver (kestro::Solver) and hands the points out one at a
 /// time to the other ranks, which call @p function; with a single rank this
-/// is kestro::minimize (and options.threads applies). With several ranks
-/// options.threads is not used: start more ranks instead. The run is
+/// is kestro::minimize (and options.threads and options.runs apply). With
+/// several ranks options.threads is not used (start more ranks instead) and
+/// options.runs must be 1 (kestro::Error otherwise). The run is
 /// bit-identical to kestro::minimize with the same seed and options. An
 /// exception thrown by the function on a worker makes its point a failed
 /// one, counted as kestro::minimize counts it; Result::first_exception is
@@ -418,6 +430,10 @@ inline Result minimize(const Problem& problem, const Function& function, const O
   std::exception_ptr failure;
   if (rank == 0) {
     try {
+      if (options.runs > 1)
+        throw Error(0, "Options: runs = " + std::to_string(options.runs) +
+                           " is not offered with several ranks: make the runs one at a time "
+                           "(each on all ranks) or on threads with kestro::minimize");
       solver.emplace(problem, options);
     } catch (const Error& e) {
       refused[0] = 1, refused[1] = e.iflag(), message = e.what();

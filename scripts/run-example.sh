@@ -5,7 +5,7 @@
 # kestro-run (for example --jobs 8).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup-runner.sh
 cmake -S . -B build/run -DCMAKE_BUILD_TYPE=Release -DKESTRO_BUILD_TESTS=OFF \
       -DKESTRO_BUILD_EXAMPLES=OFF -DKESTRO_BUILD_PYTHON=OFF >/dev/null
 cmake --build build/run -j "$(nproc 2>/dev/null || echo 2)" --target kestro-run

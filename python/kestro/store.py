@@ -11,7 +11,9 @@ function. The reading side returns plain data:
   default), one dict each, with x, f and g as lists of floats (NaN where the
   store has null);
 - ``best_so_far(path, run=None)``: the best point after each evaluation;
-- ``front(path, run=None)``: the non-dominated feasible evaluations.
+- ``front(path, run=None)``: the non-dominated feasible evaluations;
+- ``read_run(path, run=None)``: a run in the plain shape the plot functions
+  take (``kestro.plot``), so that a store can be plotted as a result can.
 
 The schema is described in docs/store.md.
 """
@@ -23,7 +25,8 @@ import sqlite3
 import time
 import warnings
 
-__all__ = ["SCHEMA_VERSION", "StoreError", "runs", "evaluations", "best_so_far", "front"]
+__all__ = ["SCHEMA_VERSION", "StoreError", "runs", "evaluations", "best_so_far", "front",
+           "read_run"]
 
 #: The version of the schema this module writes; newer files are refused.
 SCHEMA_VERSION = 1
@@ -81,7 +84,7 @@ CREATE INDEX evaluations_by_point ON evaluations (problem_digest, x);
 
 _OPTIONS = ("accuracy", "seed", "fstop", "algostop", "evalstop", "focus", "ants", "kernel",
             "oracle", "paretomax", "epsilon", "balance", "character", "block_size",
-            "printeval", "save2file", "maxeval", "maxtime")
+            "printeval", "save2file", "maxeval", "maxtime", "maxwalltime")
 
 
 class StoreError(Exception):
@@ -425,4 +428,53 @@ def front(path, run=None, tolerance=0.0):
         if key not in seen and not any(dominates(q["f"], p["f"]) for q in out):
             seen.add(key)
             out.append(p)
+    return out
+
+
+def read_run(path, run=None, tolerance=0.0):
+    """A run of the store (the last one when None) in the plain shape the
+    plot functions of kestro.plot take, as a result of kestro.minimize:
+    "nfev" (its evaluations in the store), "history" with "nfev" and
+    "residual" at each evaluation where the best point changed and, with
+    one objective, "fun" (best_so_far condensed to its changes; with several
+    objectives "front_size", the size of the non-dominated feasible set
+    after that evaluation); the run's own final "x", "fun", "constr" and
+    "feasible" (None while it has not ended); with several objectives
+    "pareto_fun", "pareto_constr" and "pareto_x" from front()."""
+    run, equalities, objectives = _problem(path, run)
+    rows = evaluations(path, run)
+    final = next(r for r in runs(path) if r["id"] == run)
+    out = {"nfev": rows[-1]["evaluation"] if rows else 0, "x": final["x"],
+           "fun": (final["f"][0] if final["f"] and objectives == 1 else final["f"]),
+           "constr": final["g"],
+           "feasible": None if final["feasible"] is None else bool(final["feasible"])}
+    history = {"nfev": [], "residual": []}
+    if objectives == 1:
+        history["fun"] = []
+        for evaluation, f, violation in best_so_far(path, run, tolerance):
+            if not history["fun"] or (f, violation) != (history["fun"][-1],
+                                                      history["residual"][-1]):
+                history["nfev"].append(evaluation)
+                history["fun"].append(f)
+                history["residual"].append(violation)
+    else:
+        history["front_size"] = []
+        kept = []  # the non-dominated feasible objective vectors so far
+        def dominates(a, b):
+            return all(x <= y for x, y in zip(a, b)) and any(x < y for x, y in zip(a, b))
+        for e in rows:
+            f = e["f"]
+            if (e["status"] != "ok" or any(math.isnan(v) for v in f)
+                    or _violation(e["g"], equalities, tolerance) != 0
+                    or any(q == f or dominates(q, f) for q in kept)):
+                continue
+            kept = [q for q in kept if not dominates(f, q)] + [f]
+            history["nfev"].append(e["evaluation"])
+            history["front_size"].append(len(kept))
+            history["residual"].append(0.0)
+        points = front(path, run, tolerance)
+        out["pareto_fun"] = [p["f"] for p in points]
+        out["pareto_constr"] = [p["g"] for p in points]
+        out["pareto_x"] = [p["x"] for p in points]
+    out["history"] = history
     return out

@@ -122,6 +122,33 @@ class StoreTest(unittest.TestCase):
                 same_result(self, other, kestro.minimize(make(Counted()), BOUNDS, **seed5))
                 self.assertGreaterEqual(other.cache_hits, 4)  # the start block at least
 
+    def test_cache_with_workers(self):
+        # The points served from the cache are not handed to the workers; the
+        # others come back in their places: the result is the serial run's.
+        mapped = []
+        def workers(f, xs):
+            xs = list(xs)
+            mapped.append(len(xs))
+            return [f(x) for x in xs]
+        plain = kestro.minimize(Counted(), BOUNDS, **OPTIONS)
+        first = kestro.minimize(Counted(), BOUNDS, store=self.path, cache=True, workers=workers,
+                                **OPTIONS)
+        same_result(self, first, plain)
+        self.assertEqual(sum(mapped), plain.nfev - first.cache_hits)
+        mapped.clear()
+        again = kestro.minimize(Counted(), BOUNDS, store=self.path, cache=True, workers=workers,
+                                **OPTIONS)
+        same_result(self, again, plain)
+        self.assertEqual(sum(mapped), plain.nfail)  # only the failed points again
+        self.assertEqual(again.cache_hits, plain.nfev - plain.nfail)
+
+    def test_store_refused_with_several_runs(self):
+        model = Counted()
+        with self.assertRaisesRegex(ValueError, "runs > 1"):
+            kestro.minimize(model, BOUNDS, store=self.path, **dict(OPTIONS, runs=2))
+        self.assertEqual(model.calls, 0)
+        self.assertFalse(os.path.exists(self.path))
+
     def test_cache_failures(self):
         kestro.minimize(Counted(), BOUNDS, store=self.path, **OPTIONS)
         model = Counted()
@@ -222,6 +249,26 @@ class StoreTest(unittest.TestCase):
         self.assertEqual(len(every), r.nfev)
         with self.assertRaisesRegex(ValueError, "several objectives"):
             ks.best_so_far(self.path)
+        run = ks.read_run(self.path)  # what a plot of the front takes
+        self.assertEqual(sorted(map(tuple, run["pareto_fun"])), sorted(map(tuple, fs)))
+        self.assertEqual(run["nfev"], r.nfev)
+        self.assertEqual(run["history"]["front_size"][-1], len(front))
+
+    def test_read_run_for_plots(self):
+        r = kestro.minimize(Counted(), BOUNDS, store=self.path, **OPTIONS)
+        run = ks.read_run(self.path)
+        history = run["history"]
+        self.assertEqual((run["nfev"], run["feasible"], repr(run["fun"])),
+                         (r.nfev, r.feasible, repr(r.fun)))
+        # The best point by the store's own rule, at each change of it: the
+        # violation never grows, and f falls while it stays the same.
+        self.assertGreater(len(history["nfev"]), 2)
+        self.assertEqual(sorted(history["nfev"]), history["nfev"])
+        for k in range(1, len(history["nfev"])):
+            self.assertLessEqual(history["residual"][k], history["residual"][k - 1])
+            if history["residual"][k] == history["residual"][k - 1]:
+                self.assertLess(history["fun"][k], history["fun"][k - 1])
+        self.assertEqual(history["fun"][-1], ks.best_so_far(self.path)[-1][1])
 
 
 if __name__ == "__main__":

@@ -16,12 +16,11 @@
 #include <vector>
 
 #include "checkpoint/state_fields.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/workspace_layout.hpp"
 #include "report/cpu_clock.hpp"
 #include "report/history.hpp"
 #include "report/pareto_file.hpp"
 #include "report/print_controller.hpp"
-#include "kestro.h"
 
 namespace kestro::checkpoint {
 namespace {
@@ -498,6 +497,7 @@ Status load(Context& context, const char* path, CallerRun& run) {
     report.controller.t_start =
         report::report_time(report.clock, report.controller.l > 0 ? report.controller.l : 1,
                             report.controller.timediv) - state->elapsed;
+    report.clock_gate = report::ClockGate{};  // the next budget check reads the clock
     report.history = std::move(state->history);
     for (int u = 0; u < kUnitCount; ++u) report.units.restore(kUnits[u], state->units[u]);
     return kOk;
@@ -526,51 +526,3 @@ const char* status_text(std::int32_t status) {
 }
 
 }  // namespace kestro::checkpoint
-
-// Saves the run between two calls of kestro_ to the file PATH.
-extern "C" void kestro_save_(const char* path, const int* l, const int* o, const int* n,
-                             const int* ni, const int* m, const int* me, const double* x,
-                             const double* f, const double* g, const double* xl,
-                             const double* xu, const int* iflag, const int* istop,
-                             const double* param, const double* rw, const int* lrw,
-                             const int* iw, const int* liw, const double* pf, const int* lpf,
-                             const double* extra, const int* lextra, int* status) {
-  using namespace kestro::checkpoint;
-  if (status == nullptr) return;
-  CallerRun run;
-  // The views are only read from when saving.
-  if (!CallerRun::from_arguments(l, o, n, ni, m, me, const_cast<double*>(x),
-                                 const_cast<double*>(f), const_cast<double*>(g),
-                                 const_cast<double*>(xl), const_cast<double*>(xu),
-                                 const_cast<int*>(iflag), const_cast<int*>(istop),
-                                 const_cast<double*>(param), const_cast<double*>(rw), lrw,
-                                 const_cast<int*>(iw), liw, const_cast<double*>(pf), lpf,
-                                 const_cast<double*>(extra), lextra, run)) {
-    *status = kBadArguments;
-    return;
-  }
-  *status = save(kestro::process_context(), path, run);
-}
-
-// Loads a run saved by kestro_save_ into the library and the caller's arrays.
-extern "C" void kestro_load_(const char* path, const int* l, const int* o, const int* n,
-                             const int* ni, const int* m, const int* me, double* x, double* f,
-                             double* g, double* xl, double* xu, int* iflag, int* istop,
-                             double* param, double* rw, const int* lrw, int* iw,
-                             const int* liw, double* pf, const int* lpf, double* extra,
-                             const int* lextra, int* status) {
-  using namespace kestro::checkpoint;
-  if (status == nullptr) return;
-  CallerRun run;
-  if (!CallerRun::from_arguments(l, o, n, ni, m, me, x, f, g, xl, xu, iflag, istop, param, rw,
-                                 lrw, iw, liw, pf, lpf, extra, lextra, run)) {
-    *status = kBadArguments;
-    return;
-  }
-  *status = load(kestro::process_context(), path, run);
-}
-
-// The meaning of a checkpoint status in words.
-extern "C" const char* kestro_checkpoint_text(const int* status) {
-  return kestro::checkpoint::status_text(status != nullptr ? *status : -1);
-}

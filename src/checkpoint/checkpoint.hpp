@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "interface/context.hpp"
-#include "interface/run_sizes.hpp"
-#include "interface/view.hpp"
+#include "core/run_sizes.hpp"
+#include "core/view.hpp"
 
 namespace kestro::checkpoint {
 

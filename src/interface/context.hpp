@@ -3,22 +3,14 @@
 
 #include <cstdint>
 
-#include "interface/run_sizes.hpp"
-#include "interface/view.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/run_sizes.hpp"
+#include "core/view.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/kernel_state.hpp"
 #include "multiobjective/multiobjective_state.hpp"
 #include "report/report_state.hpp"
 
 namespace kestro {
-
-// The large value, computed on the first request of the process.
-struct NumericCache {
-  int first_time = 1;
-  double cached = 1.0;
-
-  double large();
-};
 
 // Saved state of the solver entry.
 struct InterfaceState {
@@ -37,13 +29,9 @@ struct SolverState {
 };
 
 struct Context {
-  NumericCache numeric;
   SolverState solver;
   // Reset by the reporting entry's first stage, not by a new solver run.
   report::ReportState report;
 };
-
-// The context behind the exported entries.
-Context& process_context();
 
 }  // namespace kestro

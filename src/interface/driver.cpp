@@ -1,10 +1,9 @@
 #include <cmath>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "interface/solver_call.hpp"
 #include "kernel/main_loop.hpp"
-#include "kestro.h"
 #include "multiobjective/driver.hpp"
 #include "multiobjective/layer_workspace.hpp"
 
@@ -13,14 +12,14 @@ namespace {
 
 constexpr std::int32_t kStopRequest = -999;
 
-// NaN or values beyond LARGE become LARGE; minus infinity stays.
+}  // namespace
+
 void clean_objectives(double* fp, Index o) {
   const double large = large_value();
   for (Index k = 0; k < o; ++k)
     if (std::isnan(fp[k]) || fp[k] > large) fp[k] = large;
 }
 
-// NaN or values below -LARGE become -LARGE; plus infinity stays.
 void clean_constraints(double* gp, Index m) {
   const double large = large_value();
   for (Index j = 0; j < m; ++j)
@@ -36,8 +35,6 @@ void clean_block(SolverCall& c) {
   if (c.m > 0)
     for (Index i = 1; i <= c.l; ++i) clean_constraints(&c.g[(i - 1) * c.m + 1], c.m);
 }
-
-}  // namespace
 
 void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) {
   if (c.iflag == kStopRequest) c.istop = 1;
@@ -95,37 +92,3 @@ void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) 
 }
 
 }  // namespace kestro
-
-// Cleans the block's values and hands it to the kernel.
-extern "C" void kestro_kernel_driver_(
-    const int* l, const int* o, const int* n, const int* ni, const int* m,
-    const int* me, double* f, double* g, double* x, const double* xl,
-    const double* xu, int* iflag, int* istop, double* param, double* rw,
-    const int* lrw, int* iw, const int* liw, double* pf, const int* lpf,
-    const int* pen_base, const int* res_base, const int* gblock_base,
-    const int* fblock_base, const int* objlo_base, const int* objhi_base,
-    const int* step_base, const int* dist_base, const int* dist2_base) {
-  using namespace kestro;
-  auto call = SolverCall::from_arguments(l, o, n, ni, m, me, x, f, g, xl, xu, iflag,
-                                         istop, param, rw, lrw, iw, liw, pf, lpf);
-  RegionStarts regions;
-  regions.pen_base = *pen_base;
-  regions.res_base = *res_base;
-  regions.gblock_base = *gblock_base;
-  regions.fblock_base = *fblock_base;
-  regions.objlo_base = *objlo_base;
-  regions.objhi_base = *objhi_base;
-  regions.step_base = *step_base;
-  regions.dist_base = *dist_base;
-  regions.dist2_base = *dist2_base;
-  drive_kernel(process_context(), call, regions);
-}
-
-// Cleans one point's objective and constraint values.
-extern "C" void io7_(double* fp, double* gp, const int* o, const int* m) {
-  kestro::clean_objectives(fp, *o);
-  kestro::clean_constraints(gp, *m);
-}
-
-// Cleans one point's objective values.
-extern "C" void io7_lomfy_(double* fp, const int* o) { kestro::clean_objectives(fp, *o); }

@@ -1,9 +1,8 @@
 #include <cmath>
 
 #include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "interface/solver_call.hpp"
-#include "kestro.h"
 
 namespace kestro {
 namespace {
@@ -56,29 +55,3 @@ void solver_entry(Context& context, SolverCall& c) {
 }
 
 }  // namespace kestro
-
-// Solver entry: books the evaluated block and returns the next one.
-extern "C" void kestro_(const int* l, const int* o, const int* n, const int* ni,
-                        const int* m, const int* me, double* x, double* f,
-                        double* g, const double* xl, const double* xu,
-                        int* iflag, int* istop, double* param, double* rw,
-                        const int* lrw, int* iw, const int* liw, double* pf,
-                        const int* lpf) {
-  auto call = kestro::SolverCall::from_arguments(l, o, n, ni, m, me, x, f, g, xl, xu,
-                                                 iflag, istop, param, rw, lrw, iw,
-                                                 liw, pf, lpf);
-  kestro::solver_entry(kestro::process_context(), call);
-}
-
-// Checks the workspace lengths and the multi-objective parameters.
-extern "C" void precheck_(const int* l, const int* o, const int* n, const int* m,
-                          const int* lrw, const int* liw, const int* lpf,
-                          double* pf, const double* param, int* iflag,
-                          int* istop) {
-  const int unused_size = 0;
-  auto call = kestro::SolverCall::from_arguments(
-      l, o, n, &unused_size, m, &unused_size, nullptr, nullptr, nullptr, nullptr,
-      nullptr, iflag, istop, const_cast<double*>(param) /* only read here */, nullptr, lrw,
-      nullptr, liw, pf, lpf);
-  kestro::check_workspace(call);
-}

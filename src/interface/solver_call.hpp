@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "interface/run_sizes.hpp"
-#include "interface/view.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/run_sizes.hpp"
+#include "core/view.hpp"
+#include "core/workspace_layout.hpp"
 
 namespace kestro {
 
@@ -50,6 +50,15 @@ struct SolverCall {
 
   RunSizes sizes() const { return RunSizes{l, o, n, ni, m, me, lrw, liw, lpf}; }
 };
+
+// NaN or values beyond LARGE become LARGE; minus infinity stays.
+void clean_objectives(double* fp, Index o);
+
+// NaN or values below -LARGE become -LARGE; plus infinity stays.
+void clean_constraints(double* gp, Index m);
+
+// Cleans the objective and constraint values of every point of the block.
+void clean_block(SolverCall& call);
 
 // Checks the workspace lengths and the multi-objective parameters.
 void check_workspace(const SolverCall& call);

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "kernel/preset_state.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 
@@ -100,40 +99,3 @@ bool accept_locally(RealView rw, const ArchivePositions& archive, IntView iw, In
 }
 
 }  // namespace kestro::kernel
-
-namespace {
-
-kestro::Index count(int value) { return value > 0 ? value : 0; }
-
-kestro::kernel::ArchivePositions positions(const int* n, const int* a0, const int* af,
-                                           const int* ar, const int* ap) {
-  return kestro::kernel::ArchivePositions{count(*n), *a0, *af, *ar, *ap};
-}
-
-}  // namespace
-
-// Oracle penalty of one point against the oracle value OMEGA.
-extern "C" void o27_(double* pen, const double* f, const double* res, const double* omega,
-                     const double* acc) {
-  *pen = kestro::kernel::oracle_penalty(*f, *res, *omega, *acc);
-}
-
-// Offers the point to the archive; it goes in when it beats the worst member.
-extern "C" void o36_(const int* n, const int* k, double* rw, const int* lrw, const int* a0,
-                     const int* af, const int* ar, const int* ap, const double* xp,
-                     const double* fp, const double* resp, const double* penp) {
-  kestro::kernel::insert_into_archive(kestro::RealView(rw, *lrw), positions(n, a0, af, ar, ap),
-                                      *k, kestro::ConstRealView(xp, count(*n)), *fp, *resp,
-                                      *penp);
-}
-
-// Local acceptance of point I of the block against archive member 1.
-extern "C" void o13_(const int* l, const int* i, const int* n, double* rw, const int* lrw,
-                     int* iw, const int* liw, const int* a0, const int* af, const int* ar,
-                     const int* ap, const double* xp, const double* fp, const double* resp,
-                     const double* penp, const int* preset_i) {
-  kestro::kernel::accept_locally(
-      kestro::RealView(rw, *lrw), positions(n, a0, af, ar, ap), kestro::IntView(iw, *liw), *l,
-      *i, kestro::ConstRealView(xp, count(*n)), *fp, *resp, *penp,
-      kestro::ConstIntView(preset_i, kestro::kernel::kPresetIntegerCount));
-}

@@ -3,7 +3,7 @@
 // while the coordinate search runs.
 #pragma once
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "kernel/work_area.hpp"
 
 namespace kestro::kernel {

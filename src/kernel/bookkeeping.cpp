@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/residual.hpp"
 #include "kernel/work_area.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 
@@ -145,120 +144,3 @@ void write_rank_weights(RealView rw, Index first, Index k) {
 }
 
 }  // namespace kestro::kernel
-
-namespace {
-
-using kestro::ConstIntView;
-using kestro::ConstRealView;
-using kestro::Index;
-using kestro::IntView;
-using kestro::RealView;
-
-Index count(int value) { return value > 0 ? value : 0; }
-
-// A view of RW wide enough for positions first .. first+count-1 of each
-// range, for routines whose RW has no declared length: the ranges their
-// arguments name are what they may touch. Empty when a range starts before
-// RW(1).
-struct Extent {
-  Index end = 0;
-  bool valid = true;
-  void cover(Index first, Index cells) {
-    if (cells <= 0) return;
-    if (first < 1) valid = false;
-    end = std::max(end, first + cells - 1);
-  }
-  RealView over(double* rw) const { return valid ? RealView(rw, end) : RealView(); }
-};
-
-}  // namespace
-
-// Residual (constraint violation) of one point's M constraint values.
-extern "C" void o31_(double* res, const double* g, const int* m, const int* me,
-                     const double* acc) {
-  *res = kestro::kernel::residual(ConstRealView(g, count(*m)), count(*m), *me, *acc);
-}
-
-// Replaces the global-best record after RW(BASE) by the point when it is better.
-extern "C" void i401_(const double* f, const double* g, const double* x, double* rw,
-                      const int* pf, const int* pg, const int* px, const int* pr,
-                      const int* n, const int* m, const int* me, const int* base,
-                      const double* acc, int* flag) {
-  const Index b = *base;
-  const kestro::kernel::BestRecordPositions record{b + *px, b + *pf, b + *pg, b + *pr};
-  Extent extent;
-  extent.cover(record.f, 1);
-  extent.cover(record.res, 1);
-  extent.cover(record.x, count(*n));
-  extent.cover(record.g, count(*m));
-  const bool replaced = kestro::kernel::update_global_best(
-      extent.over(rw), record, ConstRealView(x, count(*n)), *f, ConstRealView(g, count(*m)),
-      count(*n), count(*m), *me, *acc);
-  *flag = replaced ? 1 : 0;
-}
-
-// Copies the best of the block's L points into every slot of the block.
-extern "C" void k22_(const int* l, const int* n, const int* m, const int* me, double* f,
-                     double* g, double* x, const double* acc) {
-  kestro::kernel::pick_best_start_point(
-      *l, *n, *m, *me, RealView(f, count(*l)), RealView(g, kestro::block_length(*l, *m)),
-      RealView(x, kestro::block_length(*l, *n)), *acc);
-}
-
-// Makes the point's integer variables pairwise different, with IW(IWK ..
-// IWK+N-1) as scratch and the generator in RW(1..2).
-extern "C" void i409_(const int* n, const int* ni, double* x, const double* xl,
-                      const double* xu, double* rw, int* iw, const int* iwk) {
-  const Index variables = count(*n);
-  const Index scratch_end = *iwk >= 1 ? static_cast<Index>(*iwk) + variables - 1 : 0;
-  kestro::kernel::make_integers_all_different(
-      *n, *ni, RealView(x, variables), ConstRealView(xl, variables),
-      ConstRealView(xu, variables), RealView(rw, 2), IntView(iw, scratch_end), *iwk);
-}
-
-// Writes the linear rank weights of K archive members to RW(BASE) .. RW(BASE+K-1).
-extern "C" void o37_(const int* k, double* rw, const void* /*unused*/, const int* base) {
-  Extent extent;
-  extent.cover(*base, count(*k));
-  kestro::kernel::write_rank_weights(extent.over(rw), *base, *k);
-}
-
-// Work-area positions of the run-best record, oracle, archive, weights and spreads.
-extern "C" void o34_(const int* n, const int* m, int* run_best_x, int* run_best_f,
-                     int* run_best_g, int* run_best_res, int* oracle, const int* k, int* a0,
-                     int* af, int* ar, int* ap, int* w0, int* s0, int* c0,
-                     int* generation_reference, int* cycle_start_f, int* cycle_start_res) {
-  using kestro::saturate_int;
-  const auto w = kestro::kernel::WorkArea::for_sizes(*n, *m, *k);
-  *run_best_x = saturate_int(w.run_best_x);
-  *run_best_f = saturate_int(w.run_best_f);
-  *run_best_g = saturate_int(w.run_best_g);
-  *run_best_res = saturate_int(w.run_best_res);
-  *oracle = saturate_int(w.oracle);
-  *a0 = saturate_int(w.a0);
-  *af = saturate_int(w.af);
-  *ar = saturate_int(w.ar);
-  *ap = saturate_int(w.ap);
-  *w0 = saturate_int(w.w0);
-  *s0 = saturate_int(w.s0);
-  *c0 = saturate_int(w.c0);
-  *generation_reference = saturate_int(w.generation_reference());
-  *cycle_start_f = saturate_int(w.cycle_start_f());
-  *cycle_start_res = saturate_int(w.cycle_start_res());
-}
-
-// IW positions of the restart counter, ant count, archive size, generation
-// counter, ants generated, base and second ant counts and schedule length.
-extern "C" void o33_(int* restart_count, int* ants, int* archive_size, int* generation,
-                     int* ants_generated, int* base_ants, int* second_ants,
-                     int* schedule_length) {
-  namespace cell = kestro::kernel::iw_cell;
-  *restart_count = static_cast<int>(cell::kRestartCount);
-  *ants = static_cast<int>(cell::kAnts);
-  *archive_size = static_cast<int>(cell::kArchiveSize);
-  *generation = static_cast<int>(cell::kGeneration);
-  *ants_generated = static_cast<int>(cell::kAntsGenerated);
-  *base_ants = static_cast<int>(cell::kBaseAnts);
-  *second_ants = static_cast<int>(cell::kSecondAnts);
-  *schedule_length = static_cast<int>(cell::kScheduleLength);
-}

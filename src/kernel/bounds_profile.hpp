@@ -1,7 +1,7 @@
 // Per-variable codes saying where a point lies between its bounds.
 #pragma once
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 
 namespace kestro::kernel {
 

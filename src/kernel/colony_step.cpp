@@ -4,17 +4,15 @@
 #include <cmath>
 #include <cstdint>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/archive.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/coordinate_search.hpp"
 #include "kernel/residual.hpp"
 #include "kernel/sampling.hpp"
 #include "kernel/work_area.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 namespace {
@@ -402,72 +400,3 @@ void colony_step(ColonyState& colony, CoordinateSearchState& search, ColonyCall&
 }
 
 }  // namespace kestro::kernel
-
-namespace {
-
-using namespace kestro;
-
-// The C ABI's view of one colony-step call.
-kernel::ColonyCall colony_call_from_arguments(
-    const int* l, const int* n, const int* ni, const int* m, const int* me, double* x,
-    double* f, double* g, const double* xl, const double* xu, const double* acc, int* state,
-    const int* final_call, double* rw, const int* lrw, int* iw, const int* liw,
-    const int* k, const double* oracle, const double* param, double* pen, double* res,
-    const double* preset_r, const int* preset_i) {
-  const Index points = *l > 0 ? *l : 0;
-  const Index variables = *n > 0 ? *n : 0;
-  return kernel::ColonyCall{*l, *n, *ni, *m, *me,
-                            RealView(x, block_length(*l, *n)),
-                            RealView(f, points),
-                            RealView(g, block_length(*l, *m)),
-                            ConstRealView(xl, variables),
-                            ConstRealView(xu, variables),
-                            *acc, *state, *final_call,
-                            RealView(rw, *lrw), IntView(iw, *liw),
-                            *k, *oracle,
-                            ConstRealView(param, 13),
-                            RealView(pen, points), RealView(res, points),
-                            ConstRealView(preset_r, 17), ConstIntView(preset_i, 16)};
-}
-
-}  // namespace
-
-// Colony step: books the evaluated block and writes the next one.
-extern "C" void o11_(const int* l, const int* n, const int* ni, const int* m, const int* me,
-                     double* x, double* f, double* g, const double* xl, const double* xu,
-                     const double* acc, int* /*cell1*/, int* /*cell2*/, int* state,
-                     const int* final_call, double* rw, const int* lrw, int* iw,
-                     const int* liw, const int* k, const double* oracle,
-                     const double* param, double* pen, double* res, const double* preset_r,
-                     const int* preset_i) {
-  auto call = colony_call_from_arguments(l, n, ni, m, me, x, f, g, xl, xu, acc, state,
-                                         final_call, rw, lrw, iw, liw, k, oracle, param, pen,
-                                         res, preset_r, preset_i);
-  auto& kernel_state = process_context().solver.kernel;
-  kernel::colony_step(kernel_state.colony, kernel_state.coordinate_search, call);
-}
-
-// New restart cycle: ant counts, archive size, schedule, oracle and an empty
-// archive.
-extern "C" void o26_(const int* n, double* rw, const int* lrw, const int* run_best_f,
-                     const int* run_best_res, const int* oracle, const double* acc,
-                     const int* af, const int* ar, const int* ap, int* iw, const int* liw,
-                     const int* restart_count, const int* archive_size, const int* base_ants,
-                     const int* second_ants, const int* schedule_length,
-                     const double* oracle_in, const double* param, const double* preset_r,
-                     const int* preset_i) {
-  const kernel::CycleCells cells{*n,           *run_best_f,  *run_best_res, *oracle,
-                                 *af,          *ar,          *ap,           *restart_count,
-                                 *archive_size, *base_ants,  *second_ants,  *schedule_length};
-  kernel::choose_cycle_parameters(process_context().solver.kernel.colony, cells,
-                                  RealView(rw, *lrw), IntView(iw, *liw), *acc, *oracle_in,
-                                  ConstRealView(param, 13), ConstRealView(preset_r, 17),
-                                  ConstIntView(preset_i, 16));
-}
-
-// Ant count of the current generation by the step schedule.
-extern "C" void o29_(int* iw, const int* liw, const int* generation, const int* ants,
-                     const int* base_ants, const int* second_ants, const int* schedule_length) {
-  kernel::schedule_ants(IntView(iw, *liw), kernel::ScheduleCells{*generation, *ants, *base_ants,
-                                                                 *second_ants, *schedule_length});
-}

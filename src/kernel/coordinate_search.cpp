@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
 #include "kernel/deviate.hpp"
 #include "kernel/preset_state.hpp"
 #include "kernel/work_area.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 namespace {
@@ -206,34 +204,3 @@ void perturb_archive_best(const VariableBox& box, RealView xp, RealView rw, Inde
 }
 
 }  // namespace kestro::kernel
-
-// Writes the next move of the coordinate search and updates the kernel state
-// code and the run-out flag.
-extern "C" void o32_(const int* l, const int* n, const int* ni, double* xp,
-                     const double* xl, const double* xu, const int* a0, const int* s0,
-                     double* rw, const int* lrw, int* iw, const int* liw, int* state,
-                     int* run_out, const double* preset_r, const int* preset_i) {
-  using namespace kestro;
-  const Index length = *n > 0 ? *n : 0;
-  const kernel::VariableBox box{*n, *ni, ConstRealView(xl, length), ConstRealView(xu, length)};
-  kernel::coordinate_search_move(process_context().solver.kernel.coordinate_search, *run_out,
-                                 *state, *l, box, RealView(xp, length), RealView(rw, *lrw),
-                                 IntView(iw, *liw), *a0, *s0,
-                                 ConstRealView(preset_r, kernel::kPresetRealCount),
-                                 ConstIntView(preset_i, kernel::kPresetIntegerCount));
-}
-
-// Writes a random perturbation of archive member 1.
-extern "C" void o24_(const int* n, const int* ni, double* xp, const double* xl,
-                     const double* xu, double* rw, const int* lrw, const int* iw,
-                     const int* liw, const int* generation_cell, const int* compared,
-                     const int* a0, const double* preset_r) {
-  using namespace kestro;
-  const ConstIntView cells(iw, *liw);
-  if (!cells.holds(*generation_cell)) return;
-  const Index length = *n > 0 ? *n : 0;
-  const kernel::VariableBox box{*n, *ni, ConstRealView(xl, length), ConstRealView(xu, length)};
-  kernel::perturb_archive_best(box, RealView(xp, length), RealView(rw, *lrw),
-                               cells[*generation_cell], *compared, *a0,
-                               ConstRealView(preset_r, kernel::kPresetRealCount));
-}

@@ -2,8 +2,7 @@
 
 #include <array>
 
-#include "interface/numeric.hpp"
-#include "kestro.h"
+#include "core/numeric.hpp"
 
 namespace kestro::kernel {
 
@@ -11,8 +10,3 @@ double deviate_table_a(int k) { return kDeviateRows[deviate_row(k) - 1].a; }
 double deviate_table_b(int k) { return kDeviateRows[deviate_row(k) - 1].b; }
 
 }  // namespace kestro::kernel
-
-// The Gaussian deviate of two uniform numbers.
-extern "C" double o16_(const double* u1, const double* u2) {
-  return kestro::kernel::deviate(*u1, *u2);
-}

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 
 namespace kestro::kernel {
 

@@ -1,11 +1,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/residual.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 
@@ -53,11 +51,3 @@ void evalstop_account(EvalstopState& state, double f, ConstRealView g, Index m, 
 }
 
 }  // namespace kestro::kernel
-
-// EVALSTOP accounting for one evaluated point (IFLAG = 0: take it as the reference).
-extern "C" void i405_(const double* f, const double* g, const int* m, const int* me,
-                      const double* acc, const double* param, int* istop, int* iflag) {
-  kestro::kernel::evalstop_account(kestro::process_context().solver.kernel.evalstop, *f,
-                                   kestro::ConstRealView(g, *m > 0 ? *m : 0), *m, *me, *acc,
-                                   kestro::ConstRealView(param, 13), *istop, *iflag);
-}

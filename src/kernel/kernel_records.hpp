@@ -1,7 +1,7 @@
 // Positions of the kernel's records in RW (1-based).
 #pragma once
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 
 namespace kestro::kernel {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "interface/run_sizes.hpp"
-#include "interface/view.hpp"
+#include "core/run_sizes.hpp"
+#include "core/view.hpp"
 #include "kernel/pattern_search_state.hpp"
 #include "kernel/preset_state.hpp"
 #include "kernel/work_area.hpp"

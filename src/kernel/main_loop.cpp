@@ -7,11 +7,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "interface/validation.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
+#include "kernel/validation.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/bounds_profile.hpp"
 #include "kernel/colony_step.hpp"
@@ -21,7 +20,6 @@
 #include "kernel/presets.hpp"
 #include "kernel/residual.hpp"
 #include "kernel/work_area.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 namespace {
@@ -343,29 +341,3 @@ class Loop {
 void run_kernel_call(KernelState& state, KernelCall& call) { Loop(state, call).run(); }
 
 }  // namespace kestro::kernel
-
-// Single-objective kernel: books the evaluated block and returns the next.
-extern "C" void o15_(const int* l, const int* o, const int* n, const int* ni,
-                     const int* m, const int* me, double* x, double* f,
-                     double* g, const double* xl, const double* xu, int* iflag,
-                     int* istop, const double* param, double* rw,
-                     const int* lrw, int* iw, const int* liw, double* pen,
-                     double* res, double* step) {
-  using namespace kestro;
-  const Index points = *l > 0 ? *l : 0;
-  const Index variables = *n > 0 ? *n : 0;
-  kernel::KernelCall call{*l, *o, *n, *ni, *m, *me,
-                          RealView(x, block_length(*l, *n)),
-                          RealView(f, points),
-                          RealView(g, block_length(*l, *m)),
-                          ConstRealView(xl, variables),
-                          ConstRealView(xu, variables),
-                          *iflag, *istop,
-                          ConstRealView(param, 13),
-                          RealView(rw, *lrw),
-                          IntView(iw, *liw),
-                          RealView(pen, points),
-                          RealView(res, points),
-                          RealView(step, variables)};
-  kernel::run_kernel_call(process_context().solver.kernel, call);
-}

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "kernel/kernel_state.hpp"
 
 namespace kestro::kernel {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
 #include "kernel/deviate.hpp"
 #include "kernel/work_area.hpp"
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "kernel/kernel_records.hpp"
 #include "kernel/kernel_state.hpp"
 

@@ -5,7 +5,6 @@
 
 #include "kernel/preset_tables.hpp"
 #include "kernel/presets.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 
@@ -52,32 +51,3 @@ void adjust_for_block_size(std::int32_t stage, std::int32_t character, std::int3
 }
 
 }  // namespace kestro::kernel
-
-namespace {
-
-// Fills the 33 multipliers of a stage for characters 1 and 2; leaves them
-// untouched for any other character.
-void fill_multiplier_row(std::int32_t stage, const int* character, double* multipliers) {
-  using namespace kestro;
-  kernel::fill_block_size_multipliers(stage, *character,
-                                      RealView(multipliers, kernel::kPresetValueCount));
-}
-
-}  // namespace
-
-// Adjusts a 33-value preset for blocks of L points and clamps it into range.
-extern "C" void t5_(const int* stage, const int* character, const int* l, double* buffer) {
-  using namespace kestro;
-  kernel::adjust_for_block_size(*stage, *character, *l,
-                                RealView(buffer, kernel::kPresetValueCount));
-}
-
-// Fills the stage-1 block-size multipliers of the character.
-extern "C" void io13_(const int* character, double* multipliers) {
-  fill_multiplier_row(1, character, multipliers);
-}
-
-// Fills the stage-2 block-size multipliers of the character.
-extern "C" void io12_(const int* character, double* multipliers) {
-  fill_multiplier_row(2, character, multipliers);
-}

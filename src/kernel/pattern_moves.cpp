@@ -2,10 +2,8 @@
 
 #include <cmath>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kernel/deviate.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 
@@ -154,108 +152,3 @@ void maybe_nudge_near_integers(RealView xp, Index n, Index ni, LaggedGenerator& 
 }
 
 }  // namespace kestro::kernel
-
-namespace {
-
-using kestro::Index;
-using kestro::RealView;
-
-// `count` cells of RW from the 1-based position `first`; empty when the
-// position is below 1 or there is nothing to view.
-RealView rw_cells(double* rw, int first, Index count) {
-  if (rw == nullptr || first < 1 || count <= 0) return RealView();
-  return RealView(rw + (first - 1), count);
-}
-
-kestro::ConstRealView rw_cells(const double* rw, int first, Index count) {
-  if (rw == nullptr || first < 1 || count <= 0) return kestro::ConstRealView();
-  return kestro::ConstRealView(rw + (first - 1), count);
-}
-
-Index non_negative(int v) { return v > 0 ? v : 0; }
-
-kestro::kernel::PatternSearchState& saved_state() {
-  return kestro::process_context().solver.kernel.pattern_search;
-}
-
-}  // namespace
-
-// Best-point test of the pattern search.
-extern "C" void i412_(const double* merit, const double* f, const double* xp,
-                      const double* gp, double* best_merit, double* rw,
-                      const int* base_x, const int* base_g, const int* base_f,
-                      const int* n, const int* m, int* improved, double* prev_best) {
-  using namespace kestro;
-  *improved = 0;
-  const Index nv = non_negative(*n), mv = non_negative(*m);
-  if (*base_x < 1 || *base_g < 1 || *base_f < 1) return;
-  RealView f_cell = rw_cells(rw, *base_f, 1);
-  if (f_cell.empty()) return;
-  *improved = kernel::is_new_base_point(*merit, *f, ConstRealView(xp, nv),
-                                        ConstRealView(gp, mv), nv, mv, *best_merit,
-                                        rw_cells(rw, *base_x, nv), rw_cells(rw, *base_g, mv),
-                                        f_cell[1], *prev_best);
-}
-
-// Step update after a trial on a continuous variable.
-extern "C" void i417_(const int* d, const int* improved, const int* c, double* rw,
-                      const int* steps, int* success_count, const int* p,
-                      const double* min_step) {
-  using namespace kestro;
-  if (rw == nullptr) return;
-  LaggedGenerator generator(rw);
-  kernel::update_step(*d, *improved, *c, rw_cells(rw, *steps, non_negative(*c)),
-                      *success_count, *p, *min_step, generator);
-}
-
-// Exploratory trial point of the pattern search.
-extern "C" void i402_(double* xp, const double* rw, const int* d, const int* c,
-                      const int* steps, const int* n, const int* base_x,
-                      const int* improved, const int* pos, const int* p) {
-  using namespace kestro;
-  const Index nv = non_negative(*n);
-  if (*steps < 1 || *base_x < 1 || rw == nullptr || nv == 0) return;
-  kernel::exploratory_trial(RealView(xp, nv), rw_cells(rw, *base_x, nv),
-                            rw_cells(rw, *steps, nv), nv, *d, *c, *improved, *pos, *p,
-                            saved_state().previous_variable);
-}
-
-// Random point around the base point of the pattern search.
-extern "C" void ol002_(double* xp, const int* n, double* rw, const int* steps,
-                       const int* base_x) {
-  using namespace kestro;
-  const Index nv = non_negative(*n);
-  if (*steps < 1 || *base_x < 1 || rw == nullptr || nv == 0) return;
-  LaggedGenerator generator(rw);
-  kernel::random_point_around_base(RealView(xp, nv), nv, rw_cells(rw, *base_x, nv),
-                                   rw_cells(rw, *steps, nv), generator);
-}
-
-// Pattern point i of a pattern block.
-extern "C" void k19_(double* rw, const int* steps, int* done, const int* base_x,
-                     int* pattern_blocks, int* stall_count, const int* f_plus,
-                     const int* f_minus, double* xp, int* c, int* phase, const int* n,
-                     const int* ni, const int* i, const int* block_improved,
-                     const double* tolerance, const double* preset_r,
-                     const int* preset_i) {
-  using namespace kestro;
-  const Index nv = non_negative(*n);
-  if (*steps < 1 || *base_x < 1 || *f_plus < 1 || *f_minus < 1 || rw == nullptr) return;
-  const kernel::PatternCells cells{rw_cells(rw, *steps, nv), rw_cells(rw, *base_x, nv),
-                                   rw_cells(rw, *f_plus, nv), rw_cells(rw, *f_minus, nv)};
-  const kernel::PatternCounters counters{*done,  *pattern_blocks, *stall_count,
-                                         *c,     *phase,          saved_state().pattern_factor};
-  LaggedGenerator generator(rw);
-  kernel::pattern_point(RealView(xp, nv), nv, *ni, *i, *block_improved, *tolerance,
-                        ConstRealView(preset_r, 17), ConstIntView(preset_i, 16), cells,
-                        counters, generator);
-}
-
-// One draw, and the near-integer push when it exceeds 0.99.
-extern "C" void io18_(double* xp, const int* n, const int* ni, double* rw) {
-  using namespace kestro;
-  if (rw == nullptr) return;
-  LaggedGenerator generator(rw);
-  const Index nv = non_negative(*n);
-  kernel::maybe_nudge_near_integers(RealView(xp, nv), nv, *ni, generator);
-}

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "interface/random.hpp"
-#include "interface/view.hpp"
+#include "core/random.hpp"
+#include "core/view.hpp"
 
 namespace kestro::kernel {
 

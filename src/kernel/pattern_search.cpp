@@ -2,13 +2,11 @@
 
 #include <cmath>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/pattern_moves.hpp"
 #include "kernel/residual.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 namespace {
@@ -271,38 +269,3 @@ void run_pattern_search_call(PatternSearchState& state, const PatternSearchCall&
 }
 
 }  // namespace kestro::kernel
-
-// One call of the pattern-search phase.
-extern "C" void i408_(const int* l, const int* n, const int* ni, const int* m,
-                      const int* me, double* x, double* f, double* g, const double* xl,
-                      const double* xu, int* phase, int* done, const double* step,
-                      const double* t1, const double* t2, double* rw, int* iw,
-                      const double* acc, const double* preset_r, const int* preset_i) {
-  using namespace kestro;
-  const Index variables = *n > 0 ? *n : 0;
-  const Index rw_cells =
-      (*n > 0 && *m >= 0)
-          ? kernel::PatternSearchLayout::for_sizes(*n, *m).last()
-          : 0;
-  const kernel::PatternSearchCall call{*l,
-                                       *n,
-                                       *ni,
-                                       *m,
-                                       *me,
-                                       RealView(x, block_length(*l, *n)),
-                                       RealView(f, *l > 0 ? *l : 0),
-                                       RealView(g, block_length(*l, *m)),
-                                       ConstRealView(xl, variables),
-                                       ConstRealView(xu, variables),
-                                       *phase,
-                                       *done,
-                                       ConstRealView(step, variables),
-                                       *t1,
-                                       *t2,
-                                       RealView(rw, rw_cells),
-                                       IntView(iw, variables),
-                                       *acc,
-                                       ConstRealView(preset_r, 17),
-                                       ConstIntView(preset_i, 16)};
-  kernel::run_pattern_search_call(process_context().solver.kernel.pattern_search, call);
-}

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "kernel/pattern_search_state.hpp"
 
 namespace kestro::kernel {

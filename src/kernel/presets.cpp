@@ -3,10 +3,8 @@
 
 #include <cstdint>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kernel/preset_tables.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 
@@ -80,36 +78,3 @@ void select_preset(PresetState& state, const PresetRequest& request) {
 }
 
 }  // namespace kestro::kernel
-
-namespace {
-
-// Fills the 33-value buffer with the row of a stage table for characters 1
-// to 3; leaves it untouched for any other character.
-void fill_stage_row(std::int32_t stage, const int* character, double* buffer) {
-  using namespace kestro;
-  kernel::fill_stage_values(stage, *character, RealView(buffer, kernel::kPresetValueCount));
-}
-
-}  // namespace
-
-// Selects the preset of a stage for the problem's character, adjusts it for
-// the block size and installs it, unless the application guard refuses.
-extern "C" void o17_(const int* l, const int* n, const int* ni, double* preset_r,
-                     int* preset_i, const double* param, const int* stage,
-                     const int* kernel_calls) {
-  using namespace kestro;
-  const double character = ConstRealView(param, 13)[13];
-  const kernel::PresetRequest request{*l, *n, *ni, character, *stage, *kernel_calls};
-  kernel::install_preset(RealView(preset_r, kernel::kPresetRealCount),
-                         IntView(preset_i, kernel::kPresetIntegerCount),
-                         process_context().solver.kernel.preset.application_count, request);
-}
-
-// Fills the buffer with the stage-1 preset of the character.
-extern "C" void o3_(const int* character, double* buffer) { fill_stage_row(1, character, buffer); }
-
-// Fills the buffer with the stage-2 preset of the character.
-extern "C" void o4_(const int* character, double* buffer) { fill_stage_row(2, character, buffer); }
-
-// Fills the buffer with the stage-3 preset of the character.
-extern "C" void o5_(const int* character, double* buffer) { fill_stage_row(3, character, buffer); }

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "kernel/preset_state.hpp"
 
 namespace kestro::kernel {

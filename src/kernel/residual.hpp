@@ -1,7 +1,7 @@
 // Constraint violation of a point.
 #pragma once
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 
 namespace kestro::kernel {
 

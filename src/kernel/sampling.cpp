@@ -4,13 +4,12 @@
 #include <cmath>
 #include <optional>
 
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/deviate.hpp"
 #include "kernel/preset_state.hpp"
 #include "kernel/work_area.hpp"
-#include "kestro.h"
 
 namespace kestro::kernel {
 namespace {
@@ -218,83 +217,3 @@ void repair_integer_duplicate(const VariableBox& box, RealView x, RealView rw) {
 }
 
 }  // namespace kestro::kernel
-
-namespace {
-
-using kestro::ConstIntView;
-using kestro::ConstRealView;
-using kestro::RealView;
-using kestro::kernel::kPresetIntegerCount;
-using kestro::kernel::kPresetRealCount;
-using kestro::kernel::VariableBox;
-
-VariableBox box_of(const int* n, const int* ni, const double* xl, const double* xu) {
-  const kestro::Index length = *n > 0 ? *n : 0;
-  return VariableBox{*n, *ni, ConstRealView(xl, length), ConstRealView(xu, length)};
-}
-
-RealView point_of(double* x, const int* n) { return RealView(x, *n > 0 ? *n : 0); }
-
-ConstRealView preset_r_of(const double* preset_r) {
-  return ConstRealView(preset_r, kPresetRealCount);
-}
-
-}  // namespace
-
-// Writes the per-variable spreads of the current generation.
-extern "C" void o21_(const int* n, const int* ni, double* rw, const int* lrw,
-                     const int* s0, const int* a0, const int* iw, const int* liw,
-                     const int* k_cell, const int* generation_cell,
-                     const double* preset_r, const int* preset_i) {
-  const ConstIntView cells(iw, *liw);
-  if (!cells.holds(*k_cell) || !cells.holds(*generation_cell)) return;
-  kestro::kernel::compute_spreads(*n, *ni, RealView(rw, *lrw), *s0, *a0, cells[*k_cell],
-                                  cells[*generation_cell], preset_r_of(preset_r),
-                                  ConstIntView(preset_i, kPresetIntegerCount));
-}
-
-// Samples one point from the archive of k members.
-extern "C" void o28_(const int* n, const int* ni, const int* k, double* x,
-                     const double* xl, const double* xu, double* rw, const int* lrw,
-                     const int* a0, const int* s0, const int* c0,
-                     const double* preset_r) {
-  kestro::kernel::sample_from_archive(box_of(n, ni, xl, xu), point_of(x, n),
-                                      RealView(rw, *lrw), *k, *a0, *s0, *c0,
-                                      preset_r_of(preset_r));
-}
-
-// Samples one point around the run-best point with the scale (XU - XL)/focus.
-extern "C" void o35_(const int* n, const int* ni, double* x, const double* xl,
-                     const double* xu, double* rw, const int* lrw, const int* best_x,
-                     const double* focus, const double* preset_r) {
-  kestro::kernel::sample_around_best(box_of(n, ni, xl, xu), point_of(x, n),
-                                     RealView(rw, *lrw), *best_x, *focus,
-                                     preset_r_of(preset_r));
-}
-
-// Samples one point around the run-best point with the focus divisor IW(10).
-extern "C" void o23_(const int* n, const int* ni, double* rw, const int* lrw,
-                     const int* iw, const int* liw, const int* compared, const int* a0,
-                     const int* best_x, double* x, const double* xl, const double* xu,
-                     const double* focus, const double* preset_r) {
-  using kestro::kernel::iw_cell::kFocusDivisor;
-  const ConstIntView cells(iw, *liw);
-  if (!cells.holds(kFocusDivisor)) return;
-  kestro::kernel::sample_focused_restart(box_of(n, ni, xl, xu), point_of(x, n),
-                                         RealView(rw, *lrw), cells[kFocusDivisor],
-                                         *compared, *a0, *best_x, *focus,
-                                         preset_r_of(preset_r));
-}
-
-// Samples one point uniformly in the box.
-extern "C" void o30_(const int* n, const int* ni, double* x, const double* xl,
-                     const double* xu, double* rw, const int* lrw) {
-  kestro::kernel::sample_uniform(box_of(n, ni, xl, xu), point_of(x, n), RealView(rw, *lrw));
-}
-
-// Moves an all-integer point off the archive member it duplicates.
-extern "C" void o10_(const int* n, const int* ni, double* x, const double* xl,
-                     const double* xu, double* rw, const int* lrw) {
-  kestro::kernel::repair_integer_duplicate(box_of(n, ni, xl, xu), point_of(x, n),
-                                           RealView(rw, *lrw));
-}

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 
 namespace kestro::kernel {
 

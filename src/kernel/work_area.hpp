@@ -1,7 +1,7 @@
 // Positions of the colony's work area in RW and of its cells in IW (1-based).
 #pragma once
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 
 namespace kestro::kernel {
 

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/main_loop.hpp"
-#include "kestro.h"
 #include "multiobjective/front_store.hpp"
 #include "multiobjective/layer_workspace.hpp"
 #include "multiobjective/scalarisation.hpp"
@@ -300,46 +298,3 @@ void run_multiobjective_call(MultiObjectiveState& state, kernel::KernelState& ke
 }
 
 }  // namespace kestro::multiobjective
-
-// Multi-objective driver: one call per evaluated block. Besides the values
-// the regions are named for, it keeps the user and random weights in the
-// spare part of the `objlo` region, the best point's objective vector in that
-// of `objhi`, and scratch of 2O values in that of `fblock`.
-extern "C" void o12_(const int* l, const int* o, const int* n, const int* ni, const int* m,
-                     const int* me, double* x, double* f, double* g, const double* xl,
-                     const double* xu, int* iflag, int* istop, double* param, double* rw,
-                     const int* lrw, int* iw, const int* liw, double* pf, double* pen,
-                     double* res, double* gblock, double* fblock, double* objlo,
-                     double* objhi, double* step, double* dist, double* dist2) {
-  using namespace kestro;
-  using namespace kestro::multiobjective;
-  const auto need = LayerRegionLengths::for_sizes(*l, *o, *n, *m);
-  const Index variables = *n > 0 ? *n : 0;
-  // LPF is not passed on: PF has the length the workspace check demanded for
-  // the capacity PARETOMAX asks for.
-  const std::int32_t capacity = front_capacity_for(param[9]);
-  const Index pf_length =
-      (*o < 1 || *m < 0) ? 0 : saturate_index(1 + (Wide(*o) + *m + variables) * capacity);
-  MultiObjectiveCall call{*l, *o, *n, *ni, *m, *me,
-                          RealView(x, block_length(*l, *n)),
-                          RealView(f, block_length(*l, *o)),
-                          RealView(g, block_length(*l, *m)),
-                          ConstRealView(xl, variables),
-                          ConstRealView(xu, variables),
-                          *iflag, *istop,
-                          RealView(param, 13),
-                          RealView(rw, *lrw),
-                          IntView(iw, *liw),
-                          RealView(pf, pf_length),
-                          RealView(pen, need.pen),
-                          RealView(res, need.res),
-                          RealView(gblock, need.gblock),
-                          RealView(fblock, need.fblock),
-                          RealView(objlo, need.objlo),
-                          RealView(objhi, need.objhi),
-                          RealView(step, need.step),
-                          RealView(dist, need.dist),
-                          RealView(dist2, need.dist2)};
-  Context& context = process_context();
-  run_multiobjective_call(context.solver.multiobjective, context.solver.kernel, call);
-}

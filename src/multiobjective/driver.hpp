@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "kernel/kernel_state.hpp"
 #include "multiobjective/multiobjective_state.hpp"
 

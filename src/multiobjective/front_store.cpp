@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
-#include "kestro.h"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 
 namespace kestro::multiobjective {
 
@@ -406,60 +404,3 @@ void offer_point(FrontStoreState& state, const OfferedPoint& point, OfferCall& c
 }
 
 }  // namespace kestro::multiobjective
-
-// Offers one point to the Pareto front.
-extern "C" void i410_(const int* o, const int* n, const int* m, const double* f,
-                      const double* g, const double* x, double* objectives,
-                      double* constraints, double* variables, int* psize,
-                      const int* front_capacity, const double* front_epsilon,
-                      double* objlo, double* objhi, double* front_shift,
-                      const int* offered_count, const int* objective_ignored,
-                      int* bounds_changed, double* relative_bound_change, int* added) {
-  using namespace kestro;
-  using namespace kestro::multiobjective;
-  MultiObjectiveState& state = process_context().solver.multiobjective;
-  *added = 0;
-  // The scratch for this entry point is fixed; see kStandaloneObjectiveLimit.
-  if (*o < 1 || *o > kStandaloneObjectiveLimit || *m < 0 || *n < 0) return;
-  const Index capacity = *front_capacity > 0 ? *front_capacity : 0;
-  const FrontBlocks front =
-      FrontBlocks::over(*o, *m, *n, objectives, constraints, variables, capacity);
-  OfferCall call{front,
-                 *psize,
-                 *front_capacity,
-                 *front_epsilon,
-                 RealView(objlo, *o),
-                 RealView(objhi, *o),
-                 *front_shift,
-                 *offered_count,
-                 IgnoredObjectives::from_flags(ConstIntView(objective_ignored, *o)),
-                 *bounds_changed,
-                 *relative_bound_change,
-                 *added,
-                 OfferScratch{RealView(state.standalone_scratch.ranges, *o),
-                              RealView(state.standalone_scratch.max_entries, *o)}};
-  offer_point(state.front, OfferedPoint{ConstRealView(f, *o), ConstRealView(g, *m),
-                                        ConstRealView(x, *n)},
-              call);
-}
-
-// Removes entry j of the front; the last entry moves into its slot.
-extern "C" void ol004_(const int* o, const int* m, const int* n, double* objectives,
-                       double* constraints, double* variables, int* psize, const int* j) {
-  using namespace kestro;
-  using namespace kestro::multiobjective;
-  if (*o < 0 || *m < 0 || *n < 0) return;
-  const Index entries = *psize > 0 ? *psize : 0;
-  const FrontBlocks front =
-      FrontBlocks::over(*o, *m, *n, objectives, constraints, variables, entries);
-  remove_entry(front, *psize, *j);
-}
-
-// Books one movement of a front bound.
-extern "C" void o9_(double* front_shift, const double* new_bound, const double* old_bound,
-                    const int* o, const int* offered_count, int* bounds_changed,
-                    double* relative_bound_change) {
-  kestro::multiobjective::book_bound_change(*front_shift, *new_bound, *old_bound, *o,
-                                            *offered_count, *bounds_changed,
-                                            *relative_bound_change);
-}

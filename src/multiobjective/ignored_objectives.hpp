@@ -2,7 +2,7 @@
 // no random weight.
 #pragma once
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 
 namespace kestro::multiobjective {
 

@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/view.hpp"
+#include "core/workspace_layout.hpp"
 
 namespace kestro::multiobjective {
 

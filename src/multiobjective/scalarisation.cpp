@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "interface/numeric.hpp"
-#include "kestro.h"
+#include "core/numeric.hpp"
 
 namespace kestro::multiobjective {
 
@@ -110,28 +109,3 @@ double point_residual(ConstRealView g, std::int32_t m, std::int32_t me, double a
 }
 
 }  // namespace kestro::multiobjective
-
-// User weights from the decimal digits of BALANCE.
-extern "C" void o6_(const int* o, double* weights, const double* balance) {
-  using namespace kestro;
-  multiobjective::user_weights(RealView(weights, *o), *o, *balance);
-}
-
-// Scalar value of one point's objective vector: objective trunc(balance)
-// alone when balance >= 1, else the weighted distance from the front.
-extern "C" void o1_(const int* o, const double* f, const double* r, const double* acc,
-                    const double* objlo, const double* objhi, const double* balance,
-                    const double* shift, const double* weights, double* result,
-                    const int* offered_count) {
-  using namespace kestro;
-  *result = multiobjective::scalar_value(
-      *o, ConstRealView(f, *o), *r, *acc, ConstRealView(objlo, *o), ConstRealView(objhi, *o),
-      *balance, *shift, ConstRealView(weights, *o), *offered_count);
-}
-
-// Residual (constraint violation) of one point.
-extern "C" void i403_(const double* g, const int* m, const int* me, const double* acc,
-                      double* result) {
-  using namespace kestro;
-  *result = multiobjective::point_residual(ConstRealView(g, *m), *m, *me, *acc);
-}

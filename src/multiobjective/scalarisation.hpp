@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 
 namespace kestro::multiobjective {
 

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 #include "multiobjective/scalarisation.hpp"
-#include "kestro.h"
 
 namespace kestro::multiobjective {
 
@@ -148,47 +146,3 @@ double closeness(std::int32_t o, ConstRealView a, ConstRealView b) {
 void steer_point(SteeringState& state, SteeringCall& call) { Steering(state, call).run(); }
 
 }  // namespace kestro::multiobjective
-
-// Best-point steering of one evaluated point.
-extern "C" void io17_(const int* o, const int* m, const int* n, double* s, double* f,
-                      double* g, double* x, const double* r, const double* accuracy,
-                      const double* best_scalar, const double* best_residual,
-                      const double* best_objectives, const double* pf, const int* front_capacity,
-                      const double* objlo, const double* objhi, const double* weights,
-                      const double* balance, int* steer_started, const int* weight_mode,
-                      const int* added, const int* bounds_changed,
-                      const double* relative_bound_change, const int* offered_count) {
-  using namespace kestro;
-  using namespace kestro::multiobjective;
-  if (*o < 1 || *m < 0 || *n < 0) return;
-  const std::int32_t capacity = std::max(*front_capacity, 0);
-  // PF as the front store lays it out: PF(1) and three blocks of `capacity`
-  // entries.
-  const Index pf_length =
-      saturate_index(1 + (Wide(*o) + *m + *n) * capacity);
-  // PF is only read here; the front's views are mutable for the store's sake.
-  RealView pf_view(const_cast<double*>(pf), pf_length);
-  SteeringCall call{*s,
-                    RealView(f, *o),
-                    RealView(g, *m),
-                    RealView(x, *n),
-                    *r,
-                    *accuracy,
-                    *best_scalar,
-                    *best_residual,
-                    ConstRealView(best_objectives, *o),
-                    pf[0],
-                    FrontBlocks::in_pf(pf_view, *o, *m, *n, capacity),
-                    capacity,
-                    ConstRealView(objlo, *o),
-                    ConstRealView(objhi, *o),
-                    ConstRealView(weights, *o),
-                    *balance,
-                    *steer_started,
-                    *weight_mode,
-                    *added,
-                    *bounds_changed,
-                    *relative_bound_change,
-                    *offered_count};
-  steer_point(process_context().solver.multiobjective.steering, call);
-}

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "multiobjective/front_store.hpp"
 #include "multiobjective/multiobjective_state.hpp"
 

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "kestro.h"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
 
 namespace kestro::multiobjective {
 
@@ -70,26 +68,3 @@ void book_weight_switch(WeightSwitchState& s, WeightSwitchCall& c, double u, dou
 }
 
 }  // namespace kestro::multiobjective
-
-// Weight-mode switch: with mode 0 starts it for a run, with mode 1 books one
-// point's user-weighted and random-weighted values.
-extern "C" void ol001_(const int* mode, const int* o, const int* n, const double* u,
-                       const double* z, const int* bounds_changed, const int* psize,
-                       double* rw, int* weight_mode, const int* objective_ignored,
-                       double* random_shift, double* random_weights) {
-  using namespace kestro;
-  using namespace kestro::multiobjective;
-  const Index objectives = *o > 0 ? *o : 0;
-  WeightSwitchCall call{*o,
-                        *n,
-                        RealView(rw, 2),
-                        *weight_mode,
-                        IgnoredObjectives::from_flags(ConstIntView(objective_ignored, objectives)),
-                        *random_shift,
-                        RealView(random_weights, objectives)};
-  WeightSwitchState& state = process_context().solver.multiobjective.weight_switch;
-  if (*mode == 0)
-    start_weight_switch(state, call);
-  else if (*mode == 1)
-    book_weight_switch(state, call, *u, *z, *bounds_changed, *psize);
-}

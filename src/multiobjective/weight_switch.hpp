@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "multiobjective/ignored_objectives.hpp"
 #include "multiobjective/multiobjective_state.hpp"
 

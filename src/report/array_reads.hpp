@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 
 namespace kestro::report {
 

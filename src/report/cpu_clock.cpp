@@ -2,8 +2,6 @@
 
 #include <sys/resource.h>
 
-#include "interface/context.hpp"
-#include "kestro.h"
 
 namespace kestro::report {
 
@@ -23,8 +21,3 @@ double report_time(CpuClock clock, int l, int timediv) {
 }
 
 }  // namespace kestro::report
-
-// CPU time of the process in seconds, divided by L when TIMEDIV is 1.
-extern "C" void get_time_(double* t, const int* l, const int* timediv) {
-  *t = kestro::report::report_time(kestro::process_context().report.clock, *l, *timediv);
-}

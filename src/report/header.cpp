@@ -1,8 +1,6 @@
 #include "report/header.hpp"
 
-#include "interface/context.hpp"
 #include "report/array_reads.hpp"
-#include "kestro.h"
 
 namespace kestro::report {
 namespace {
@@ -74,14 +72,3 @@ void print_head(OutputUnits& units, int unit, const HeadArguments& a) {
 }
 
 }  // namespace kestro::report
-
-// Writes the header block of a run to UNIT.
-extern "C" void print_head_(const int* l, const int* o, const int* n, const int* ni,
-                            const int* m, const int* me, const double* param,
-                            const int* maxeval, const int* maxtime, const int* printeval,
-                            const int* save2file, const int* unit) {
-  const kestro::report::HeadArguments a{*l, *o, *n, *ni, *m, *me,
-                                        kestro::ConstRealView(param, 13),
-                                        *maxeval, *maxtime, *printeval, *save2file};
-  kestro::report::print_head(kestro::process_context().report.units, *unit, a);
-}

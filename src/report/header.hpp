@@ -1,7 +1,7 @@
 // The header block written at the start of a run.
 #pragma once
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "report/units.hpp"
 
 namespace kestro::report {

@@ -2,11 +2,9 @@
 
 #include <exception>
 
-#include "interface/context.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/workspace_layout.hpp"
 #include "report/array_reads.hpp"
 #include "report/row_values.hpp"
-#include "kestro.h"
 
 namespace kestro::report {
 namespace {
@@ -81,17 +79,3 @@ void save_history(OutputUnits& units, HistoryState& state, const HistoryArgument
 }
 
 }  // namespace kestro::report
-
-// Keeps the history file KESTRO_HISTORY.TXT on UNIT: one row per evaluated
-// point, restarted every SAVE2FILE calls.
-extern "C" void save_history_(const int* save2file, const int* l, const int* o, const int* n,
-                              const int* m, const double* f, const double* g, const double* x,
-                              const int* unit, const int* iflag, const int* istop) {
-  using namespace kestro;
-  const report::HistoryArguments a{*save2file, *l, *o, *n, *m,
-                                   ConstRealView(f, block_length(*l, *o)),
-                                   ConstRealView(g, block_length(*l, *m)),
-                                   ConstRealView(x, block_length(*l, *n)),
-                                   *unit, *iflag, *istop};
-  report::save_history(process_context().report.units, process_context().report.history, a);
-}

@@ -2,7 +2,7 @@
 // a cycle of SAVE2FILE calls after which the file starts over.
 #pragma once
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "report/report_state.hpp"
 
 namespace kestro::report {

@@ -1,11 +1,9 @@
 #include "report/pareto_file.hpp"
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 #include "report/array_reads.hpp"
 #include "report/row_values.hpp"
-#include "kestro.h"
 
 namespace kestro::report {
 namespace {
@@ -67,24 +65,7 @@ void print_paretofront(OutputUnits& units, int unit, const ParetoFileArguments& 
   }
 
   units.close(unit);
-  OutputUnits::rename_file(kParetoFrontTempName, kParetoFrontName);
+  units.rename_file(kParetoFrontTempName, kParetoFrontName);
 }
 
 }  // namespace kestro::report
-
-// Writes KESTRO_PARETOFRONT.TXT (through KESTRO_PARETOFRONT.tmp on UNIT): the
-// displayed point X, G and the PMAX-capacity front in PF.
-extern "C" void print_paretofront_(const int* o, const int* m, const int* n, const double* pf,
-                                   const double* x, const double* g, const int* pmax,
-                                   const int* unit) {
-  using namespace kestro;
-  // G carries the 2*O objective entries only when there are several objectives.
-  const Index constraints = report::count_of(*m);
-  const Index g_length = *o > 1 ? constraints + 2 * Index(*o) : constraints;
-  const report::ParetoFileArguments a{
-      *o, *m, *n,
-      ConstRealView(pf, report::pareto_store_length(*o, *m, *n, *pmax)),
-      ConstRealView(x, report::count_of(*n)),
-      ConstRealView(g, g_length), *pmax};
-  report::print_paretofront(process_context().report.units, *unit, a);
-}

@@ -1,7 +1,7 @@
 // KESTRO_PARETOFRONT.TXT: the displayed point and every entry of the front.
 #pragma once
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "report/units.hpp"
 
 namespace kestro::report {

@@ -1,11 +1,14 @@
 #include "report/print_controller.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <exception>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 #include "kernel/kernel_records.hpp"
 #include "report/array_reads.hpp"
 #include "report/header.hpp"
@@ -13,7 +16,6 @@
 #include "report/pareto_file.hpp"
 #include "report/progress.hpp"
 #include "report/solution.hpp"
-#include "kestro.h"
 
 namespace kestro::report {
 namespace {
@@ -95,6 +97,7 @@ class Controller {
     st_.l = c_.l;
     st_.timediv = c_.timediv;
     st_.t_start = report_time(s_.clock, c_.l, c_.timediv);
+    s_.clock_gate = ClockGate{};
     st_.eval = 0;
     const double accuracy = value_or_nan(c_.param, 1);
     st_.accuracy = accuracy > 0.0 ? accuracy : 0.001;
@@ -143,7 +146,6 @@ class Controller {
   void after_solver_call() {
     const ConstRealView rw = layout_of_rw(c_);
     const ConstRealView pf = layout_of_pf(c_, st_.pmax);
-    st_.time = report_time(s_.clock, c_.l, c_.timediv) - st_.t_start;
     st_.eval = wrapping_add(st_.eval, c_.l);
 
     if (c_.iflag > 9) {
@@ -159,7 +161,11 @@ class Controller {
     // The budgets.
     if (c_.istop < 0) return;
     if (c_.istop == 0) {
-      if (st_.time >= st_.maxtime_s) c_.iflag = kStopRequest;
+      if (time_budget_may_be_spent()) {
+        refresh_time();
+        arm_clock_gate();
+        if (st_.time >= st_.maxtime_s) c_.iflag = kStopRequest;
+      }
       if (static_cast<std::int64_t>(st_.eval) >= static_cast<std::int64_t>(c_.maxeval) - 1) {
         if (c_.maxeval > kNoEvaluationLimit) return;
         c_.iflag = kStopRequest;
@@ -191,6 +197,7 @@ class Controller {
     const int psize = front_size(pf);
     if (c_.iflag > 99) return;
 
+    refresh_time();
     print_line(u_, kScreenUnit, c_.o, st_.eval, st_.time, st_.shown_f, st_.shown_res, psize);
     if (c_.save2file <= 0) return;
     print_line(u_, kScreenCopyUnit, c_.o, st_.eval, st_.time, st_.shown_f, st_.shown_res,
@@ -259,6 +266,7 @@ class Controller {
     }
     if (c_.printeval <= 0) return;
 
+    refresh_time();
     const Index n = count_of(c_.n);
     const FinalArguments a{
         c_.iflag, st_.time, st_.maxtime_s, st_.eval, c_.maxeval, c_.param,
@@ -277,6 +285,47 @@ class Controller {
     }
   }
 
+  // TIME, the elapsed time of the run, read from the clock at most once a
+  // call and only when something needs it: a progress line, the final
+  // report or the time budget.
+  void refresh_time() {
+    if (time_read_) return;
+    time_read_ = true;
+    now_ = steady_now();
+    st_.time = report_time(s_.clock, c_.l, c_.timediv) - st_.t_start;
+  }
+
+  static std::int64_t steady_now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+
+  // False only when the process CPU clock cannot have reached MAXTIME since
+  // it was last read. A clock other than the process's (a test's) is read
+  // on every call.
+  bool time_budget_may_be_spent() const {
+    if (s_.clock != &process_cpu_seconds || !s_.clock_gate.armed) return true;
+    return steady_now() >= s_.clock_gate.next_read;
+  }
+
+  // After a reading: the earliest wall-clock time at which the process,
+  // running on every processor, could have used the CPU time left, with a
+  // margin of two.
+  void arm_clock_gate() {
+    ClockGate& gate = s_.clock_gate;
+    gate.armed = false;
+    if (s_.clock != &process_cpu_seconds) return;
+    double left = st_.maxtime_s - st_.time;  // in the units of TIME
+    if (c_.timediv == 1) left *= static_cast<double>(c_.l);  // back to CPU seconds
+    if (!(left > 0.0)) return;
+    const long processors = sysconf(_SC_NPROCESSORS_CONF);
+    const double wall = left / (2.0 * static_cast<double>(processors > 0 ? processors : 1));
+    constexpr double kLongest = 1e9;  // seconds; keeps the sum in range
+    gate.next_read = now_ + static_cast<std::int64_t>(std::min(wall, kLongest) * 1e9);
+    gate.armed = true;
+  }
+
   SolutionArguments shown_point(double f, double res, int psize) const {
     return SolutionArguments{c_.o, c_.n, c_.m, c_.me, view(st_.shown_x), view(st_.shown_g),
                              f, res, psize, c_.xl, c_.xu, st_.accuracy, st_.eval,
@@ -292,6 +341,8 @@ class Controller {
   OutputUnits& u_;
   const PrintCall& c_;
   const Index mk_;
+  bool time_read_ = false;
+  std::int64_t now_ = 0;  // steady-clock nanoseconds just before the reading
 };
 
 }  // namespace
@@ -301,42 +352,3 @@ void print_controller(ReportState& state, const PrintCall& call) {
 }
 
 }  // namespace kestro::report
-
-// The reporting entry: call it with STAGE 1 before the loop and with STAGE 2
-// after every call of kestro_.
-extern "C" void kestro_print_(const int* stage, const int* printeval, const int* save2file,
-                              int* iflag, int* istop, const double* f, const double* g,
-                              double* x, const double* xl, const double* xu, const int* o,
-                              const int* n, const int* ni, const int* m, const int* me,
-                              const double* rw, const double* pf, const int* maxeval,
-                              const int* maxtime, const double* param, const int* l,
-                              const int* timediv) {
-  using namespace kestro;
-  const Index variables = report::count_of(*n);
-  // RW and PF are read no further than the lengths the solver entry was given
-  // for a run of these sizes; without such a run, not at all.
-  const InterfaceState& solver = process_context().solver.interface;
-  const bool same_run = solver.run_started && solver.sizes.l == *l && solver.sizes.o == *o &&
-                        solver.sizes.n == *n && solver.sizes.m == *m;
-  const Index rw_length = same_run ? std::max<Index>(solver.sizes.lrw, 0) : 0;
-  const Index pf_length = same_run ? std::max<Index>(solver.sizes.lpf, 0) : 0;
-  const report::PrintCall call{*stage, *printeval, *save2file, *iflag, *istop,
-                               ConstRealView(f, block_length(*l, *o)),
-                               ConstRealView(g, block_length(*l, *m)),
-                               RealView(x, block_length(*l, *n)),
-                               ConstRealView(xl, variables), ConstRealView(xu, variables),
-                               *o, *n, *ni, *m, *me, rw, pf, *maxeval, *maxtime,
-                               ConstRealView(param, 13), *l, *timediv,
-                               rw_length, pf_length};
-  report::print_controller(process_context().report, call);
-}
-
-// Closes an output unit (36 to 39); a pending record is ended first.
-extern "C" void close_output_(const int* unit) {
-  kestro::process_context().report.units.close(*unit);
-}
-
-// Hands everything written to an output unit to the operating system.
-extern "C" void flush_output_(const int* unit) {
-  kestro::process_context().report.units.flush(*unit);
-}

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "report/report_state.hpp"
 
 namespace kestro::report {

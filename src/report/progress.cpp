@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "interface/context.hpp"
-#include "kestro.h"
 
 namespace kestro::report {
 namespace {
@@ -43,16 +41,3 @@ void print_iflag_banner(OutputUnits& units, int unit, int iflag) {
 }
 
 }  // namespace kestro::report
-
-// Writes one progress line to UNIT.
-extern "C" void print_line_(const int* o, const int* eval, const double* time,
-                            const double* f, const double* res, const int* psize,
-                            const int* unit) {
-  kestro::report::print_line(kestro::process_context().report.units, *unit, *o, *eval,
-                             *time, *f, *res, *psize);
-}
-
-// Writes the warning or input-error banner of IFLAG to UNIT.
-extern "C" void warnings_and_errors_(const int* iflag, const int* unit) {
-  kestro::report::print_iflag_banner(kestro::process_context().report.units, *unit, *iflag);
-}

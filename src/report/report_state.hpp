@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "report/cpu_clock.hpp"
 #include "report/units.hpp"
 
@@ -47,11 +47,22 @@ struct HistoryState {
   std::vector<double> x_prev;
 };
 
+// When the process CPU clock next needs reading for the time budget. The
+// process cannot use more CPU time than the wall-clock time that passes
+// times the number of processors, so until `next_read` on the steady clock
+// the budget cannot have been spent. Not part of a saved run: a fresh gate
+// reads the clock on its first use.
+struct ClockGate {
+  bool armed = false;
+  std::int64_t next_read = 0;  // steady-clock nanoseconds
+};
+
 struct ReportState {
   OutputUnits units;
   CpuClock clock = &process_cpu_seconds;
   ControllerState controller;
   HistoryState history;
+  ClockGate clock_gate;
 };
 
 }  // namespace kestro::report

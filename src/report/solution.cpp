@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "interface/context.hpp"
-#include "interface/numeric.hpp"
+#include "core/numeric.hpp"
 #include "kernel/bounds_profile.hpp"
 #include "report/array_reads.hpp"
-#include "kestro.h"
 
 namespace kestro::report {
 namespace {
@@ -184,54 +182,3 @@ void print_final(OutputUnits& units, int unit, const FinalArguments& a) {
 }
 
 }  // namespace kestro::report
-
-namespace {
-
-// The objective part of G: O magnitudes and O sign flags after the M
-// constraint values when there are several objectives.
-kestro::Index g_length(int o, int m) {
-  const kestro::Index constraints = kestro::report::count_of(m);
-  return o > 1 ? constraints + 2 * kestro::Index(o) : constraints;
-}
-
-int pareto_points_of(int o, const double* pf) {
-  return (o != 1 && pf != nullptr) ? kestro::nint(pf[0]) : 0;
-}
-
-}  // namespace
-
-// Writes the solution block of one point to UNIT.
-extern "C" void print_solution_(const int* o, const int* n, const int* m, const int* me,
-                                const double* x, const double* g, const double* f,
-                                const double* res, const double* pf, const double* xl,
-                                const double* xu, const double* acc, const int* eval,
-                                const double* time, const int* iflag, const int* unit) {
-  using namespace kestro;
-  const Index variables = report::count_of(*n);
-  const report::SolutionArguments a{
-      *o, *n, *m, *me, ConstRealView(x, variables), ConstRealView(g, g_length(*o, *m)),
-      *f, *res, pareto_points_of(*o, pf), ConstRealView(xl, variables),
-      ConstRealView(xu, variables), *acc, *eval, *time, *iflag};
-  report::print_solution(process_context().report.units, *unit, a);
-}
-
-// Writes the final report (finish line, title, solution block) to UNIT; the
-// residual is RW(IRES).
-extern "C" void print_final_(const int* iflag, const double* time, const double* maxtime,
-                             const int* eval, const int* maxeval, const int* o, const int* n,
-                             const int* m, const int* me, const double* x, const double* g,
-                             const double* f, const double* xl, const double* xu,
-                             const double* rw, const double* acc, const int* ires,
-                             const double* pf, const double* param, const int* unit) {
-  using namespace kestro;
-  const Index variables = report::count_of(*n);
-  // Only RW(IRES) is read, and never a position before RW(1).
-  const double res = report::value_or_nan(ConstRealView(rw, *ires), *ires);
-  const report::FinalArguments a{
-      *iflag, *time, *maxtime, *eval, *maxeval, ConstRealView(param, 13),
-      report::SolutionArguments{*o, *n, *m, *me, ConstRealView(x, variables),
-                                ConstRealView(g, g_length(*o, *m)), *f, res,
-                                pareto_points_of(*o, pf), ConstRealView(xl, variables),
-                                ConstRealView(xu, variables), *acc, *eval, *time, *iflag}};
-  report::print_final(process_context().report.units, *unit, a);
-}

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "report/units.hpp"
 
 namespace kestro::report {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestro::report {
@@ -65,6 +66,35 @@ const OutputUnits::Unit* OutputUnits::find(int unit) const {
   return const_cast<OutputUnits*>(this)->find(unit);
 }
 
+bool OutputUnits::path_of(const char* file_name, char (&path)[kMaxReportPath]) const {
+  const std::size_t name = std::strlen(file_name);
+  const std::size_t separator = directory_.empty() ? 0 : 1;
+  if (directory_.size() + separator + prefix_.size() + name >= kMaxReportPath) return false;
+  char* end = path;
+  end = std::copy(directory_.begin(), directory_.end(), end);
+  if (separator != 0) *end++ = '/';
+  end = std::copy(prefix_.begin(), prefix_.end(), end);
+  end = std::copy(file_name, file_name + name, end);
+  *end = '\0';
+  return true;
+}
+
+bool OutputUnits::set_location(std::string_view directory, std::string_view prefix) {
+  // The longest name of a report file.
+  constexpr std::size_t kLongestName = sizeof "KESTRO_PARETOFRONT.TXT" - 1;
+  if (directory.size() + 1 + prefix.size() + kLongestName >= kMaxReportPath) return false;
+  std::string new_directory(directory), new_prefix(prefix);
+  directory_.swap(new_directory);
+  prefix_.swap(new_prefix);
+  return true;
+}
+
+bool OutputUnits::any_file_open() const {
+  for (const Unit& u : files_)
+    if (u.stream != nullptr) return true;
+  return false;
+}
+
 bool OutputUnits::is_open(int unit) const {
   if (unit == kScreenUnit) return true;
   const Unit* u = find(unit);
@@ -77,8 +107,10 @@ void OutputUnits::open(int unit, const char* file_name) {
   if (u == nullptr) return;
   close(unit);
   if (std::strlen(file_name) >= sizeof u->file_name) return;
+  char path[kMaxReportPath];
+  if (!path_of(file_name, path)) return;
   // Create when missing, keep the content otherwise, start at the beginning.
-  const int fd = ::open(file_name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return;
   std::FILE* stream = fdopen(fd, "w");
   if (stream == nullptr) {
@@ -120,7 +152,8 @@ void OutputUnits::close(int unit, bool delete_file) {
   u->stream = nullptr;
   u->pending = false;
   u->clear_before_write = false;
-  if (delete_file) std::remove(u->file_name);
+  char path[kMaxReportPath];
+  if (delete_file && path_of(u->file_name, path)) std::remove(path);
   u->file_name[0] = '\0';
 }
 
@@ -151,7 +184,9 @@ void OutputUnits::restore(int unit, const Snapshot& snapshot) {
   char name[sizeof u->file_name] = {};
   std::memcpy(name, snapshot.file_name, sizeof name - 1);
   if (name[0] == '\0') return;
-  const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  char path[kMaxReportPath];
+  if (!path_of(name, path)) return;
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return;
   // What was written after the save belongs to a run that did not go on.
   struct stat info {};
@@ -171,8 +206,10 @@ void OutputUnits::restore(int unit, const Snapshot& snapshot) {
   std::strcpy(u->file_name, name);
 }
 
-void OutputUnits::rename_file(const char* from, const char* to) {
-  if (std::rename(from, to) != 0) {
+void OutputUnits::rename_file(const char* from, const char* to) const {
+  char from_path[kMaxReportPath], to_path[kMaxReportPath];
+  if (!path_of(from, from_path) || !path_of(to, to_path)) return;
+  if (std::rename(from_path, to_path) != 0) {
     // Ignored: the previous file of the new name stays in place.
   }
 }

@@ -1,10 +1,12 @@
 // The numbered output units of the reports: 0 is the screen (the standard
-// error stream), 36 to 39 are the files of the current working directory.
+// error stream), 36 to 39 are files, in the current working directory unless
+// the units are given another directory and a prefix for the names.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "report/record_writer.hpp"
@@ -16,6 +18,9 @@ inline constexpr int kScreenCopyUnit = 36;   // KESTRO_SCREEN.TXT
 inline constexpr int kSolutionUnit = 37;     // KESTRO_SOLUTION.TXT
 inline constexpr int kParetoFrontUnit = 38;  // KESTRO_PARETOFRONT.tmp
 inline constexpr int kHistoryUnit = 39;      // KESTRO_HISTORY.TXT
+
+// The longest path of a report file, directory and prefix included.
+inline constexpr std::size_t kMaxReportPath = 4096;
 
 // The five units with their connection state and pending-record flags.
 //
@@ -44,9 +49,17 @@ class OutputUnits {
   void close(int unit, bool delete_file = false);
   bool is_open(int unit) const;
 
-  // Renames a file, replacing an existing file of the new name; a failure is
-  // ignored.
-  static void rename_file(const char* from, const char* to);
+  // Renames a file of the units' directory, replacing an existing file of the
+  // new name; a failure is ignored.
+  void rename_file(const char* from, const char* to) const;
+
+  // True while a file unit is connected.
+  bool any_file_open() const;
+
+  // Where the files are made: DIRECTORY ("" for the current one) and a
+  // PREFIX put before each name. False, and nothing changes, when a path
+  // would be longer than kMaxReportPath. Throws std::bad_alloc.
+  bool set_location(std::string_view directory, std::string_view prefix);
 
   // What a saved run needs to know of a unit to carry on writing to it.
   struct Snapshot {
@@ -78,10 +91,15 @@ class OutputUnits {
   Unit* find(int unit);
   const Unit* find(int unit) const;
   std::FILE* screen_stream() const;
+  // The path of a file name in the units' directory, in `path`; false when
+  // it does not fit.
+  bool path_of(const char* file_name, char (&path)[kMaxReportPath]) const;
 
   Unit screen_;
   Unit files_[4];
   std::FILE* screen_override_ = nullptr;
+  std::string directory_;  // empty: the current directory
+  std::string prefix_;
 };
 
 }  // namespace kestro::report

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/entry_caller.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -37,6 +37,8 @@ namespace {
 
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
+// While set, every operator new fails (as when memory is short).
+std::atomic<bool> refusing{false};
 
 void note_allocation() {
   if (counting.load(std::memory_order_relaxed))
@@ -45,6 +47,7 @@ void note_allocation() {
 
 void* allocate(std::size_t size) {
   note_allocation();
+  if (refusing.load(std::memory_order_relaxed)) throw std::bad_alloc();
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
@@ -62,6 +65,7 @@ void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   note_allocation();
+  if (refusing.load(std::memory_order_relaxed)) return nullptr;
   return std::malloc(size == 0 ? 1 : size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
@@ -199,6 +203,37 @@ TEST(Allocations, ReportingCallsWithoutFilesAllocateNothing) {
     });
     EXPECT_EQ(counted, 0) << "n=" << cfg.n << " l=" << cfg.l << " o=" << cfg.o;
   }
+}
+
+// A run handle that cannot be made for lack of memory is a null pointer,
+// never an exception; with memory back, handles are made again, and a run on
+// one allocates nothing per call either.
+TEST(Allocations, HandleCreationReportsShortMemoryAsNull) {
+  refusing = true;
+  kestro_context* refused = kestro_context_create();
+  refusing = false;
+  EXPECT_EQ(refused, nullptr);
+  kestro_context_free(refused);  // a null handle is allowed
+
+  kestro_context* ctx = kestro_context_create();
+  ASSERT_NE(ctx, nullptr);
+  Caller c(kConfigs[0]);
+  auto solve = [&] {
+    kestro_context_solve(ctx, &c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, c.x.data(), c.f.data(),
+                         c.g.data(), c.xl.data(), c.xu.data(), &c.iflag, &c.istop, c.param,
+                         c.rw.data(), &c.lrw, c.iw.data(), &c.liw, c.pf.data(), &c.lpf);
+  };
+  c.evaluate();
+  solve();
+  const long counted = allocations_during([&] {
+    for (int k = 0; k < 2000 && c.istop == 0; ++k) {
+      c.evaluate();
+      solve();
+    }
+  });
+  EXPECT_EQ(counted, 0);
+  EXPECT_EQ(c.istop, 0);
+  kestro_context_free(ctx);
 }
 
 #if KESTRO_COUNT_MALLOC

@@ -104,19 +104,20 @@ TEST_P(EqualRuns, MinimizeMatchesTheCLoopBitForBit) {
     const int n = 3, m = 2, oo = c.objectives, cap = 1000;
     const int size = int(raw.pf[0]);
     ASSERT_GT(size, 1);
-    ASSERT_EQ(int(r.pareto_front.size()), size);
+    ASSERT_EQ(int(r.pareto_store.size()), size);
     for (int j = 0; j < size; ++j) {
       const std::vector<double> f(raw.pf.begin() + 1 + j * oo, raw.pf.begin() + 1 + (j + 1) * oo);
       const std::vector<double> g(raw.pf.begin() + 1 + oo * cap + j * m,
                                   raw.pf.begin() + 1 + oo * cap + (j + 1) * m);
       const std::vector<double> x(raw.pf.begin() + 1 + (oo + m) * cap + j * n,
                                   raw.pf.begin() + 1 + (oo + m) * cap + (j + 1) * n);
-      EXPECT_TRUE(bit_equal(r.pareto_front[j].f, f)) << "entry " << j;
-      EXPECT_TRUE(bit_equal(r.pareto_front[j].g, g)) << "entry " << j;
-      EXPECT_TRUE(bit_equal(r.pareto_front[j].x, x)) << "entry " << j;
+      EXPECT_TRUE(bit_equal(r.pareto_store[j].f, f)) << "entry " << j;
+      EXPECT_TRUE(bit_equal(r.pareto_store[j].g, g)) << "entry " << j;
+      EXPECT_TRUE(bit_equal(r.pareto_store[j].x, x)) << "entry " << j;
     }
   } else {
     EXPECT_TRUE(r.pareto_front.empty());
+    EXPECT_TRUE(r.pareto_store.empty());
   }
 }
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "api/iflag_table.hpp"
-#include "kestro.h"
+#include "core/iflag_table.hpp"
+#include "abi/internal_routines.h"
 
 namespace {
 

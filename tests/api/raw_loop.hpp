@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "kestro.hpp"
 
 namespace kestro::testing {

@@ -9,7 +9,7 @@
 #include <regex>
 #include <string>
 
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "kestro.hpp"
 
 namespace kestro::testing {
@@ -31,8 +31,9 @@ Problem sound_problem() {
 // problem and these options (sizes taken as given, arrays never shorter
 // than one value).
 int library_code(const Problem& p, const Options& opt) {
-  int l = opt.block_size, o = p.objectives, n = int(p.lower.size()), ni = p.integers,
-      m = p.constraints, me = p.equalities, iflag = 0, istop = 0;
+  // block_size 0 is the C++ API's "not given": one point per block.
+  int l = opt.block_size == 0 ? 1 : opt.block_size, o = p.objectives, n = int(p.lower.size()),
+      ni = p.integers, m = p.constraints, me = p.equalities, iflag = 0, istop = 0;
   auto len = [](long long k) { return std::size_t(std::max<long long>(k, 1)); };
   int lrw = 120 * n + 20 * m + l * (m + 2 * o + 20) + o * (o + 20) + 4990;
   int liw = l + 3 * n + 990;
@@ -121,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, Refused, ::testing::Values(
   Fault{"IntegerStartNotWhole", 881, [](Problem& p, Options&) { p.start[2] = 2.5; }, "start[2]"},
   Fault{"IntegerLowerNotWhole", 882, [](Problem& p, Options&) { p.lower[1] = 0.5; }, "lower[1]"},
   Fault{"IntegerUpperNotWhole", 883, [](Problem& p, Options&) { p.upper[2] = 3.5; }, "upper[2]"},
-  Fault{"EmptyBlock", 100, [](Problem&, Options& o) { o.block_size = 0; }, "block_size"},
+  Fault{"NegativeBlock", 100, [](Problem&, Options& o) { o.block_size = -1; }, "block_size"},
   Fault{"NegativeAccuracy", 301, [](Problem&, Options& o) { o.accuracy = -1; }, "accuracy"},
   Fault{"NegativeSeed", 302, [](Problem&, Options& o) { o.seed = -1; }, "seed"},
   Fault{"HugeFstop", 303, [](Problem&, Options& o) { o.fstop = 2e99; }, "fstop"},
@@ -179,20 +180,6 @@ TEST(Validation, MismatchedLengthsAreRefusedWithoutALibraryCode) {
   } catch (const Error& e) {
     EXPECT_EQ(e.iflag(), 0);
   }
-}
-
-TEST(Solver, OnlyOneRunAtATime) {
-  Problem p = sound_problem();
-  p.constraints = 0;
-  auto first = std::make_unique<Solver>(p, Options{});
-  try {
-    Solver second(p, Options{});
-    FAIL() << "a second Solver was accepted while the first is alive";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.iflag(), 0);
-  }
-  first.reset();
-  EXPECT_NO_THROW(Solver third(p, Options{}));
 }
 
 TEST(Solver, RefusesValuesOfTheWrongLengthAndResultsBeforeTheEnd) {

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "checkpoint/checkpoint.hpp"
 #include "interface/context.hpp"
 #include "interface/solver_call.hpp"
@@ -74,7 +75,7 @@ struct Loop {
       : p(problem) {
     if (process_wide) {
       own.reset();
-      context = &process_context();
+      context = &abi::default_context();
     }
     context->report.clock = [] { return 0.0; };
     static std::FILE* const quiet = std::fopen("/dev/null", "w");

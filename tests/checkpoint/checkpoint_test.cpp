@@ -15,7 +15,7 @@
 
 #include "checkpoint/checkpoint.hpp"
 #include "checkpoint/checkpoint_loop.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "report/report_fixture.hpp"
 
 namespace kestro::testing {

@@ -1,10 +1,13 @@
-/* Calls the solver entry from C through kestro.h alone and checks that the
- * codes come back: a workspace error, an input error, a warning, and the
- * end of a run on request. */
+/* Calls the solver entry from C through kestro.h and checks that the codes
+ * come back: a workspace error, an input error, a warning, and the end of a
+ * run on request; the same through a run handle; and that an internal
+ * routine is still exported from the shared library under its short name
+ * (declared in the header that is not installed). */
 #include <stdio.h>
 #include <stdlib.h>
 
 #include "kestro.h"
+#include "abi/internal_routines.h"
 
 static int failures = 0;
 
@@ -71,6 +74,24 @@ int main(void) {
   expect(istop, 1, "istop after the stop request");
 
   expect(i305_() == 1e98, 1, "LARGE");
+
+  {
+    /* A run handle: a fresh run on its own context stops on request as well. */
+    kestro_context* run = kestro_context_create();
+    expect(run != NULL, 1, "handle made");
+    if (run != NULL) {
+      x[0] = 0.5; x[1] = 0.0; xu[1] = 1.0; g[0] = 2.0; f[0] = 1.0;
+      iflag = 0; istop = 0;
+      kestro_context_solve(run, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag,
+                           &istop, param, rw, &lrw, iw, &liw, pf, &lpf);
+      expect(istop, 0, "handle: first call");
+      iflag = -999;
+      kestro_context_solve(run, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag,
+                           &istop, param, rw, &lrw, iw, &liw, pf, &lpf);
+      expect(istop, 1, "handle: istop after the stop request");
+      kestro_context_free(run);
+    }
+  }
   free(rw);
   free(iw);
   if (failures == 0) printf("C ABI: all checks passed\n");

@@ -7,9 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
 #include "interface/solver_call.hpp"
-#include "interface/workspace_layout.hpp"
+#include "core/workspace_layout.hpp"
 #include "support/guarded.hpp"
 #include "support/problem.hpp"
 
@@ -147,7 +148,7 @@ TEST(StopRequest, OnTheFirstCallReturnsTheStartPoint) {
   c.g = {-3.0};
   c.iflag = -999;  // not a start: refused, nothing initialised
   c.istop = 0;
-  kestro::process_context().solver = {};
+  kestro::abi::default_context().solver = {};
   c.call();
   EXPECT_EQ(c.iflag, 701);
 
@@ -178,7 +179,7 @@ TEST(ContinuingCall, WithoutARunIsRefused) {
     int iflag;
   } cases[] = {{"Negative", -1}, {"Warning", 71}, {"Ended", 1}, {"Error", 204}};
   for (const auto& cs : cases) {
-    kestro::process_context().solver = {};
+    kestro::abi::default_context().solver = {};
     Caller c = Caller::with_sizes(1, 1, 2, 0, 1, 0);
     std::fill(c.rw.begin(), c.rw.end(), 4.0);
     c.iflag = cs.iflag;

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "interface/numeric.hpp"
-#include "interface/random.hpp"
-#include "kestro.h"
+#include "core/numeric.hpp"
+#include "core/random.hpp"
+#include "abi/internal_routines.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
 #include "support/guarded.hpp"
 #include "support/problem.hpp"
@@ -108,7 +109,7 @@ TEST(UnsafeSizes, ReportAfterARefusedWorkspaceReadsNothingPastIt) {
   int iflag = 0, istop = 0, printeval = 1, save2file = 0, maxeval = 99999999, maxtime = 1000,
       timediv = 0;
   std::FILE* sink = std::tmpfile();
-  kestro::process_context().report.units.set_screen(sink);
+  kestro::abi::default_context().report.units.set_screen(sink);
   auto print = [&](int stage) {
     kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(), x.data(),
                   xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(), &maxeval,
@@ -127,7 +128,7 @@ TEST(UnsafeSizes, ReportAfterARefusedWorkspaceReadsNothingPastIt) {
   solve();
   EXPECT_EQ(iflag, 701);
   print(2);
-  kestro::process_context().report.units.set_screen(nullptr);
+  kestro::abi::default_context().report.units.set_screen(nullptr);
   std::fclose(sink);
 }
 

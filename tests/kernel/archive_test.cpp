@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "kernel/archive.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/guarded.hpp"
 
 namespace {

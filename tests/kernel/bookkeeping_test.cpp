@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "interface/random.hpp"
+#include "core/random.hpp"
 #include "kernel/bookkeeping.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/guarded.hpp"
 
 namespace {
@@ -273,7 +274,7 @@ TEST(Evalstop, ExportedRoutineKeepsItsStateInTheSolverContext) {
   int istop = 0, iflag = 0;
   double f = 8.0;
   i405_(&f, &g, &m, &me, &acc, param, &istop, &iflag);
-  const auto& state = kestro::process_context().solver.kernel.evalstop;
+  const auto& state = kestro::abi::default_context().solver.kernel.evalstop;
   EXPECT_EQ(state.evalstop_ref_f, 8.0);
   EXPECT_EQ(state.evalstop_tol, 0.25);
   iflag = -1;

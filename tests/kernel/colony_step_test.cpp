@@ -14,7 +14,7 @@
 #include "kernel/presets.hpp"
 #include "kernel/residual.hpp"
 #include "kernel/work_area.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/guarded.hpp"
 
 namespace {

@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/colony_workspace.hpp"
 #include "support/guarded.hpp"
 
@@ -45,7 +46,7 @@ struct Search {
         xu(static_cast<std::size_t>(variables), 10.0),
         iw(static_cast<std::size_t>(block + 2 * variables + 31), 77),
         liw(block + 2 * variables + 31) {
-    kestro::process_context().solver.kernel.coordinate_search = {};
+    kestro::abi::default_context().solver.kernel.coordinate_search = {};
   }
 
   void call() {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "kernel/deviate.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "interface/view.hpp"
+#include "core/view.hpp"
 #include "kernel/presets.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 
 namespace {
 

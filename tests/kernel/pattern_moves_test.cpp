@@ -6,9 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
 #include "kernel/pattern_moves.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/guarded.hpp"
 
 namespace {
@@ -288,7 +289,7 @@ struct PatternSetup {
          &cells.f_plus, &cells.f_minus, xp, &variable, &phase, &cells.n, &ni, &i,
          &improved_marker, &tolerance, preset_r, preset_i);
   }
-  double& lambda() { return kestro::process_context().solver.kernel.pattern_search.pattern_factor; }
+  double& lambda() { return kestro::abi::default_context().solver.kernel.pattern_search.pattern_factor; }
 };
 
 TEST(PatternPoint, FirstBlockAfterPassTakesTheFullStepWithFactorTen) {

@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "interface/random.hpp"
+#include "core/random.hpp"
 #include "kernel/pattern_search.hpp"
 #include "kernel/presets.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/guarded.hpp"
 
 namespace {

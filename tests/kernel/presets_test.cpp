@@ -6,10 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "kernel/preset_state.hpp"
 #include "kernel/presets.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/problem.hpp"
 
 namespace {
@@ -260,7 +261,7 @@ TEST(KernelPresets, StageOneAtStartAndStageTwoLater) {
   Caller c = Caller::with_sizes(1, 1, 2, 0, 0, 0);
   c.start();
   ASSERT_EQ(c.iflag, -3);
-  const auto& kernel = kestro::process_context().solver.kernel;
+  const auto& kernel = kestro::abi::default_context().solver.kernel;
   double stage1[33], stage2[33];
   const int character = 1;
   o3_(&character, stage1);

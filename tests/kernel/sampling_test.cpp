@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "kernel/sampling.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "support/colony_workspace.hpp"
 #include "support/guarded.hpp"
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
 #include "support/multiobjective_run.hpp"
 
@@ -23,7 +24,7 @@ constexpr double kLarge = 1e98;
 constexpr int kRunGoesOn = -3;
 
 const kestro::multiobjective::DriverState& driver() {
-  return kestro::process_context().solver.multiobjective.driver;
+  return kestro::abi::default_context().solver.multiobjective.driver;
 }
 
 // min (x1, (1 + x2) / x1) style trade-off, simple and smooth: O objectives

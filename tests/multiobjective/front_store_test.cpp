@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "multiobjective/front_store.hpp"
 #include "support/guarded.hpp"
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kestro.h"
+#include "abi/internal_routines.h"
 
 namespace {
 

@@ -7,8 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ TEST(Steering, TradeOffWithTheBestOnTheFrontIsComparedByWeightedValue) {
 
   // Neither: every tenth such call hands over a front member, which is the
   // best point itself here; the count starts again.
-  auto& count = kestro::process_context().solver.multiobjective.steering.steer_count;
+  auto& count = kestro::abi::default_context().solver.multiobjective.steering.steer_count;
   count = 9;
   st.s = 2.0;
   st.run();

@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "multiobjective/weight_switch.hpp"
 #include "support/colony_workspace.hpp"
 
@@ -122,9 +123,9 @@ TEST(WeightSwitch, ProgressOrAMovedBoundBringsTheUserWeightsBack) {
   // follows a smaller point.
   sw.book(3.0, 100.0, 1);
   EXPECT_EQ(sw.weight_mode, 1);
-  EXPECT_EQ(kestro::process_context().solver.multiobjective.weight_switch.switch_best1, 3.0);
+  EXPECT_EQ(kestro::abi::default_context().solver.multiobjective.weight_switch.switch_best1, 3.0);
   sw.book(3.5, 100.0, 1);
-  EXPECT_EQ(kestro::process_context().solver.multiobjective.weight_switch.switch_best1, 3.0);
+  EXPECT_EQ(kestro::abi::default_context().solver.multiobjective.weight_switch.switch_best1, 3.0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 # Driven by CTest: installs the build tree into PREFIX, or builds and runs
 # the consumer programs of this directory against the installed tree.
-#   -DSTEP=install      cmake --install BUILD_DIR --prefix PREFIX (afresh)
+#   -DSTEP=install      cmake --install BUILD_DIR --prefix PREFIX (afresh); with
+#                       -DRUNNER=1 kestro-run must be installed as well
 #   -DSTEP=find_package configure and build this directory as a project of its
 #                       own with find_package(kestroR), then run its programs
 #   -DSTEP=pkg_config   compile the programs with the flags pkg-config gives
@@ -20,12 +21,20 @@ endfunction()
 if(STEP STREQUAL "install")
   file(REMOVE_RECURSE "${PREFIX}")
   run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}")
-  foreach(f include/kestro.h include/kestro.hpp ${LIBDIR}/libkestroR.so
-            ${LIBDIR}/cmake/kestroR/kestroRConfig.cmake ${LIBDIR}/pkgconfig/kestroR.pc)
+  set(installed include/kestro.h include/kestro.hpp ${LIBDIR}/libkestroR.so
+      ${LIBDIR}/cmake/kestroR/kestroRConfig.cmake ${LIBDIR}/pkgconfig/kestroR.pc
+      share/doc/kestro/LICENSE share/doc/kestro/CHANGELOG.md)
+  if(RUNNER)  # kestro-run is built: it is installed too, and runs from there
+    list(APPEND installed bin/kestro-run)
+  endif()
+  foreach(f ${installed})
     if(NOT EXISTS "${PREFIX}/${f}")
       message(FATAL_ERROR "not installed: ${f}")
     endif()
   endforeach()
+  if(RUNNER)
+    run("${PREFIX}/bin/kestro-run" --version)
+  endif()
 elseif(STEP STREQUAL "find_package")
   file(REMOVE_RECURSE "${WORK_DIR}")
   run(${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK_DIR}" -DCMAKE_PREFIX_PATH=${PREFIX}

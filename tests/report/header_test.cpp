@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "report/header.hpp"
 #include "report/report_fixture.hpp"
 
@@ -20,7 +21,7 @@ TEST(Header, DefaultParameters) {
   double param[13] = {};
   const int l = 1, o = 1, n = 4, ni = 2, m = 2, me = 1, maxeval = 1000, maxtime = 60,
             printeval = 100, save2file = 1, unit = 0;
-  ScreenCapture screen(kestro::process_context().report.units);
+  ScreenCapture screen(kestro::abi::default_context().report.units);
   print_head_(&l, &o, &n, &ni, &m, &me, param, &maxeval, &maxtime, &printeval, &save2file,
               &unit);
   expect_lines(lines_of(screen.text()), {

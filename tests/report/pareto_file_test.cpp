@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "report/pareto_file.hpp"
 #include "report/report_fixture.hpp"
 

@@ -10,8 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "report/print_harness.hpp"
 #include "report/report_fixture.hpp"
 #include "support/guarded.hpp"
@@ -387,7 +388,7 @@ TEST(PrintSafety, AbsurdSizesDoNotCrash) {
     param[9] = 3e9;  // PARETOMAX beyond the 32-bit range
     int iflag = 0, istop = 0;
     const int printeval = 1, save2file = 3, maxeval = 1, maxtime = 100, timediv = 1, ni = 0;
-    ScreenCapture screen(kestro::process_context().report.units);
+    ScreenCapture screen(kestro::abi::default_context().report.units);
     for (int stage : {1, 2, 2}) {
       if (stage == 2) iflag = 101;  // the solver refuses such sizes
       kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(),

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "interface/workspace_layout.hpp"
+#include "core/workspace_layout.hpp"
 #include "report/print_controller.hpp"
 #include "report/report_fixture.hpp"
 

@@ -8,8 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "report/print_harness.hpp"
 #include "report/report_fixture.hpp"
 #include "support/problem.hpp"
@@ -48,7 +49,7 @@ ReportedRun reported_run(int save2file, int maxeval) {
   };
 
   ReportedRun run;
-  auto& report_state = kestro::process_context().report;
+  auto& report_state = kestro::abi::default_context().report;
   ScreenCapture screen(report_state.units);
   report_state.clock = &fake_clock;  // the same times in every run
   fake_seconds = 0.0;
@@ -65,7 +66,7 @@ ReportedRun reported_run(int save2file, int maxeval) {
   report_state.clock = &kestro::report::process_cpu_seconds;
   run.screen = screen.text();
   run.final_iflag = c.iflag;
-  run.evaluations = kestro::process_context().report.controller.eval;
+  run.evaluations = kestro::abi::default_context().report.controller.eval;
   run.x.assign(c.x.begin(), c.x.begin() + p.n);
   return run;
 }

@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "report/progress.hpp"
 #include "report/report_fixture.hpp"
 
@@ -50,7 +51,7 @@ TEST(ProgressLine, BothLayoutsAndTheirFieldChoices) {
 TEST(ProgressLine, ExportedRoutineWritesToTheGivenUnit) {
   const int o = 1, eval = 7, psize = 0, unit = 0;
   const double time = 0.5, f = 1.0, res = 0.0;
-  ScreenCapture screen(kestro::process_context().report.units);
+  ScreenCapture screen(kestro::abi::default_context().report.units);
   print_line_(&o, &eval, &time, &f, &res, &psize, &unit);
   EXPECT_EQ(screen.text(),
             " [        7,    0.50]        F(X):         1.00000000         VIO:     0.000000\n");
@@ -68,7 +69,7 @@ TEST(IflagBanner, WarningAndInputError) {
   };
   for (const auto& c : cases) {
     const int unit = 0;
-    ScreenCapture screen(kestro::process_context().report.units);
+    ScreenCapture screen(kestro::abi::default_context().report.units);
     warnings_and_errors_(&c.iflag, &unit);
     EXPECT_EQ(screen.text(), c.expected) << c.iflag;
   }

@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "report/report_fixture.hpp"
 #include "report/solution.hpp"
 
@@ -117,7 +118,7 @@ TEST(SolutionBlock, SeveralObjectivesWithoutConstraints) {
   std::vector<double> pf = {17.0};
   const int o = 2, n = 1, m = 0, me = 0, eval = 10, iflag = -3, unit = 0;
   const double f = 1.5, res = 0.0, acc = 0.001, time = 0.0;
-  ScreenCapture screen(kestro::process_context().report.units);
+  ScreenCapture screen(kestro::abi::default_context().report.units);
   print_solution_(&o, &n, &m, &me, x.data(), g.data(), &f, &res, pf.data(), xl.data(),
                   xu.data(), &acc, &eval, &time, &iflag, &unit);
   const std::vector<std::string> expected = {
@@ -210,7 +211,7 @@ TEST(FinalReport, FinishLineForEachFinalCode) {
     const std::vector<double> x = {0.5}, xl = {0}, xu = {1}, g = {0.5};
     const int o = 1, n = 1, m = 1, me = 0, ires = 3, unit = 0;
     const double f = 2.0, acc = 0.001;
-    ScreenCapture screen(kestro::process_context().report.units);
+    ScreenCapture screen(kestro::abi::default_context().report.units);
     print_final_(&c.iflag, &c.time, &c.maxtime, &c.eval, &c.maxeval, &o, &n, &m, &me,
                  x.data(), g.data(), &f, xl.data(), xu.data(), rw, &acc, &ires, nullptr,
                  param, &unit);

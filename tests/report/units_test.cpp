@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/default_context.hpp"
 #include "interface/context.hpp"
-#include "kestro.h"
+#include "abi/internal_routines.h"
 #include "report/report_fixture.hpp"
 #include "report/units.hpp"
 
@@ -77,10 +78,11 @@ TEST(OutputUnits, RenameReplacesTheTarget) {
   ScratchDirectory scratch;
   write_file("KESTRO_PARETOFRONT.TXT", "old front\n");
   write_file("KESTRO_PARETOFRONT.tmp", "new front\n");
-  OutputUnits::rename_file("KESTRO_PARETOFRONT.tmp", "KESTRO_PARETOFRONT.TXT");
+  const OutputUnits units;
+  units.rename_file("KESTRO_PARETOFRONT.tmp", "KESTRO_PARETOFRONT.TXT");
   EXPECT_EQ(read_file("KESTRO_PARETOFRONT.TXT"), "new front\n");
   EXPECT_FALSE(file_exists("KESTRO_PARETOFRONT.tmp"));
-  OutputUnits::rename_file("missing.tmp", "KESTRO_PARETOFRONT.TXT");  // ignored
+  units.rename_file("missing.tmp", "KESTRO_PARETOFRONT.TXT");  // ignored
   EXPECT_EQ(read_file("KESTRO_PARETOFRONT.TXT"), "new front\n");
 }
 
@@ -109,7 +111,7 @@ TEST(OutputUnits, ScreenIsAlwaysConnectedAndNeverClosed) {
 
 TEST(OutputUnits, ExportedCloseAndFlushActOnTheProcessUnits) {
   ScratchDirectory scratch;
-  auto& units = kestro::process_context().report.units;
+  auto& units = kestro::abi::default_context().report.units;
   units.open(39, "KESTRO_HISTORY.TXT");
   units.write(39, "('kept',$)");
   const int unit = 39;

@@ -26,9 +26,13 @@ int main(int argc, char** argv) {
       },
       options);
   std::printf("iflag = %d: %s\n", r.iflag, r.message.c_str());
+  std::printf("reason = %s\n", r.reason.c_str());
   std::printf("x = %.17g %.17g %.17g\n", r.x[0], r.x[1], r.x[2]);
+  for (int i = 0; i < 3; ++i) std::printf("  x[%d] = %.17g\n", i, r.x[std::size_t(i)]);
   std::printf("f = %.17g\n", r.f[0]);
   std::printf("g = %.17g\n", r.g[0]);
+  if (r.g[0] < 0) std::printf("max violation = %.17g (g[0])\n", -r.g[0]);
+  else std::printf("max violation = 0\n");
   std::printf("feasible = %s\n", r.feasible ? "yes" : "no");
   std::printf("evaluations = %lld\n", r.evaluations);
   std::printf("failed evaluations = %lld\n", r.failed_evaluations);

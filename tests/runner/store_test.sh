@@ -94,7 +94,7 @@ for case in "text.sqlite|is not a Kestro store (not an SQLite database)" \
             "missing/dir/run.sqlite|cannot be opened"; do
   file=${case%%|*}; message=${case#*|}
   "$runner" problem.toml --store "$file" >out.txt 2>err.txt
-  check "$file refused with status 4" test $? -eq 4
+  check "$file refused with status 5" test $? -eq 5
   check "$file: message names the store and the reason" grep -qF "kestro-run: store $file: $message" err.txt
 done
 check "nothing evaluated for a refused store" test "$(calls)" = 0
@@ -104,6 +104,26 @@ check "the refused files are left as they were" \
 check "--cache without the store refused (status 2)" test $? -eq 2
 "$runner" problem.toml --no-store --quiet >out.txt 2>err.txt
 check "--no-store writes no store" test $? -eq 0 -a ! -e kestro-run.sqlite
+"$runner" problem.toml --no-store --store x.sqlite >out.txt 2>err.txt
+check "--no-store with --store refused (status 2)" test $? -eq 2 -a ! -e x.sqlite
+"$runner" problem.toml --quiet --output-dir out >out.txt 2>err.txt
+check "the default store goes to the output directory" \
+  test $? -eq 0 -a ! -e kestro-run.sqlite -a "$(sql out/kestro-run.sqlite 'SELECT count(*) FROM runs')" = 1
+# With runs = K the runs are not stored: asking for the store is refused
+# before anything is evaluated, and without asking no store is written.
+sed -i 's/^\[options\]$/[options]\nruns = 2/' problem.toml
+for flag in "--store k.sqlite" --cache; do
+  rm -f calls.log
+  "$runner" problem.toml $flag >out.txt 2>err.txt
+  check "runs = 2 with $flag refused (status 2)" test $? -eq 2 -a "$(calls)" = 0
+  check "runs = 2 with $flag: the message says why" grep -q "the evaluation store keeps one run at a time" err.txt
+done
+"$runner" problem.toml --quiet >out.txt 2>err.txt
+check "runs = 2 without the store's flags ends, with no store" \
+  test $? -eq 0 -a ! -e kestro-run.sqlite -a ! -e k.sqlite
+check "runs = 2: the runs are reported" grep -q "^best run = " out.txt
+sed -i '/^runs = 2$/d' problem.toml
+rm -rf out
 rm -f ./*.sqlite* calls.log
 
 # --- The cache: same results as without it, hits not evaluated.

@@ -6,8 +6,8 @@
 
 #include <initializer_list>
 
-#include "interface/random.hpp"
-#include "interface/view.hpp"
+#include "core/random.hpp"
+#include "core/view.hpp"
 #include "kernel/preset_state.hpp"
 #include "support/guarded.hpp"
 

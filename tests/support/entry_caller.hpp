@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "kestro.h"
+#include "abi/internal_routines.h"
 
 namespace kestro::testing {
 

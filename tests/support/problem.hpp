@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "kestro.h"
+#include "abi/internal_routines.h"
 
 namespace kestro::testing {
 

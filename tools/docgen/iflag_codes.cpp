@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "api/iflag_table.hpp"
+#include "core/iflag_table.hpp"
 #include "kestro.h"
 
 namespace {

@@ -220,11 +220,13 @@ Outcome Blackbox::evaluate(std::span<const double> x, std::span<double> f,
 
 long long Blackbox::evaluate_block(std::span<const double> x, std::span<double> f,
                                    std::span<double> g, int l, int n, int jobs, bool quiet,
-                                   long long first_index, std::span<Outcome> outcomes,
+                                   long long first_index, std::string* first_failure,
+                                   std::span<Outcome> outcomes,
                                    std::span<const unsigned char> skip) const {
   std::atomic<int> next{0};
   std::atomic<long long> failed{0};
   std::mutex log;
+  int first_failed = l;  // the index of the first failed point, under `log`
   auto work = [&] {
     for (int i = next.fetch_add(1); i < l; i = next.fetch_add(1)) {
       if (!skip.empty() && skip[std::size_t(i)]) continue;
@@ -235,6 +237,10 @@ long long Blackbox::evaluate_block(std::span<const double> x, std::span<double> 
       if (!outcomes.empty()) outcomes[std::size_t(i)] = r;
       if (!r.ok) {
         ++failed;
+        if (first_failure) {
+          std::lock_guard<std::mutex> lock(log);
+          if (i < first_failed) first_failed = i, *first_failure = r.why;
+        }
         if (!quiet) {
           std::lock_guard<std::mutex> lock(log);
           std::fprintf(stderr, "kestro-run: evaluation %lld failed: %s\n", first_index + i + 1,

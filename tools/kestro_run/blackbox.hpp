@@ -31,12 +31,14 @@ class Blackbox {
   Outcome evaluate(std::span<const double> x, std::span<double> f, std::span<double> g) const;
 
   // Evaluates the l points of a block, up to `jobs` at once. Failures are
-  // logged to stderr (unless quiet) and their number is returned. When
-  // given, `outcomes` (l entries) receives each point's outcome and time,
-  // and the points i with skip[i] set are left as they are (served from the
-  // cache).
+  // logged to stderr (unless quiet) and their number is returned; the cause
+  // of the block's first failed point goes to `first_failure` when given.
+  // When given, `outcomes` (l entries) receives each point's outcome and
+  // time, and the points i with skip[i] set are left as they are (served
+  // from the cache).
   long long evaluate_block(std::span<const double> x, std::span<double> f, std::span<double> g,
                            int l, int n, int jobs, bool quiet, long long first_index,
+                           std::string* first_failure = nullptr,
                            std::span<Outcome> outcomes = {},
                            std::span<const unsigned char> skip = {}) const;
 

@@ -2,16 +2,24 @@
 //
 // Exit status: 0 when the run ended (also after Ctrl-C), 2 for an error in
 // the problem file or the arguments, 3 for an input error the library
-// reports (its IFLAG and meaning are printed), 1 for a failure of the runner
-// itself (such as running out of memory), 4 when the evaluation store
-// cannot be used (it cannot be opened, is not a Kestro store or has a newer
-// schema), 130 when Ctrl-C interrupted a run with checkpoints (the run is
-// saved and resumes with --resume).
+// reports (its IFLAG and meaning are printed), 4 when no evaluation
+// succeeded (every one of the first evaluations failed: the run is ended
+// early with the first failure's cause, unless fail_fast = false), 5 when the
+// evaluation store cannot be used (it cannot be opened, is not a Kestro store
+// or has a newer schema; nothing was evaluated), 1 for a failure of the
+// runner itself (such as running out of memory), 130 when Ctrl-C interrupted
+// a run with checkpoints (the run is saved and resumes with --resume).
 //
-// Every evaluation is written to the store (kestro-run.sqlite in the current
+// --output-dir DIR: the report files (and any other file the runner writes
+// of its own) go to DIR, made when missing; by default the current directory.
+// With `runs = K` in [options] the K runs are made side by side
+// (several_runs.hpp); that is refused with checkpoints and with --mpi.
+//
+// Every evaluation is written to the store (kestro-run.sqlite in the output
 // directory unless --store or --no-store), one transaction per block; with
 // --cache the points already evaluated for the same problem are served from
-// it instead of running the black box.
+// it instead of running the black box. With `runs = K` no store is written:
+// --store, --cache and --cache-failures are refused there (status 2).
 //
 // With --mpi, started by mpirun, rank 0 runs the run and the other ranks
 // evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
@@ -20,6 +28,7 @@
 #include <csignal>
 #include <memory>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -30,24 +39,37 @@
 #include "kestro.hpp"
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
+#include "several_runs.hpp"
 #include "store.hpp"
+#include "summary.hpp"
 
 namespace {
+
+constexpr int kNoEvaluationSucceeded = 4;
+constexpr int kStoreUnusable = 5;
 
 volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void on_sigint(int) { interrupted = 1; }
 
-void print_values(const char* name, const std::vector<double>& v) {
-  std::printf("%s =", name);
-  for (double d : v) std::printf(" %.17g", d);
-  std::printf("\n");
-}
-
 int library_error(int iflag, const std::string& message) {
   std::fprintf(stderr, "kestro-run: the library refuses the input: IFLAG %d: %s\n  %s\n", iflag,
                kestro::iflag_text(iflag).c_str(), message.c_str());
   return 3;
+}
+
+// The summary on the standard output, with one line per run of several;
+// `failed`: the failed evaluations of this process (of a resumed run, those
+// since the resume).
+int summary(const kestro::Result& result, const kestro_run::ProblemFile& file,
+            long long failed = -1) {
+  if (failed < 0) failed = result.failed_evaluations;
+  if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
+  kestro_run::print_summary(result, file);
+  if (!result.runs.empty()) kestro_run::print_runs(result);
+  if (failed > 0)
+    std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
+  return 0;
 }
 
 }  // namespace
@@ -71,15 +93,28 @@ int main(int argc, char** argv) {
   app.add_option("--resume", resume,
                  "continue the run saved in this file (saves go on there unless --checkpoint)");
   app.add_flag("--mpi", mpi, "evaluate on the ranks of an MPI job (start it with mpirun)");
-  std::string store_path = "kestro-run.sqlite";
+  std::string output_dir;
+  app.add_option("--output-dir", output_dir,
+                 "write the report files to this directory (made when missing)");
+  bool take_saved = false;
+  app.add_flag("--take-saved", take_saved,
+               "with --resume: go on with the file's bounds and options where they differ from "
+               "the problem file's (else such a resume is refused)");
+  std::string store_path;
   bool no_store = false, cache = false, cache_failures = false;
-  app.add_option("--store", store_path,
-                 "the SQLite file every evaluation is written to (default kestro-run.sqlite)");
-  app.add_flag("--no-store", no_store, "do not write the evaluations to a store");
+  CLI::Option* store_option =
+      app.add_option("--store", store_path,
+                     "the SQLite file every evaluation is written to (default "
+                     "kestro-run.sqlite in the output directory)");
+  app.add_flag("--no-store", no_store, "do not write the evaluations to a store")
+      ->excludes(store_option);
   app.add_flag("--cache", cache,
                "take the values of points already evaluated for this problem from the store");
   app.add_flag("--cache-failures", cache_failures,
                "with the cache, serve failed evaluations from it too (implies --cache)");
+  // The version of the library that is loaded, which is the runner's own.
+  app.set_version_flag("-V,--version", "kestro-run " + kestro::version(),
+                       "print the version and exit");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -113,19 +148,45 @@ int main(int argc, char** argv) {
   } catch (const kestro_run::InputError& e) {
     file_error = e.what();
   }
+  if (!job.agree(file_error)) return 2;
+  if (jobs > 0) file.jobs = jobs;
+  if (!output_dir.empty()) file.options.output_dir = output_dir;
+  if (file.options.runs > 1 && (mpi || !checkpoint.empty() || !resume.empty())) {
+    std::fprintf(stderr, "kestro-run: runs = %d cannot be combined with %s: make one run at a "
+                 "time there\n", file.options.runs, mpi ? "--mpi" : "checkpoints");
+    return 2;
+  }
+  // The runs of several are not told apart in the evaluations the runner
+  // sees: they are not stored, and asking for the store is refused.
+  if (file.options.runs > 1) {
+    if (!store_path.empty() || cache) {
+      std::fprintf(stderr, "kestro-run: runs = %d cannot be combined with %s: the evaluation "
+                   "store keeps one run at a time\n", file.options.runs,
+                   cache ? "--cache" : "--store");
+      return 2;
+    }
+    no_store = true;
+  }
   // The store is opened (by rank 0) before anything is evaluated.
   std::unique_ptr<kestro_run::Store> store;
   std::string store_error;
-  if (file_error.empty() && !no_store && job.rank() == 0) {
+  if (!no_store && job.rank() == 0) {
+    if (store_path.empty()) {
+      // The default store goes to the output directory, made here when
+      // missing (the report files go there too).
+      std::filesystem::path dir = file.options.output_dir.empty() ? "." : file.options.output_dir;
+      std::error_code ignored;  // a directory that cannot be made fails the opening below
+      std::filesystem::create_directories(dir, ignored);
+      store_path = (dir / "kestro-run.sqlite").string();
+    }
     try {
       store = std::make_unique<kestro_run::Store>(store_path);
     } catch (const kestro_run::StoreError& e) {
       store_error = e.what();
     }
   }
-  if (!job.agree(file_error.empty() ? store_error : file_error))
-    return file_error.empty() && !store_error.empty() ? 4 : 2;
-  if (jobs > 0) file.jobs = jobs;
+  if (!job.agree(store_error)) return kStoreUnusable;
+  if (!mpi && job.rank() == 0) kestro_run::follow_jobs(file);
   sigaction(SIGINT, &action, nullptr);
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
@@ -135,13 +196,17 @@ int main(int argc, char** argv) {
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
+    if (file.options.runs > 1)
+      return summary(kestro_run::run_several(file, blackbox, quiet, interrupted), file);
     if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
                             file.problem.constraints))
       return 0;  // an MPI worker: rank 0 reports
     std::unique_ptr<kestro::Solver> resumed;
     if (!resume.empty()) {
       try {
-        resumed = std::make_unique<kestro::Solver>(file.problem, file.options, resume);
+        resumed = std::make_unique<kestro::Solver>(
+            file.problem, file.options, resume,
+            take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
       } catch (const kestro::CheckpointError& e) {
         std::fprintf(stderr, "kestro-run: %s\n", e.what());
         return 2;
@@ -165,13 +230,14 @@ int main(int argc, char** argv) {
         store->begin_run(run, resumed ? solver.evaluations() : 0);
       } catch (const kestro_run::StoreError& e) {
         std::fprintf(stderr, "kestro-run: %s\n", e.what());
-        return 4;
+        return kStoreUnusable;
       }
     }
     std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
     std::vector<kestro_run::Outcome> outcomes(static_cast<std::size_t>(l));
     std::vector<unsigned char> hit(std::size_t(l), 0);
     bool stopping = false;
+    std::string first_failure;  // the cause of the run's first failed evaluation
     while (!solver.done()) {
       const std::span<const double> x = solver.ask();
       if (x.size() != std::size_t(l) * n) {
@@ -179,9 +245,11 @@ int main(int argc, char** argv) {
         return 1;
       }
       const int hits = cache ? store->lookup(x, f, g, hit, outcomes, cache_failures) : 0;
+      std::string block_first_failure;
       const long long block_failed =
           job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations(),
-                             outcomes, hit);
+                             &block_first_failure, outcomes, hit);
+      if (first_failure.empty()) first_failure = block_first_failure;
       if (interrupted && checkpoints.enabled()) {
         // The block in flight may have lost evaluations to the interrupt: the
         // run is saved as it was before it, and the resumed run evaluates it.
@@ -195,15 +263,25 @@ int main(int argc, char** argv) {
       cache_hits += hits;
       if (store) store->write_block(solver.evaluations(), x, f, g, outcomes, hit);
       solver.tell(f, g);
+      if (file.options.fail_fast &&
+          kestro::detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l)) {
+        std::fprintf(stderr, "kestro-run: %s\n",
+                     kestro::EvaluationError(solver.evaluations(), first_failure).what());
+        return kNoEvaluationSucceeded;
+      }
       checkpoints.after_block(solver);
       if (interrupted && !stopping && !solver.done()) {
         std::fprintf(stderr, "kestro-run: interrupted, stopping the run\n");
-        solver.stop();
+        solver.stop(kestro::StopCause::interrupt);
         stopping = true;
       }
     }
     result = solver.result();
     if (store) store->end_run(result, cache_hits);
+  } catch (const kestro::EvaluationError& e) {
+    // Every run of several ended early: none of its first evaluations succeeded.
+    std::fprintf(stderr, "kestro-run: %s\n", e.what());
+    return kNoEvaluationSucceeded;
   } catch (const kestro::Error& e) {
     if (e.iflag() > 0) return library_error(e.iflag(), e.what());
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
@@ -212,20 +290,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
     return 1;
   }
-  if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
-
-  std::printf("iflag = %d: %s\n", result.iflag, result.message.c_str());
-  print_values("x", result.x);
-  print_values("f", result.f);
-  print_values("g", result.g);
-  std::printf("feasible = %s\n", result.feasible ? "yes" : "no");
-  std::printf("evaluations = %lld\n", result.evaluations);
-  std::printf("failed evaluations = %lld\n", result.failed_evaluations);
-  if (cache) std::printf("cache hits = %lld\n", cache_hits);
+  const int status = summary(result, file, failed);
+  if (status == 0 && cache) std::printf("cache hits = %lld\n", cache_hits);
   if (store && store->failed_blocks() > 0)
     std::fprintf(stderr, "kestro-run: store %s: %lld blocks could not be written\n",
                  store->path().c_str(), store->failed_blocks());
-  if (failed > 0)
-    std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
-  return 0;
+  return status;
 }

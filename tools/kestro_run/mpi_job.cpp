@@ -59,10 +59,11 @@ bool MpiJob::serve_if_worker(const Blackbox& blackbox, int n, int o, int m) {
 
 long long MpiJob::evaluate_block(const Blackbox& blackbox, std::span<const double> x,
                                  std::span<double> f, std::span<double> g, int l, int n, int jobs,
-                                 bool quiet, long long first_index, std::span<Outcome> outcomes,
-                                 std::span<const unsigned char> skip) {
+                                 bool quiet, long long first_index, std::string* first_failure,
+                                 std::span<Outcome> outcomes, std::span<const unsigned char> skip) {
   if (!evaluation_)
-    return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, outcomes, skip);
+    return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure,
+                                   outcomes, skip);
   kestro::mpi::BlockEvaluator& evaluator = evaluation_->evaluator;
   const int o = int(f.size()) / l, m = int(g.size()) / l;
   // The points served from the cache stay out: the others are evaluated as
@@ -81,6 +82,8 @@ long long MpiJob::evaluate_block(const Blackbox& blackbox, std::span<const doubl
     if (!outcomes.empty()) outcomes[std::size_t(place[j])] = Outcome{true, {}, -1};
   }
   if (k == 0) return 0;
+  if (first_failure && !evaluator.failures().empty())
+    *first_failure = evaluator.failures().front().what;
   for (const kestro::mpi::Failure& failure : evaluator.failures()) {
     const int i = place[std::size_t(failure.index)];
     if (!outcomes.empty()) outcomes[std::size_t(i)] = Outcome{false, failure.what, -1};
@@ -111,9 +114,10 @@ bool MpiJob::serve_if_worker(const Blackbox&, int, int, int) { return false; }
 
 long long MpiJob::evaluate_block(const Blackbox& blackbox, std::span<const double> x,
                                  std::span<double> f, std::span<double> g, int l, int n, int jobs,
-                                 bool quiet, long long first_index, std::span<Outcome> outcomes,
-                                 std::span<const unsigned char> skip) {
-  return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, outcomes, skip);
+                                 bool quiet, long long first_index, std::string* first_failure,
+                                 std::span<Outcome> outcomes, std::span<const unsigned char> skip) {
+  return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure, outcomes,
+                                 skip);
 }
 
 #endif

@@ -47,7 +47,9 @@ class MpiJob {
   // times are not measured).
   long long evaluate_block(const Blackbox& blackbox, std::span<const double> x,
                            std::span<double> f, std::span<double> g, int l, int n, int jobs,
-                           bool quiet, long long first_index, std::span<Outcome> outcomes = {},
+                           bool quiet, long long first_index,
+                           std::string* first_failure = nullptr,
+                           std::span<Outcome> outcomes = {},
                            std::span<const unsigned char> skip = {});
 
  private:

@@ -120,6 +120,7 @@ ProblemFile read_problem_file(const std::string& path) {
     r.only(*t, {"name", "lower", "upper", "integer", "start"}, at + ".");
     if (const toml::node* n = t->get("name"); n && !n->is_string())
       r.fail(*n, at + ".name", "must be a string");
+    p.names.push_back(t->get("name") ? *t->get("name")->value_exact<std::string>() : "");
     const toml::node* lo = t->get("lower");
     const toml::node* up = t->get("upper");
     if (!lo) r.fail((*va)[i], at + ".lower", "is missing");
@@ -182,6 +183,14 @@ ProblemFile read_problem_file(const std::string& path) {
         o.maxeval = r.integer(node, key, 1, imax);
       } else if (name == "maxtime") {
         o.maxtime = r.integer(node, key, 1, imax);
+      } else if (name == "runs") {
+        o.runs = r.integer(node, key, 1, 100000);
+      } else if (name == "maxwalltime") {
+        o.maxwalltime = r.number(node, key);
+        if (!(o.maxwalltime > 0 && o.maxwalltime <= 1e9))
+          r.fail(node, key, "must lie in (0, 1e9] seconds");
+      } else if (name == "fail_fast") {
+        o.fail_fast = r.boolean(node, key);
       } else {
         r.fail(node, key, "is not a known option");
       }

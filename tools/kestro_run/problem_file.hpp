@@ -18,7 +18,8 @@ class InputError : public std::runtime_error {
 
 struct ProblemFile {
   kestro::Problem problem;
-  kestro::Options options;
+  kestro::Options options;           // block_size 0 when the file does not give it
+  std::vector<std::string> names;    // of the variables ("" when not named)
   std::vector<std::string> command;  // program and its arguments
   std::string directory;             // where the command runs (the file's directory)
   int jobs = 1;                      // evaluations at once

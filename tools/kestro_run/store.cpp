@@ -220,7 +220,8 @@ std::string describe_options(const kestro::Options& o) {
       {"ants", o.ants},           {"kernel", o.kernel},       {"oracle", o.oracle},
       {"paretomax", o.paretomax}, {"epsilon", o.epsilon},     {"balance", o.balance},
       {"character", o.character}, {"block_size", o.block_size}, {"printeval", o.printeval},
-      {"save2file", o.save2file}, {"maxeval", o.maxeval},     {"maxtime", o.maxtime}};
+      {"save2file", o.save2file}, {"maxeval", o.maxeval},     {"maxtime", o.maxtime},
+      {"maxwalltime", o.maxwalltime}};
   std::string out = "{";
   for (const auto& [name, value] : fields)
     out += std::string(out.size() > 1 ? "," : "") + quoted(name) + ":" + number(value);

@@ -150,6 +150,9 @@ inline constexpr IflagEntry kIflagTable[] = {
 inline constexpr const char* kIflagRunGoesOn = "the run goes on";
 inline constexpr const char* kIflagUnknown = "unknown code";
 
+// The meaning of a code: its entry of the table, or one of the two above.
+const char* iflag_meaning(int code);
+
 }  // namespace kestro
 
 #endif  // KESTRO_API_IFLAG_TABLE_HPP

@@ -1,4 +1,4 @@
-#include "interface/view.hpp"
+#include "core/view.hpp"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,10 +1,9 @@
-#include "interface/validation.hpp"
+#include "kernel/validation.hpp"
 
 #include <cmath>
 
-#include "interface/numeric.hpp"
-#include "interface/workspace_layout.hpp"
-#include "kestro.h"
+#include "core/numeric.hpp"
+#include "core/workspace_layout.hpp"
 
 namespace kestro {
 namespace {
@@ -173,27 +172,3 @@ void validate_first_call(const FirstCall& c, std::int32_t& iflag,
 }
 
 }  // namespace kestro
-
-// Validates the first call of a run and fixes the kernel's sizes.
-extern "C" void o19_(const int* l, const int* o, const int* n, const int* ni,
-                     const int* m, const int* me, const double* x,
-                     const double* f, const double* g, const double* xl,
-                     const double* xu, int* iflag, int* istop,
-                     const double* param, double* rw, const int* lrw, int* iw,
-                     const int* liw, int* k, int* base, int* iwk, int* warn) {
-  using namespace kestro;
-  const FirstCall call{*l, *o, *n, *ni, *m, *me,
-                       ConstRealView(x, block_length(*l, *n)),
-                       ConstRealView(f, block_length(*l, *o)),
-                       ConstRealView(g, block_length(*l, *m)),
-                       ConstRealView(xl, *n > 0 ? *n : 0),
-                       ConstRealView(xu, *n > 0 ? *n : 0),
-                       ConstRealView(param, 13),
-                       RealView(rw, *lrw),
-                       IntView(iw, *liw)};
-  KernelSizes sizes{*k, *base, *iwk};
-  validate_first_call(call, *iflag, *istop, sizes, *warn);
-  *k = sizes.archive_size;
-  *base = saturate_int(sizes.best_base);
-  *iwk = saturate_int(sizes.iw_kernel_len);
-}

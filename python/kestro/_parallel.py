@@ -1,0 +1,384 @@
+"""kestro.minimize(..., workers=W): the points of each block evaluated on other
+processes, or through any map-like callable (a process pool's map, a cluster
+client).
+
+The compiled minimize runs the search as always and, with workers, hands the
+whole block to BlockEvaluator.evaluate before going through its points: for
+each point it then calls BlockEvaluator.take in place of fun, which returns
+that point's value or raises the exception fun raised for it. So a failed
+point, an exception, KeyboardInterrupt or SystemExit are handled exactly as in
+a serial run, and the values, hence the run, are the serial run's bit for bit.
+"""
+import functools
+import multiprocessing
+import os
+import pickle
+import selectors
+import signal
+import struct
+
+import numpy as np
+
+from . import _core
+
+_PICKLE_HINT = ("with workers, fun is sent to other processes and must be picklable: "
+                "a function defined at the top level of a module (not a lambda, a "
+                "local function or a bound method of an object that cannot be pickled)")
+
+
+def evaluate_point(fun, x):
+    """fun(x) as a pair (True, value), or (False, exception) when it raised.
+
+    This is what runs on a worker: the exception comes back as a value, so that
+    one failed point does not end the map of the others.
+    """
+    try:
+        return True, fun(x)
+    except BaseException as e:  # SystemExit and KeyboardInterrupt too, as in a serial run
+        return False, _portable(e)
+
+
+def _portable(e):
+    """The exception itself when it survives pickling, else a RuntimeError with its text."""
+    try:
+        pickle.loads(pickle.dumps(e))
+        e.__traceback__ = None
+        return e
+    except Exception:
+        return RuntimeError(f"{type(e).__name__}: {e}")
+
+
+def _is_pickling_error(e):
+    return isinstance(e, pickle.PicklingError) or "pickle" in str(e).lower()
+
+
+# Between the pool and its workers: a point goes as b"x" and its raw doubles,
+# b"q" ends the worker; what comes back is pickled: first whether fun could be
+# loaded, then one outcome per point.
+_POINT, _QUIT = b"x", b"q"
+
+
+def _send(conn, obj):
+    conn.send_bytes(pickle.dumps(obj, pickle.HIGHEST_PROTOCOL))
+
+
+def _recv(conn):
+    return pickle.loads(conn.recv_bytes())
+
+
+# Points and outcomes go through the connections' descriptors directly, in
+# the framing of multiprocessing's Connection (a 4-byte length first): the
+# Connection methods cost several times more, and the pool's time per block
+# is the one part of the run that is not parallel. One message is in flight
+# per worker at a time, so a read never takes in the start of the next.
+_LENGTH = struct.Struct("!i")
+
+
+def _write(fd, payload):
+    data = memoryview(_LENGTH.pack(len(payload)) + payload)
+    while data:
+        data = data[os.write(fd, data):]
+
+
+def _read(fd):
+    data = os.read(fd, 65536)
+    while len(data) < _LENGTH.size or len(data) < _LENGTH.size + _LENGTH.unpack_from(data)[0]:
+        more = os.read(fd, 65536)
+        if not more:
+            raise EOFError
+        data += more
+    return data[_LENGTH.size:]
+
+
+def _worker_main(conn, fun_bytes):
+    """A worker process: loads fun, then evaluates the points it is sent until
+    it is told to quit or its parent goes away."""
+    # Ctrl-C is the parent's to handle: it stops the run and closes the pool.
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    try:
+        try:
+            fun = pickle.loads(fun_bytes)
+        except BaseException as e:
+            _send(conn, ("error", f"{type(e).__name__}: {e}"))
+            return
+        _send(conn, ("ready", None))
+    except OSError:  # the pool was closed meanwhile
+        return
+    fd = conn.fileno()
+    while True:
+        try:
+            task = _read(fd)
+        except (EOFError, OSError):
+            return
+        if task[:1] != _POINT:
+            return
+        x = np.frombuffer(task, dtype=np.float64, offset=1).copy()
+        outcome = evaluate_point(fun, x)
+        try:
+            data = pickle.dumps(outcome, pickle.HIGHEST_PROTOCOL)
+        except Exception as e:  # the value cannot be pickled
+            data = pickle.dumps((False, TypeError(
+                f"the value fun returned cannot be sent back from the worker: {e}")))
+        try:
+            _write(fd, data)
+        except OSError:
+            return
+
+
+def _death_text(exitcode):
+    if exitcode is not None and exitcode < 0:
+        try:
+            return f"killed by signal {signal.Signals(-exitcode).name}"
+        except ValueError:
+            return f"killed by signal {-exitcode}"
+    return f"exit status {exitcode}"
+
+
+class _Worker:
+    def __init__(self, context, fun_bytes, replacement):
+        self.conn, child = context.Pipe()
+        self.fd = self.conn.fileno()
+        self.ready = False  # until its first message says it loaded fun
+        self.replacement = replacement
+        self.process = context.Process(target=_worker_main, args=(child, fun_bytes),
+                                       name="kestro-worker", daemon=True)
+        try:
+            self.process.start()
+        finally:
+            child.close()
+
+    def stop(self, timeout):
+        """Asks the process to end, waits `timeout` seconds, then kills it."""
+        if self.process.is_alive():
+            try:
+                self.conn.send_bytes(_QUIT)
+            except OSError:
+                pass
+            self.process.join(timeout)
+        if self.process.is_alive():
+            self.process.terminate()
+            self.process.join(1)
+        if self.process.is_alive():
+            self.process.kill()
+            self.process.join()
+        self.conn.close()
+        self.process.close()
+
+
+class ProcessPool:
+    """`count` worker processes that live until close(): each gets the pickled
+    fun once, then one point at a time. A worker that dies is replaced; the
+    point it was evaluating is reported as failed.
+
+    Starting a process costs milliseconds, so none is waited for: the points
+    go to the workers as they become ready, the first ones while the others
+    still start."""
+
+    def __init__(self, fun, count):
+        try:
+            self._fun_bytes = pickle.dumps(fun)
+        except Exception as e:
+            raise TypeError(f"{_PICKLE_HINT}; pickling it failed: {type(e).__name__}: {e}") \
+                from None
+        self._context = multiprocessing.get_context()
+        self._count = count
+        self._workers = []
+        # A worker that dies closes its end of the pipe: its connection
+        # becomes readable and gives EOFError, so the connections are all
+        # that is waited on.
+        self._selector = selectors.DefaultSelector()
+        try:
+            self._fill()
+        except BaseException:
+            self.close()
+            raise
+
+    def _start(self, replacement):
+        try:
+            worker = _Worker(self._context, self._fun_bytes, replacement)
+        except Exception as e:
+            raise RuntimeError(f"kestro: cannot start a worker process: {e}") from e
+        self._workers.append(worker)
+        self._selector.register(worker.conn, selectors.EVENT_READ, worker)
+        return worker
+
+    def _remove(self, worker):
+        self._workers.remove(worker)
+        self._selector.unregister(worker.conn)
+        worker.stop(0)
+
+    def _fill(self):
+        while len(self._workers) < self._count:
+            self._start(replacement=False)
+
+    def _take_greeting(self, worker):
+        """The first message of a new worker: ready, or why it could not load fun."""
+        try:
+            kind, text = _recv(worker.conn)
+        except (EOFError, OSError):
+            worker.process.join(1)
+            kind, text = "error", _death_text(worker.process.exitcode)
+        if kind != "ready":
+            why = f"a worker process could not load fun ({text}); {_PICKLE_HINT}"
+            if worker.replacement:
+                why = f"a worker process died and the pool cannot be restored: {why}"
+            raise RuntimeError("kestro: " + why)
+        worker.ready = True
+
+    def _replace(self, worker):
+        """Starts a worker in place of one that died; how that one ended."""
+        worker.process.join(1)
+        text = _death_text(worker.process.exitcode)
+        self._remove(worker)
+        try:
+            self._start(replacement=True)
+        except RuntimeError as e:
+            raise RuntimeError(f"kestro: a worker process died ({text}) and the pool cannot "
+                               f"be restored: {e}") from None
+        return text
+
+    def map(self, xs):
+        """The outcomes (see evaluate_point) of the points xs, in their order."""
+        self._fill()
+        outcomes = [None] * len(xs)
+        todo = list(range(len(xs)))
+        todo.reverse()
+        idle = [w for w in self._workers if w.ready]
+        busy = {}  # worker -> index of its point
+        try:
+            while todo or busy:
+                while todo and idle:
+                    worker, index = idle.pop(), todo.pop()
+                    try:
+                        _write(worker.fd, _POINT + xs[index].tobytes())
+                    except OSError:  # it died after its last point: the point goes again
+                        todo.append(index)
+                        self._replace(worker)
+                        continue
+                    busy[worker] = index
+                for key, _ in self._selector.select():
+                    worker = key.data
+                    if not worker.ready:
+                        self._take_greeting(worker)
+                        idle.append(worker)
+                    elif worker not in busy:  # an idle worker that died
+                        idle.remove(worker)
+                        self._replace(worker)
+                    else:
+                        index = busy.pop(worker)
+                        try:
+                            outcomes[index] = pickle.loads(_read(worker.fd))
+                            idle.append(worker)
+                        except (EOFError, OSError):
+                            outcomes[index] = (False, RuntimeError(
+                                "the worker process evaluating this point died "
+                                f"({self._replace(worker)})"))
+        except BaseException:
+            # Interrupted (Ctrl-C) or the pool cannot be restored: the workers
+            # still busy are stopped, and replaced at the next map.
+            for worker in busy:
+                if worker in self._workers:
+                    self._remove(worker)
+            raise
+        return outcomes
+
+    def close(self):
+        workers, self._workers = self._workers, []
+        self._selector.close()
+        for worker in workers:
+            try:
+                worker.conn.send_bytes(_QUIT)
+            except OSError:
+                pass
+        for worker in workers:
+            worker.stop(5)
+
+
+class BlockEvaluator:
+    """Evaluates the points of a block at once, on a ProcessPool of `workers`
+    processes or through a map-like callable workers(f, xs) -> values, and
+    hands the outcomes back one by one (take). A context manager: leaving it
+    closes the pool."""
+
+    def __init__(self, fun, workers):
+        self._fun = fun
+        self._pool = None
+        self._outcomes = iter(())
+        if callable(workers):
+            self._map = workers
+            return
+        if isinstance(workers, bool) or not isinstance(workers, int):
+            raise TypeError("workers must be an int (a number of processes, -1 for one per "
+                            "CPU) or a map-like callable such as pool.map")
+        if workers == -1:
+            workers = os.cpu_count() or 1
+        if workers < 1:
+            raise ValueError(f"workers = {workers}: give at least 1 process (or -1 for one "
+                             "per CPU)")
+        self._pool = ProcessPool(fun, workers)
+        self._map = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        if self._pool is not None:
+            self._pool.close()
+            self._pool = None
+
+    def evaluate(self, X):
+        """Evaluates the rows of the block X (shape (L, N))."""
+        xs = [np.array(row, dtype=np.float64) for row in X]
+        if self._pool is not None:
+            outcomes = self._pool.map(xs)
+        else:
+            try:
+                outcomes = list(self._map(functools.partial(evaluate_point, self._fun), xs))
+            except Exception as e:
+                if _is_pickling_error(e):
+                    raise TypeError(f"{_PICKLE_HINT}; the map failed with "
+                                    f"{type(e).__name__}: {e}") from e
+                # The map as a whole failed (a lost worker, a broken pool):
+                # every point of the block failed with its exception.
+                outcomes = [(False, e)] * len(xs)
+            if len(outcomes) != len(xs):
+                raise ValueError(f"workers(f, xs) returned {len(outcomes)} values for "
+                                 f"{len(xs)} points")
+        self._outcomes = iter(outcomes)
+
+    def take(self, x):
+        """The value of the next point of the block, or the exception fun raised for it."""
+        ok, value = next(self._outcomes)
+        if ok:
+            return value
+        raise value
+
+
+@functools.wraps(_core.minimize, assigned=("__module__", "__name__", "__qualname__"))
+def minimize(fun, bounds, *, workers=None, **options):
+    if workers is None:
+        return _core.minimize(fun, bounds, **options)
+    if options.get("vectorized"):
+        raise ValueError("workers and vectorized=True exclude each other: with vectorized=True "
+                         "fun gets the whole block and evaluates it as it likes")
+    with BlockEvaluator(fun, workers) as evaluator:
+        return _core.minimize(fun, bounds, evaluator=evaluator, **options)
+
+
+minimize.__doc__ = "minimize(fun, bounds, *, workers=None, **options)\n\n" + \
+    _core.minimize.__doc__.split("\n", 1)[1].lstrip("\n").rstrip() + """
+
+workers: None (the default) calls fun on the calling thread. An int W
+evaluates the points of each block on W worker processes (-1: one per CPU),
+started once for the run and closed at its end, also on an error or Ctrl-C;
+fun must then be picklable (a function defined at the top level of a
+module). Any map-like callable workers(f, xs) -> list of f(x) also works:
+pool.map, or for a Dask client `lambda f, xs: client.gather(client.map(f, xs))`.
+The results are those of the serial run bit for bit; an exception of fun
+marks its point as failed, as in the serial run, and a worker process that
+dies marks the point it was evaluating as failed and is replaced. Not with
+vectorized=True.
+"""

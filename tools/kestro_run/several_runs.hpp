@@ -1,0 +1,26 @@
+// kestro-run with `runs = K` in [options]: K independent runs of the black
+// box side by side (kestro::minimize with Options::runs), sharing the `jobs`
+// evaluations at once.
+#ifndef KESTRO_RUN_SEVERAL_RUNS_HPP
+#define KESTRO_RUN_SEVERAL_RUNS_HPP
+
+#include <csignal>
+
+#include "blackbox.hpp"
+#include "kestro.hpp"
+#include "problem_file.hpp"
+
+namespace kestro_run {
+
+// Makes the runs; each ends with its next block once `interrupted` is set.
+// Failed evaluations are logged on the standard error stream unless quiet.
+// Throws what kestro::minimize throws.
+kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bool quiet,
+                           const volatile std::sig_atomic_t& interrupted);
+
+// Prints one line per run on the standard output, after the summary.
+void print_runs(const kestro::Result& result);
+
+}  // namespace kestro_run
+
+#endif
