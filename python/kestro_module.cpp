@@ -952,6 +952,19 @@ class OptimizeResult(dict):
   mod.def("iflag_text", &kestro::iflag_text, py::arg("iflag"),
           "The meaning of an IFLAG value in words.");
 
+  mod.def(
+      "follow_parallelism",
+      [](int block_size, int parallel, const std::string& name) {
+        kestro::Options o;
+        o.block_size = block_size;
+        const std::string warning = kestro::detail::follow_parallelism(o, parallel, name);
+        return py::make_tuple(o.block_size, warning);
+      },
+      py::arg("block_size"), py::arg("parallel"), py::arg("name"),
+      "The block size for `parallel` evaluations at once: (block_size, warning). A\n"
+      "block_size of 0 (not given) follows the parallelism; a smaller one given is\n"
+      "kept with a warning naming `name` (empty when there is none).");
+
   mod.def("minimize", &minimize, py::arg("fun"), py::arg("bounds"), py::kw_only(),
           py::arg("integers") = 0, py::arg("constraints") = py::none(), py::arg("n_eq") = 0,
           py::arg("n_obj") = 1, py::arg("x0") = py::none(), py::arg("vectorized") = false,

@@ -16,6 +16,7 @@ import pickle
 import selectors
 import signal
 import struct
+import warnings
 
 import numpy as np
 
@@ -318,6 +319,11 @@ class BlockEvaluator:
         self._pool = ProcessPool(fun, workers)
         self._map = None
 
+    @property
+    def processes(self):
+        """The number of worker processes, or None for a map-like callable."""
+        return None if self._pool is None else self._pool._count
+
     def __enter__(self):
         return self
 
@@ -365,7 +371,31 @@ def minimize(fun, bounds, *, workers=None, **options):
         raise ValueError("workers and vectorized=True exclude each other: with vectorized=True "
                          "fun gets the whole block and evaluates it as it likes")
     with BlockEvaluator(fun, workers) as evaluator:
+        _follow_workers(options, evaluator.processes)
         return _core.minimize(fun, bounds, evaluator=evaluator, **options)
+
+
+def _follow_workers(options, processes):
+    """The block size that keeps the workers busy: without block_size a block
+    holds one point per worker process; a smaller block_size is warned about
+    (the rule is the library's, as for threads and jobs). A map-like callable
+    does not say how many points it evaluates at once: without block_size it
+    gets one point at a time, which is warned about."""
+    given = options.get("block_size")
+    if processes is None:
+        if given is None:
+            warnings.warn("kestro: workers is a map-like callable and block_size is not given: "
+                          "each block holds one point, so one evaluation runs at a time; give "
+                          "block_size (the points handed to the map at once)", stacklevel=3)
+        return
+    if given is not None and (isinstance(given, bool) or not isinstance(given, int)):
+        return  # the library's own check says what is wrong with it
+    block_size, warning = _core.follow_parallelism(0 if given is None else given, processes,
+                                                   "workers")
+    if given is None:
+        options["block_size"] = block_size
+    if warning:
+        warnings.warn("kestro: " + warning, stacklevel=3)
 
 
 minimize.__doc__ = "minimize(fun, bounds, *, workers=None, **options)\n\n" + \
@@ -377,7 +407,10 @@ started once for the run and closed at its end, also on an error or Ctrl-C;
 fun must then be picklable (a function defined at the top level of a
 module). Any map-like callable workers(f, xs) -> list of f(x) also works:
 pool.map, or for a Dask client `lambda f, xs: client.gather(client.map(f, xs))`.
-The results are those of the serial run bit for bit; an exception of fun
+Without block_size a block holds one point per worker process (a smaller
+block_size is warned about); with a map-like callable give block_size, the
+points handed to it at once. The results are those of the serial run with
+the same block_size bit for bit; an exception of fun
 marks its point as failed, as in the serial run, and a worker process that
 dies marks the point it was evaluating as failed and is replaced. Not with
 vectorized=True.

@@ -9,6 +9,7 @@ import sys
 import tempfile
 import textwrap
 import unittest
+import warnings
 
 import numpy as np
 
@@ -140,6 +141,25 @@ class Workers(unittest.TestCase):
                 with self.subTest(workers=workers):
                     with self.assertRaisesRegex(TypeError, "must be picklable"):
                         kestro.minimize(local, BOUNDS, workers=workers, **OPTIONS)
+
+    def test_block_size_follows_the_workers(self):
+        # Without block_size a block holds one point per worker process: the
+        # run is the serial run with blocks of that size. A smaller block_size
+        # given, or a map without block_size, is warned about.
+        options = {k: v for k, v in OPTIONS.items() if k != "block_size"}
+        options["maxeval"] = 200
+        serial = kestro.minimize(failing, BOUNDS, block_size=3, **options)
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            r = kestro.minimize(failing, BOUNDS, workers=3, **options)
+        self.assertSameRun(r, serial)
+        self.assertEqual(caught, [])
+        cases = [(dict(workers=3, block_size=2), "block_size = 2 is smaller than workers = 3"),
+                 (dict(workers=lambda f, xs: list(map(f, xs))), "give block_size")]
+        for extra, text in cases:
+            with self.subTest(extra=extra):
+                with self.assertWarnsRegex(UserWarning, text):
+                    kestro.minimize(failing, BOUNDS, **options, **extra)
 
     def test_bad_workers(self):
         cases = [(0, ValueError, "at least 1"), (-2, ValueError, "at least 1"),
