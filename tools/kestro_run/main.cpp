@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
   CLI::Option* store_option =
       app.add_option("--store", store_path,
                      "the SQLite file every evaluation is written to (default "
-                     "kestro-run.sqlite in the output directory)");
+                     "kestro-run.sqlite in the output directory); one that cannot be used "
+                     "ends the run before any evaluation with exit status 5");
   app.add_flag("--no-store", no_store, "do not write the evaluations to a store")
       ->excludes(store_option);
   app.add_flag("--cache", cache,
