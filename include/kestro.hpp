@@ -1105,6 +1105,12 @@ class BlockPool {
   // Evaluates the L points; a point whose evaluation throws gets NaN values.
   void evaluate(std::span<const double> x, std::span<double> f, std::span<double> g, int l, int n,
                 int o, int m) {
+    if (workers_.empty()) {
+      // One thread: the points in order, without locks or shared counters.
+      x_ = x, f_ = f, g_ = g, l_ = l, n_ = n, o_ = o, m_ = m;
+      for (int i = 0; i < l; ++i) run_point(i);
+      return;
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       x_ = x, f_ = f, g_ = g, l_ = l, n_ = n, o_ = o, m_ = m;
@@ -1141,17 +1147,19 @@ class BlockPool {
   }
 
   void run_points() {
-    for (int i = next_.fetch_add(1); i < l_; i = next_.fetch_add(1)) {
-      std::span<const double> x = x_.subspan(std::size_t(i) * n_, n_);
-      std::span<double> f = f_.subspan(std::size_t(i) * o_, o_);
-      std::span<double> g = g_.subspan(std::size_t(i) * m_, m_);
-      try {
-        function_(x, f, g);
-      } catch (const std::exception& e) {
-        failed(f, g, e.what());
-      } catch (...) {
-        failed(f, g, "an exception not derived from std::exception");
-      }
+    for (int i = next_.fetch_add(1); i < l_; i = next_.fetch_add(1)) run_point(i);
+  }
+
+  void run_point(int i) {
+    std::span<const double> x = x_.subspan(std::size_t(i) * n_, n_);
+    std::span<double> f = f_.subspan(std::size_t(i) * o_, o_);
+    std::span<double> g = g_.subspan(std::size_t(i) * m_, m_);
+    try {
+      function_(x, f, g);
+    } catch (const std::exception& e) {
+      failed(f, g, e.what());
+    } catch (...) {
+      failed(f, g, "an exception not derived from std::exception");
     }
   }
 

@@ -85,21 +85,26 @@ Options options_of(const Kind& k, int seed, const fs::path& dir) {
 
 // One run by ask/tell; `between` is called after every tell (checkpoint
 // saves go there).
-template <class Between>
-Trace run(const Kind& k, int seed, const fs::path& dir, Between between) {
-  const Problem p = problem_of(k);
-  Solver s(p, options_of(k, seed, dir));
+// One block of a run by ask/tell, traced: evaluated, told, and the next
+// block and the IFLAG noted.
+void step(Solver& s, Trace& t) {
   const int l = s.block_size(), n = s.variables(), o = s.objectives(), m = s.constraints();
   std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
+  const std::span<const double> x = s.ask();
+  for (int i = 0; i < l; ++i)
+    model(x.subspan(std::size_t(i) * n, n), std::span(f).subspan(std::size_t(i) * o, o),
+          std::span(g).subspan(std::size_t(i) * m, m));
+  s.tell(f, g);
+  t.blocks.insert(t.blocks.end(), s.ask().begin(), s.ask().end());
+  t.iflags.push_back(s.iflag());
+}
+
+template <class Between>
+Trace run(const Kind& k, int seed, const fs::path& dir, Between between) {
+  Solver s(problem_of(k), options_of(k, seed, dir));
   Trace t;
   while (!s.done()) {
-    const std::span<const double> x = s.ask();
-    for (int i = 0; i < l; ++i)
-      model(x.subspan(std::size_t(i) * n, n), std::span(f).subspan(std::size_t(i) * o, o),
-            std::span(g).subspan(std::size_t(i) * m, m));
-    s.tell(f, g);
-    t.blocks.insert(t.blocks.end(), s.ask().begin(), s.ask().end());
-    t.iflags.push_back(s.iflag());
+    step(s, t);
     between(s);
   }
   t.result = s.result();
@@ -184,21 +189,9 @@ TEST_F(SideBySide, InterleavedInOneThreadEqualTheRunsAlone) {
   Solver sa(problem_of(a), options_of(a, 11, dir_ / "ia"));
   Solver sb(problem_of(b), options_of(b, 12, dir_ / "ib"));
   Trace ta, tb;
-  auto step = [](Solver& s, Trace& t) {
-    if (s.done()) return;
-    const int l = s.block_size(), n = s.variables(), o = s.objectives(), m = s.constraints();
-    std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
-    const std::span<const double> x = s.ask();
-    for (int i = 0; i < l; ++i)
-      model(x.subspan(std::size_t(i) * n, n), std::span(f).subspan(std::size_t(i) * o, o),
-            std::span(g).subspan(std::size_t(i) * m, m));
-    s.tell(f, g);
-    t.blocks.insert(t.blocks.end(), s.ask().begin(), s.ask().end());
-    t.iflags.push_back(s.iflag());
-  };
   while (!sa.done() || !sb.done()) {
-    step(sa, ta);
-    step(sb, tb);
+    if (!sa.done()) step(sa, ta);
+    if (!sb.done()) step(sb, tb);
   }
   ta.result = sa.result();
   tb.result = sb.result();
