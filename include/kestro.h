@@ -196,6 +196,99 @@ KESTRO_API const char* kestro_iflag_text(const int* iflag);
  */
 KESTRO_API const char* kestro_version(void);
 
+/* ---- Sizes and checks for front ends ------------------------------------ */
+
+/**
+ * \brief The workspace lengths a front end allocates for a problem.
+ *
+ * LRW is what kestro_ demands and at least what its search kernel checks on
+ * the first call (plus a margin); LIW is what kestro_ demands; LPF is one
+ * more than P(N + M + O) with several objectives (P the room of the front,
+ * 1000 unless PARETOMAX is a whole number of magnitude 1 or more), else 1.
+ *
+ * \param l          block size L
+ * \param o          number of objectives O
+ * \param n          number of variables N
+ * \param m          number of constraints M
+ * \param paretomax  PARAM(10)
+ * \param lrw        out: LRW
+ * \param liw        out: LIW
+ * \param lpf        out: LPF
+ * \return 0; or, when a length would exceed the 32-bit range, 501 (RW, or a
+ *         block of L*N, L*O or L*M values), 601 (IW) or 344 (PF), and the
+ *         lengths are not set
+ */
+KESTRO_API int kestro_workspace_lengths(const int* l, const int* o, const int* n,
+                                        const int* m, const double* paretomax,
+                                        int* lrw, int* liw, int* lpf);
+
+/**
+ * \brief The number of entries the Pareto front holds for PARETOMAX.
+ *
+ * The entries of PF are laid out in three blocks of this many: the
+ * objectives from PF(2), the constraints from PF(2 + PO), the variables from
+ * PF(2 + P(O + M)).
+ *
+ * \param paretomax  PARAM(10)
+ * \return its magnitude rounded to the nearest whole number when that is at
+ *         least 1, 1000 for 0, and 0 for a magnitude below 1 or a NaN
+ */
+KESTRO_API int kestro_front_capacity(const double* paretomax);
+
+/**
+ * \brief The first fault of a problem's sizes, start point and bounds, as the
+ * first call of kestro_ would find it.
+ *
+ * Tests the counts (IFLAG 101 .. 107) and, when xl and xu are given,
+ * variable by variable the start value and the bounds (201 .. 206), then
+ * the whole numbers of the integer variables (881 .. 883).
+ *
+ * \param o         number of objectives O
+ * \param n         number of variables N
+ * \param ni        number of integer variables NI
+ * \param m         number of constraints M
+ * \param me        number of equality constraints ME
+ * \param x         N start values, or NULL: not tested
+ * \param xl        N lower bounds, or NULL (with xu): only the counts
+ * \param xu        N upper bounds, or NULL
+ * \param position  out: the variable at fault (1 .. N), or 0
+ * \return the IFLAG code of the first fault, or 0
+ */
+KESTRO_API int kestro_check_problem(const int* o, const int* n, const int* ni,
+                                    const int* m, const int* me, const double* x,
+                                    const double* xl, const double* xu,
+                                    int* position);
+
+/**
+ * \brief The first fault of PARAM, as kestro_ would find it: IFLAG 301 ..
+ * 312, then PARETOMAX and EPSILON (321, 322, 331, checked by kestro_ with
+ * several objectives only), then 350 .. 352, 399, 347 and 348.
+ *
+ * \param param     the 13 PARAM values
+ * \param position  out: the PARAM entry at fault (1 .. 13), or 0
+ * \return the IFLAG code of the first fault, or 0
+ */
+KESTRO_API int kestro_check_param(const double* param, int* position);
+
+/**
+ * \brief The faults of a problem and PARAM together: a BALANCE that names
+ * no objective of O (IFLAG 350), and with CHARACTER 3 two integer variables
+ * of the start point that are not pairwise different (402).
+ *
+ * \param o       number of objectives O
+ * \param n       number of variables N
+ * \param ni      number of integer variables NI
+ * \param x       N start values
+ * \param param   the 13 PARAM values
+ * \param first   out: with 402 the first variable of the pair, with 350
+ *                the PARAM entry; else 0
+ * \param second  out: with 402 the second variable of the pair, else 0
+ * \return the IFLAG code of the fault, or 0
+ */
+KESTRO_API int kestro_check_pairing(const int* o, const int* n, const int* ni,
+                                    const double* x, const double* param, int* first,
+                                    int* second);
+
 /* ---- Checkpoints -------------------------------------------------------- */
 
 /**

@@ -406,9 +406,16 @@ inline Fault problem_fault(const Problem& p) {
     f.message = fail(nullptr, code, "Problem: " + what);
     return f;
   };
-  if (p.objectives < 1 || p.objectives > 1000000)
+  // The library's checks of the first call, in its order; the vectors' own
+  // lengths are this header's to check.
+  const int o = p.objectives, ni = p.integers, m = p.constraints, me = p.equalities;
+  const int n = int(std::min<std::size_t>(p.lower.size(), 100000001));
+  int position = 0;
+  const int counts = kestro_check_problem(&o, &n, &ni, &m, &me, nullptr, nullptr, nullptr,
+                                          &position);
+  if (counts == 101)
     return set(101, "objectives = " + std::to_string(p.objectives) + " must lie in 1 .. 1000000");
-  if (p.lower.empty()) return set(102, "no variables (lower is empty)");
+  if (counts == 102) return set(102, "no variables (lower is empty)");
   if (p.lower.size() > 100000000)
     return set(0, "more variables than the library can address");
   if (p.upper.size() != p.lower.size())
@@ -417,47 +424,42 @@ inline Fault problem_fault(const Problem& p) {
   if (!p.start.empty() && p.start.size() != p.lower.size())
     return set(0, "start has " + std::to_string(p.start.size()) + " values but there are " +
                       std::to_string(p.lower.size()) + " variables");
-  const int n = p.variables();
-  if (p.integers < 0) return set(103, "integers = " + std::to_string(p.integers) + " is negative");
-  if (p.integers > n)
-    return set(104, "integers = " + std::to_string(p.integers) + " exceeds the " +
-                        std::to_string(n) + " variables");
-  if (p.constraints < 0)
-    return set(105, "constraints = " + std::to_string(p.constraints) + " is negative");
-  if (p.equalities < 0)
-    return set(106, "equalities = " + std::to_string(p.equalities) + " is negative");
-  if (p.equalities > p.constraints)
-    return set(107, "equalities = " + std::to_string(p.equalities) + " exceeds constraints = " +
-                        std::to_string(p.constraints));
+  switch (counts) {
+    case 103: return set(103, "integers = " + std::to_string(p.integers) + " is negative");
+    case 104:
+      return set(104, "integers = " + std::to_string(p.integers) + " exceeds the " +
+                          std::to_string(n) + " variables");
+    case 105: return set(105, "constraints = " + std::to_string(p.constraints) + " is negative");
+    case 106: return set(106, "equalities = " + std::to_string(p.equalities) + " is negative");
+    case 107:
+      return set(107, "equalities = " + std::to_string(p.equalities) + " exceeds constraints = " +
+                          std::to_string(p.constraints));
+    default: break;
+  }
   const bool given = !p.start.empty();
-  for (int i = 0; i < n; ++i) {
-    const std::string at = "[" + std::to_string(i) + "]";
-    const double xl = p.lower[i], xu = p.upper[i];
-    if (given && std::isnan(p.start[i])) return set(201, "start" + at + " is NaN");
-    if (std::isnan(xl)) return set(202, "lower" + at + " is NaN");
-    if (std::isnan(xu)) return set(203, "upper" + at + " is NaN");
-    if (given && p.start[i] < xl - 1e-4)
-      return set(204, "start" + at + " = " + num(p.start[i]) + " lies below lower" + at + " = " +
-                          num(xl));
-    if (given && p.start[i] > xu + 1e-4)
-      return set(205, "start" + at + " = " + num(p.start[i]) + " lies above upper" + at + " = " +
-                          num(xu));
-    if (xl > xu + 1e-4)
+  const int code = kestro_check_problem(&o, &n, &ni, &m, &me, given ? p.start.data() : nullptr,
+                                        p.lower.data(), p.upper.data(), &position);
+  if (code == 0) return f;
+  const int i = position - 1;
+  const std::string at = "[" + std::to_string(i) + "]";
+  const double x = given ? p.start[i] : 0, xl = p.lower[i], xu = p.upper[i];
+  switch (code) {
+    case 201: return set(201, "start" + at + " is NaN");
+    case 202: return set(202, "lower" + at + " is NaN");
+    case 203: return set(203, "upper" + at + " is NaN");
+    case 204:
+      return set(204, "start" + at + " = " + num(x) + " lies below lower" + at + " = " + num(xl));
+    case 205:
+      return set(205, "start" + at + " = " + num(x) + " lies above upper" + at + " = " + num(xu));
+    case 206:
       return set(206, "lower" + at + " = " + num(xl) + " lies above upper" + at + " = " + num(xu));
+    case 881: return set(881, "start" + at + " = " + num(x) + " of an integer variable is not whole");
+    case 882:
+      return set(882, "lower" + at + " = " + num(xl) + " of an integer variable is not whole");
+    case 883:
+      return set(883, "upper" + at + " = " + num(xu) + " of an integer variable is not whole");
+    default: return set(code, "start point or bounds" + at + " refused");
   }
-  const std::vector<double> x = p.start_point();
-  for (int i = n - p.integers; i < n; ++i) {
-    const std::string at = "[" + std::to_string(i) + "]";
-    if (given && std::fabs(x[i] - std::round(x[i])) > 0.001)
-      return set(881, "start" + at + " = " + num(x[i]) + " of an integer variable is not whole");
-    if (std::fabs(p.lower[i] - std::round(p.lower[i])) > 0.001)
-      return set(882, "lower" + at + " = " + num(p.lower[i]) +
-                          " of an integer variable is not whole");
-    if (std::fabs(p.upper[i] - std::round(p.upper[i])) > 0.001)
-      return set(883, "upper" + at + " = " + num(p.upper[i]) +
-                          " of an integer variable is not whole");
-  }
-  return f;
 }
 
 inline Fault options_fault(const Options& o) {
@@ -467,46 +469,48 @@ inline Fault options_fault(const Options& o) {
     f.message = fail(nullptr, code, "Options: " + what);
     return f;
   };
-  constexpr double huge = 1e99;
   if (o.block_size < 0)
     return set(100, "block_size = " + std::to_string(o.block_size) + " must be at least 1");
-  // Same tests, same order and same comparisons as the library, so that a
-  // NaN passes the range tests and is reported as NaN.
-  if (outside(o.accuracy, 0, huge)) return set(301, "accuracy = " + num(o.accuracy) + " must lie in 0 .. 1e99");
-  if (outside(o.seed, 0, huge)) return set(302, "seed = " + num(o.seed) + " must lie in 0 .. 1e99");
-  if (outside(o.fstop, -huge, huge)) return set(303, "fstop = " + num(o.fstop) + " must lie in -1e99 .. 1e99");
-  if (outside(o.algostop, 0, huge)) return set(304, "algostop = " + num(o.algostop) + " must lie in 0 .. 1e99");
-  if (outside(o.evalstop, 0, huge)) return set(305, "evalstop = " + num(o.evalstop) + " must lie in 0 .. 1e99");
-  if (o.focus > huge || not_whole(o.focus, 1e-6))
-    return set(306, "focus = " + num(o.focus) + " must be a whole number of at most 1e99");
-  if (outside(o.ants, 0, huge)) return set(307, "ants = " + num(o.ants) + " must lie in 0 .. 1e99");
-  if (outside(o.kernel, 0, 100)) return set(308, "kernel = " + num(o.kernel) + " must lie in 0 .. 100");
-  if (o.ants > 0 && o.kernel > o.ants)
-    return set(309, "kernel = " + num(o.kernel) + " exceeds ants = " + num(o.ants));
-  if (o.ants > 0 && o.kernel <= 0)
-    return set(310, "kernel = " + num(o.kernel) + " must be positive when ants = " + num(o.ants));
-  if (o.ants == 0 && o.kernel > 0)
-    return set(311, "kernel = " + num(o.kernel) + " must be 0 when ants is 0");
-  if (outside(o.oracle, -huge, huge)) return set(312, "oracle = " + num(o.oracle) + " must lie in -1e99 .. 1e99");
-  if (std::fabs(o.paretomax) > huge)
-    return set(321, "paretomax = " + num(o.paretomax) + " must have a magnitude of at most 1e99");
-  if (std::fabs(o.paretomax - nint(o.paretomax)) > 1e-4)
-    return set(322, "paretomax = " + num(o.paretomax) + " must be a whole number");
-  if (outside(o.epsilon, 0, 0.5)) return set(331, "epsilon = " + num(o.epsilon) + " must lie in 0 .. 0.5");
-  if (o.balance != 0 && not_whole(o.balance, 1e-6) && std::fabs(o.balance) > 1)
-    return set(350, "balance = " + num(o.balance) + " must be 0, a whole number or lie in -1 .. 1");
-  if (outside(o.character, 0, 3)) return set(351, "character = " + num(o.character) + " must lie in 0 .. 3");
-  if (not_whole(o.character, 1e-6)) return set(352, "character = " + num(o.character) + " must be a whole number");
+  // The library's checks of PARAM, in its order (a NaN passes the range
+  // tests and is reported as NaN).
   const std::vector<double> param = o.param();
-  static const char* const names[] = {"accuracy", "seed",   "fstop",     "algostop",
-                                      "evalstop", "focus",  "ants",      "kernel",
-                                      "oracle",   "paretomax", "epsilon", "balance"};
-  for (int i = 0; i < 12; ++i)
-    if (std::isnan(param[i])) return set(399, std::string(names[i]) + " is NaN");
-  if (o.evalstop > 0 && o.evalstop < 1)
-    return set(347, "evalstop = " + num(o.evalstop) + " between 0 and 1 is not allowed");
-  if (o.evalstop - std::round(o.evalstop) < 0)
-    return set(348, "evalstop = " + num(o.evalstop) + " must have a fractional part below 0.5");
+  int position = 0;
+  switch (kestro_check_param(param.data(), &position)) {
+    case 0: break;
+    case 301: return set(301, "accuracy = " + num(o.accuracy) + " must lie in 0 .. 1e99");
+    case 302: return set(302, "seed = " + num(o.seed) + " must lie in 0 .. 1e99");
+    case 303: return set(303, "fstop = " + num(o.fstop) + " must lie in -1e99 .. 1e99");
+    case 304: return set(304, "algostop = " + num(o.algostop) + " must lie in 0 .. 1e99");
+    case 305: return set(305, "evalstop = " + num(o.evalstop) + " must lie in 0 .. 1e99");
+    case 306: return set(306, "focus = " + num(o.focus) + " must be a whole number of at most 1e99");
+    case 307: return set(307, "ants = " + num(o.ants) + " must lie in 0 .. 1e99");
+    case 308: return set(308, "kernel = " + num(o.kernel) + " must lie in 0 .. 100");
+    case 309: return set(309, "kernel = " + num(o.kernel) + " exceeds ants = " + num(o.ants));
+    case 310:
+      return set(310, "kernel = " + num(o.kernel) + " must be positive when ants = " + num(o.ants));
+    case 311: return set(311, "kernel = " + num(o.kernel) + " must be 0 when ants is 0");
+    case 312: return set(312, "oracle = " + num(o.oracle) + " must lie in -1e99 .. 1e99");
+    case 321:
+      return set(321, "paretomax = " + num(o.paretomax) + " must have a magnitude of at most 1e99");
+    case 322: return set(322, "paretomax = " + num(o.paretomax) + " must be a whole number");
+    case 331: return set(331, "epsilon = " + num(o.epsilon) + " must lie in 0 .. 0.5");
+    case 350:
+      return set(350, "balance = " + num(o.balance) + " must be 0, a whole number or lie in -1 .. 1");
+    case 351: return set(351, "character = " + num(o.character) + " must lie in 0 .. 3");
+    case 352: return set(352, "character = " + num(o.character) + " must be a whole number");
+    case 399: {
+      static const char* const names[] = {"accuracy", "seed",   "fstop",     "algostop",
+                                          "evalstop", "focus",  "ants",      "kernel",
+                                          "oracle",   "paretomax", "epsilon", "balance"};
+      return set(399, std::string(names[std::clamp(position, 1, 12) - 1]) + " is NaN");
+    }
+    case 347:
+      return set(347, "evalstop = " + num(o.evalstop) + " between 0 and 1 is not allowed");
+    case 348:
+      return set(348, "evalstop = " + num(o.evalstop) + " must have a fractional part below 0.5");
+    default: return set(0, "a search parameter is refused");
+  }
+  constexpr double huge = 1e99;
   if (o.threads < 1) return set(0, "threads = " + std::to_string(o.threads) + " must be at least 1");
   if (o.runs < 1) return set(0, "runs = " + std::to_string(o.runs) + " must be at least 1");
   if (o.runs > 1 && !(o.seed + (o.runs - 1) <= huge && o.seed + 1 != o.seed))
@@ -528,19 +532,18 @@ inline Fault combined_fault(const Problem& p, const Options& o) {
     f.message = fail(nullptr, code, what);
     return f;
   };
-  if (p.objectives > 1 && std::fabs(o.balance) >= double(p.objectives) + 1.0)
+  const std::vector<double> x = p.start_point(), param = o.param();
+  const int objectives = p.objectives, n = p.variables(), ni = p.integers;
+  int first = 0, second = 0;
+  const int code =
+      kestro_check_pairing(&objectives, &n, &ni, x.data(), param.data(), &first, &second);
+  if (code == 350)
     return set(350, "Options: balance = " + num(o.balance) + " names no objective of the " +
                         std::to_string(p.objectives));
-  if (!(o.character < 3)) {
-    const std::vector<double> x = p.start_point();
-    const int n = p.variables();
-    for (int i = n - p.integers; i < n; ++i)
-      for (int j = i + 1; j < n; ++j)
-        if (std::fabs(x[i] - x[j]) <= 0.10000000149011612)
-          return set(402, "Problem: with character 3 the integer variables must differ, but start[" +
-                              std::to_string(i) + "] and start[" + std::to_string(j) +
-                              "] are both " + num(x[i]));
-  }
+  if (code == 402)
+    return set(402, "Problem: with character 3 the integer variables must differ, but start[" +
+                        std::to_string(first - 1) + "] and start[" + std::to_string(second - 1) +
+                        "] are both " + num(x[first - 1]));
   return f;
 }
 
@@ -938,36 +941,30 @@ class Solver {
     using W = long long;
     const W l = std::max(options_.block_size, 1), o = problem_.objectives, n = problem_.variables(),
             m = problem_.constraints;
-    // RW: the length the entry checks, and at least what the search kernel
-    // checks when it validates the run. With several objectives the kernel
-    // carries 2O columns per point after the M constraints, so its own
-    // minimum 5L + (M+2O)(L+2) + 104N + 2LO + O(O+6) + 522 outgrows the
-    // entry's formula for long blocks and many objectives (the run would end
-    // with IFLAG 502); the margin 2N + 2O + 200 keeps clear of that edge.
-    const W entry_rw = 120 * n + 20 * m + l * (m + 2 * o + 20) + o * (o + 20) + 4990;
-    const W mk = o > 1 ? m + 2 * o : m;
-    const W kernel_rw =
-        5 * l + mk * (l + 2) + 104 * n + 2 * l * o + o * (o + 6) + 522 + 2 * n + 2 * o + 200;
-    const W rw = std::max(entry_rw, kernel_rw);
-    const W iw = l + 3 * n + 990;
-    // PF: the front capacity P as the library derives it from PARETOMAX.
-    const double pm = std::fabs(options_.paretomax);
-    const W capacity = pm >= 1 ? W(detail::nint(pm)) : 1000;
-    const W pf = o > 1 ? capacity * (n + m + o) + 1 : 1;
-    const W limit = std::numeric_limits<int>::max();
-    if (rw > limit || l * n > limit || l * o > limit || l * m > limit)
-      throw Error(501, "Problem: the workspaces of N = " + std::to_string(n) + ", M = " +
-                           std::to_string(m) + ", O = " + std::to_string(o) + ", L = " +
-                           std::to_string(l) + " exceed 32-bit lengths (IFLAG 501)");
-    if (iw > limit) throw Error(601, "Problem: the integer workspace exceeds 32-bit lengths (IFLAG 601)");
-    if (o > 1 && (capacity < 1 || pf > limit))
-      throw Error(344, "Options: a Pareto front of capacity paretomax = " +
-                           detail::num(options_.paretomax) +
-                           " does not fit a workspace of 32-bit length (IFLAG 344)");
+    // The lengths as the library gives them to front ends: what the entry
+    // checks, and for RW at least what the search kernel checks when it
+    // validates the run.
+    const int li = int(l), oi = int(o), nv = int(n), mi = int(m);
+    int lrw = 0, liw = 0, lpf = 0;
+    switch (kestro_workspace_lengths(&li, &oi, &nv, &mi, &options_.paretomax, &lrw, &liw, &lpf)) {
+      case 0: break;
+      case 601: throw Error(601, "Problem: the integer workspace exceeds 32-bit lengths (IFLAG 601)");
+      case 344:
+        throw Error(344, "Options: a Pareto front of capacity paretomax = " +
+                             detail::num(options_.paretomax) +
+                             " does not fit a workspace of 32-bit length (IFLAG 344)");
+      default:
+        throw Error(501, "Problem: the workspaces of N = " + std::to_string(n) + ", M = " +
+                             std::to_string(m) + ", O = " + std::to_string(o) + ", L = " +
+                             std::to_string(l) + " exceed 32-bit lengths (IFLAG 501)");
+    }
+    const W rw = lrw, iw = liw, pf = lpf;
     l_ = int(l), o_ = int(o), n_ = int(n), ni_ = problem_.integers, m_ = int(m),
     me_ = problem_.equalities;
     lrw_ = int(rw), liw_ = int(iw), lpf_ = int(pf);
-    capacity_ = capacity;
+    // The front's entries lie in PF in blocks of the capacity the library
+    // gives it.
+    capacity_ = kestro_front_capacity(&options_.paretomax);
     rw_.assign(std::size_t(rw), 0.0);
     iw_.assign(std::size_t(iw), 0);
     pf_.assign(std::size_t(pf), 0.0);

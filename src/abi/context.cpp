@@ -3,12 +3,12 @@
 
 #include "abi/entries.hpp"
 #include "abi/handle.hpp"
+#include "core/iflag_table.hpp"
 #include "interface/output_location.hpp"
 #include "kestro.h"
 
 namespace {
 
-constexpr int kNotInitialised = 701;
 constexpr int kBadArguments = 1;
 
 }  // namespace
@@ -38,7 +38,7 @@ extern "C" void kestro_context_solve(kestro_context* ctx, const int* l, const in
                                      const int* lrw, int* iw, const int* liw,
                                      double* pf, const int* lpf) {
   if (ctx == nullptr) {
-    if (iflag != nullptr) *iflag = kNotInitialised;
+    if (iflag != nullptr) *iflag = kestro::iflag::kNotInitialised;
     if (istop != nullptr) *istop = 1;
     return;
   }

@@ -3,7 +3,9 @@
 #include "abi/default_context.hpp"
 #include "abi/entries.hpp"
 #include "abi/internal_routines.h"
+#include "core/kernel_codes.hpp"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
 #include "core/random.hpp"
 #include "core/workspace_layout.hpp"
 #include "interface/context.hpp"
@@ -23,7 +25,8 @@ extern "C" double o25_(double* state) { return kestro::LaggedGenerator(state).dr
 
 // Seeds the generator from PARAM(2).
 extern "C" void ol003_(double* state, const double* param) {
-  kestro::LaggedGenerator(state).seed(param[1]);
+  kestro::LaggedGenerator(state).seed(
+      kestro::ConstRealView(param, kestro::param::kCount)[kestro::param::kRandomSeed]);
 }
 
 // 1 unless one value is strictly greater than the other.
@@ -51,8 +54,8 @@ extern "C" int k31_(const double* f, const double* g, const int* m) {
 // Sets STATE = 7 when FSTOP is set and met by a feasible point.
 extern "C" void o22_(const double* f, const double* param, const double* res,
                      const double* acc, int* state) {
-  const double fstop = param[2];
-  if (fstop != 0.0 && *f <= fstop && *res <= *acc) *state = 7;
+  const double fstop = kestro::ConstRealView(param, kestro::param::kCount)[kestro::param::kFstop];
+  if (fstop != 0.0 && *f <= fstop && *res <= *acc) *state = kestro::state_code::kTargetMet;
 }
 
 // Cleans the block's values and hands it to the kernel.
@@ -140,7 +143,7 @@ extern "C" void o19_(const int* l, const int* o, const int* n, const int* ni,
                        ConstRealView(g, block_length(*l, *m)),
                        ConstRealView(xl, *n > 0 ? *n : 0),
                        ConstRealView(xu, *n > 0 ? *n : 0),
-                       ConstRealView(param, 13),
+                       ConstRealView(param, param::kCount),
                        RealView(rw, *lrw),
                        IntView(iw, *liw)};
   KernelSizes sizes{*k, *base, *iwk};

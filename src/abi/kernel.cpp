@@ -2,6 +2,7 @@
 #include "abi/default_context.hpp"
 #include "abi/internal_routines.h"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
 #include "core/random.hpp"
 #include "core/workspace_layout.hpp"
 #include "interface/context.hpp"
@@ -65,7 +66,7 @@ extern "C" void o13_(const int* l, const int* i, const int* n, double* rw, const
   kestro::kernel::accept_locally(
       kestro::RealView(rw, *lrw), positions(n, a0, af, ar, ap), kestro::IntView(iw, *liw), *l,
       *i, kestro::ConstRealView(xp, count(*n)), *fp, *resp, *penp,
-      kestro::ConstIntView(preset_i, kestro::kernel::kPresetIntegerCount));
+      kestro::ConstIntView(preset_i, kestro::kPresetIntegerCount));
 }
 
 namespace {
@@ -105,7 +106,7 @@ extern "C" void i401_(const double* f, const double* g, const double* x, double*
                       const int* n, const int* m, const int* me, const int* base,
                       const double* acc, int* flag) {
   const Index b = *base;
-  const kestro::kernel::BestRecordPositions record{b + *px, b + *pf, b + *pg, b + *pr};
+  const kestro::RecordPositions record{b + *px, b + *pf, b + *pg, b + *pr};
   Extent extent;
   extent.cover(record.f, 1);
   extent.cover(record.res, 1);
@@ -205,9 +206,10 @@ kernel::ColonyCall colony_call_from_arguments(
                             *acc, *state, *final_call,
                             RealView(rw, *lrw), IntView(iw, *liw),
                             *k, *oracle,
-                            ConstRealView(param, 13),
+                            ConstRealView(param, param::kCount),
                             RealView(pen, points), RealView(res, points),
-                            ConstRealView(preset_r, 17), ConstIntView(preset_i, 16)};
+                            ConstRealView(preset_r, kPresetRealCount),
+                            ConstIntView(preset_i, kPresetIntegerCount)};
 }
 
 }  // namespace
@@ -239,10 +241,10 @@ extern "C" void o26_(const int* n, double* rw, const int* lrw, const int* run_be
   const kernel::CycleCells cells{*n,           *run_best_f,  *run_best_res, *oracle,
                                  *af,          *ar,          *ap,           *restart_count,
                                  *archive_size, *base_ants,  *second_ants,  *schedule_length};
-  kernel::choose_cycle_parameters(abi::default_context().solver.kernel.colony, cells,
-                                  RealView(rw, *lrw), IntView(iw, *liw), *acc, *oracle_in,
-                                  ConstRealView(param, 13), ConstRealView(preset_r, 17),
-                                  ConstIntView(preset_i, 16));
+  kernel::choose_cycle_parameters(
+      abi::default_context().solver.kernel.colony, cells, RealView(rw, *lrw), IntView(iw, *liw),
+      *acc, *oracle_in, ConstRealView(param, param::kCount),
+      ConstRealView(preset_r, kPresetRealCount), ConstIntView(preset_i, kPresetIntegerCount));
 }
 
 // Ant count of the current generation by the step schedule.
@@ -264,8 +266,8 @@ extern "C" void o32_(const int* l, const int* n, const int* ni, double* xp,
   kernel::coordinate_search_move(abi::default_context().solver.kernel.coordinate_search, *run_out,
                                  *state, *l, box, RealView(xp, length), RealView(rw, *lrw),
                                  IntView(iw, *liw), *a0, *s0,
-                                 ConstRealView(preset_r, kernel::kPresetRealCount),
-                                 ConstIntView(preset_i, kernel::kPresetIntegerCount));
+                                 ConstRealView(preset_r, kPresetRealCount),
+                                 ConstIntView(preset_i, kPresetIntegerCount));
 }
 
 // Writes a random perturbation of archive member 1.
@@ -280,7 +282,7 @@ extern "C" void o24_(const int* n, const int* ni, double* xp, const double* xl,
   const kernel::VariableBox box{*n, *ni, ConstRealView(xl, length), ConstRealView(xu, length)};
   kernel::perturb_archive_best(box, RealView(xp, length), RealView(rw, *lrw),
                                cells[*generation_cell], *compared, *a0,
-                               ConstRealView(preset_r, kernel::kPresetRealCount));
+                               ConstRealView(preset_r, kPresetRealCount));
 }
 
 // The Gaussian deviate of two uniform numbers.
@@ -293,7 +295,8 @@ extern "C" void i405_(const double* f, const double* g, const int* m, const int*
                       const double* acc, const double* param, int* istop, int* iflag) {
   kestro::kernel::evalstop_account(kestro::abi::default_context().solver.kernel.evalstop, *f,
                                    kestro::ConstRealView(g, *m > 0 ? *m : 0), *m, *me, *acc,
-                                   kestro::ConstRealView(param, 13), *istop, *iflag);
+                                   kestro::ConstRealView(param, kestro::param::kCount), *istop,
+                                   *iflag);
 }
 
 // Single-objective kernel: books the evaluated block and returns the next.
@@ -313,7 +316,7 @@ extern "C" void o15_(const int* l, const int* o, const int* n, const int* ni,
                           ConstRealView(xl, variables),
                           ConstRealView(xu, variables),
                           *iflag, *istop,
-                          ConstRealView(param, 13),
+                          ConstRealView(param, param::kCount),
                           RealView(rw, *lrw),
                           IntView(iw, *liw),
                           RealView(pen, points),
@@ -329,7 +332,7 @@ namespace {
 void fill_multiplier_row(std::int32_t stage, const int* character, double* multipliers) {
   using namespace kestro;
   kernel::fill_block_size_multipliers(stage, *character,
-                                      RealView(multipliers, kernel::kPresetValueCount));
+                                      RealView(multipliers, kPresetValueCount));
 }
 
 }  // namespace
@@ -338,7 +341,7 @@ void fill_multiplier_row(std::int32_t stage, const int* character, double* multi
 extern "C" void t5_(const int* stage, const int* character, const int* l, double* buffer) {
   using namespace kestro;
   kernel::adjust_for_block_size(*stage, *character, *l,
-                                RealView(buffer, kernel::kPresetValueCount));
+                                RealView(buffer, kPresetValueCount));
 }
 
 // Fills the stage-1 block-size multipliers of the character.
@@ -443,8 +446,8 @@ extern "C" void k19_(double* rw, const int* steps, int* done, const int* base_x,
                                          *c,     *phase,          saved_state().pattern_factor};
   LaggedGenerator generator(rw);
   kernel::pattern_point(RealView(xp, nv), nv, *ni, *i, *block_improved, *tolerance,
-                        ConstRealView(preset_r, 17), ConstIntView(preset_i, 16), cells,
-                        counters, generator);
+                        ConstRealView(preset_r, kPresetRealCount),
+                        ConstIntView(preset_i, kPresetIntegerCount), cells, counters, generator);
 }
 
 // One draw, and the near-integer push when it exceeds 0.99.
@@ -486,8 +489,8 @@ extern "C" void i408_(const int* l, const int* n, const int* ni, const int* m,
                                        RealView(rw, rw_cells),
                                        IntView(iw, variables),
                                        *acc,
-                                       ConstRealView(preset_r, 17),
-                                       ConstIntView(preset_i, 16)};
+                                       ConstRealView(preset_r, kPresetRealCount),
+                                       ConstIntView(preset_i, kPresetIntegerCount)};
   kernel::run_pattern_search_call(abi::default_context().solver.kernel.pattern_search, call);
 }
 
@@ -497,7 +500,7 @@ namespace {
 // to 3; leaves it untouched for any other character.
 void fill_stage_row(std::int32_t stage, const int* character, double* buffer) {
   using namespace kestro;
-  kernel::fill_stage_values(stage, *character, RealView(buffer, kernel::kPresetValueCount));
+  kernel::fill_stage_values(stage, *character, RealView(buffer, kPresetValueCount));
 }
 
 }  // namespace
@@ -508,10 +511,10 @@ extern "C" void o17_(const int* l, const int* n, const int* ni, double* preset_r
                      int* preset_i, const double* param, const int* stage,
                      const int* kernel_calls) {
   using namespace kestro;
-  const double character = ConstRealView(param, 13)[13];
+  const double character = ConstRealView(param, param::kCount)[param::kCharacter];
   const kernel::PresetRequest request{*l, *n, *ni, character, *stage, *kernel_calls};
-  kernel::install_preset(RealView(preset_r, kernel::kPresetRealCount),
-                         IntView(preset_i, kernel::kPresetIntegerCount),
+  kernel::install_preset(RealView(preset_r, kPresetRealCount),
+                         IntView(preset_i, kPresetIntegerCount),
                          abi::default_context().solver.kernel.preset.application_count, request);
 }
 
@@ -529,8 +532,8 @@ namespace {
 using kestro::ConstIntView;
 using kestro::ConstRealView;
 using kestro::RealView;
-using kestro::kernel::kPresetIntegerCount;
-using kestro::kernel::kPresetRealCount;
+using kestro::kPresetIntegerCount;
+using kestro::kPresetRealCount;
 using kestro::kernel::VariableBox;
 
 VariableBox box_of(const int* n, const int* ni, const double* xl, const double* xu) {

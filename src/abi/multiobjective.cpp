@@ -2,6 +2,7 @@
 #include "abi/default_context.hpp"
 #include "abi/internal_routines.h"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
 #include "core/random.hpp"
 #include "core/workspace_layout.hpp"
 #include "interface/context.hpp"
@@ -33,7 +34,8 @@ extern "C" void o12_(const int* l, const int* o, const int* n, const int* ni, co
   const Index variables = *n > 0 ? *n : 0;
   // LPF is not passed on: PF has the length the workspace check demanded for
   // the capacity PARETOMAX asks for.
-  const std::int32_t capacity = front_capacity_for(param[9]);
+  const std::int32_t capacity =
+      front_capacity(ConstRealView(param, param::kCount)[param::kParetomax]);
   const Index pf_length =
       (*o < 1 || *m < 0) ? 0 : saturate_index(1 + (Wide(*o) + *m + variables) * capacity);
   MultiObjectiveCall call{*l, *o, *n, *ni, *m, *me,
@@ -43,7 +45,7 @@ extern "C" void o12_(const int* l, const int* o, const int* n, const int* ni, co
                           ConstRealView(xl, variables),
                           ConstRealView(xu, variables),
                           *iflag, *istop,
-                          RealView(param, 13),
+                          RealView(param, param::kCount),
                           RealView(rw, *lrw),
                           IntView(iw, *liw),
                           RealView(pf, pf_length),

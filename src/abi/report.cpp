@@ -3,6 +3,7 @@
 #include "abi/entries.hpp"
 #include "abi/internal_routines.h"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
 #include "core/workspace_layout.hpp"
 #include "interface/context.hpp"
 #include "kernel/bounds_profile.hpp"
@@ -39,7 +40,7 @@ extern "C" void print_head_(const int* l, const int* o, const int* n, const int*
                             const int* maxeval, const int* maxtime, const int* printeval,
                             const int* save2file, const int* unit) {
   const kestro::report::HeadArguments a{*l, *o, *n, *ni, *m, *me,
-                                        kestro::ConstRealView(param, 13),
+                                        kestro::ConstRealView(param, kestro::param::kCount),
                                         *maxeval, *maxtime, *printeval, *save2file};
   kestro::report::print_head(kestro::abi::default_context().report.units, *unit, a);
 }
@@ -97,7 +98,7 @@ void print(Context& context, const int* stage, const int* printeval, const int* 
                                RealView(x, block_length(*l, *n)),
                                ConstRealView(xl, variables), ConstRealView(xu, variables),
                                *o, *n, *ni, *m, *me, rw, pf, *maxeval, *maxtime,
-                               ConstRealView(param, 13), *l, *timediv,
+                               ConstRealView(param, param::kCount), *l, *timediv,
                                rw_length, pf_length};
   report::print_controller(context.report, call);
 }
@@ -184,7 +185,7 @@ extern "C" void print_final_(const int* iflag, const double* time, const double*
   // Only RW(IRES) is read, and never a position before RW(1).
   const double res = report::value_or_nan(ConstRealView(rw, *ires), *ires);
   const report::FinalArguments a{
-      *iflag, *time, *maxtime, *eval, *maxeval, ConstRealView(param, 13),
+      *iflag, *time, *maxtime, *eval, *maxeval, ConstRealView(param, param::kCount),
       report::SolutionArguments{*o, *n, *m, *me, ConstRealView(x, variables),
                                 ConstRealView(g, g_length(*o, *m)), *f, res,
                                 pareto_points_of(*o, pf), ConstRealView(xl, variables),

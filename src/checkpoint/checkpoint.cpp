@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "checkpoint/state_fields.hpp"
+#include "core/param_positions.hpp"
 #include "core/workspace_layout.hpp"
 #include "report/cpu_clock.hpp"
 #include "report/history.hpp"
@@ -377,7 +378,7 @@ bool CallerRun::from_arguments(const int* l, const int* o, const int* n, const i
   run.g = RealView(g, block_length(*l, *m));
   run.xl = RealView(xl, variables);
   run.xu = RealView(xu, variables);
-  run.param = RealView(param, 13);
+  run.param = RealView(param, param::kCount);
   run.rw = RealView(rw, length_of(*lrw));
   run.iw = IntView(iw, length_of(*liw));
   run.pf = RealView(pf, length_of(*lpf));

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/numeric.hpp"
 #include "core/view.hpp"
 
 namespace kestro {
@@ -32,9 +33,37 @@ inline Index block_length(std::int64_t rows, std::int64_t columns) {
   return saturate_index(static_cast<Wide>(rows) * columns);
 }
 
+// The most objectives a run may have.
+inline constexpr std::int32_t kMaxObjectives = 1000000;
+
 // Smallest LRW the solver entry accepts.
 inline Wide required_real_workspace(Wide l, Wide o, Wide n, Wide m) {
   return 120 * n + 20 * m + l * (m + 2 * o + 20) + o * (o + 20) + 4990;
+}
+
+// Entries the Pareto front holds for PARETOMAX: its magnitude rounded to the
+// nearest whole number when that is at least 1 (beyond the 32-bit range the
+// largest 32-bit value, which no PF is long enough for), 1000 for
+// PARETOMAX = 0, and none for a magnitude between 0 and 1 or a NaN.
+inline std::int32_t front_capacity(double paretomax) {
+  if (paretomax == 0) return 1000;
+  const double magnitude = std::fabs(paretomax);
+  if (!(magnitude >= 1)) return 0;
+  const std::int32_t whole = nint(magnitude);
+  return whole == kIntOutOfRange ? INT32_MAX : whole;
+}
+
+// Entries PF must have room for: the front's capacity, and 1000 when the
+// front holds none.
+inline std::int32_t front_room(double paretomax) {
+  const std::int32_t capacity = front_capacity(paretomax);
+  return capacity >= 1 ? capacity : 1000;
+}
+
+// LPF must exceed this with several objectives: the room of the front times
+// the length of an entry (its O objectives, M constraints and N variables).
+inline Wide pareto_entries_length(double paretomax, Wide o, Wide n, Wide m) {
+  return Wide(front_room(paretomax)) * (n + m + o);
 }
 
 // Smallest LIW the solver entry accepts.
@@ -52,6 +81,26 @@ inline Wide required_kernel_integer_workspace(Wide l, Wide n) { return l + 3 * n
 // columns when there are several objectives).
 inline Wide callers_constraint_count(Wide o, Wide kernel_m) {
   return o < 2 ? kernel_m : kernel_m - 2 * o;
+}
+
+// The lengths a front end allocates for a run. LRW: what the entry demands,
+// and at least what the kernel's own check demands plus a margin of
+// 2N + 2O + 200 (with several objectives and long blocks the kernel's
+// minimum outgrows the entry's). LIW: what the entry demands. LPF: one more
+// than the front's entries need with several objectives, else 1.
+struct FrontEndLengths {
+  Wide rw = 0, iw = 0, pf = 0;
+};
+
+inline FrontEndLengths front_end_lengths(Wide l, Wide o, Wide n, Wide m, double paretomax) {
+  const Wide kernel_m = o > 1 ? m + 2 * o : m;
+  const Wide entry_rw = required_real_workspace(l, o, n, m);
+  const Wide kernel_rw = required_kernel_real_workspace(l, o, n, kernel_m) + 2 * n + 2 * o + 200;
+  FrontEndLengths lengths;
+  lengths.rw = entry_rw > kernel_rw ? entry_rw : kernel_rw;
+  lengths.iw = required_integer_workspace(l, n);
+  lengths.pf = o > 1 ? pareto_entries_length(paretomax, o, n, m) + 1 : 1;
+  return lengths;
 }
 
 // End of the kernel work area; the global-best record follows it.

@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "interface/context.hpp"
+#include "core/iflag_table.hpp"
 #include "core/numeric.hpp"
 #include "interface/solver_call.hpp"
 #include "kernel/main_loop.hpp"
@@ -8,12 +9,6 @@
 #include "multiobjective/layer_workspace.hpp"
 
 namespace kestro {
-namespace {
-
-constexpr std::int32_t kStopRequest = -999;
-
-}  // namespace
-
 void clean_objectives(double* fp, Index o) {
   const double large = large_value();
   for (Index k = 0; k < o; ++k)
@@ -37,7 +32,7 @@ void clean_block(SolverCall& c) {
 }
 
 void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) {
-  if (c.iflag == kStopRequest) c.istop = 1;
+  if (c.iflag == iflag::kStopRequest) c.istop = 1;
   clean_block(c);
 
   if (c.o > 1) {

@@ -1,19 +1,14 @@
 #include <cmath>
 
 #include "interface/context.hpp"
+#include "core/iflag_table.hpp"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
 #include "interface/solver_call.hpp"
+#include "kernel/validation.hpp"
 
 namespace kestro {
 namespace {
-
-constexpr std::int32_t kNotInitialised = 701;
-
-// Front capacity asked for by PARETOMAX: its magnitude when at least 1,
-// else 1000.
-Wide front_capacity(double paretomax) {
-  return std::fabs(paretomax) >= 1 ? Wide(nint(std::fabs(paretomax))) : Wide(1000);
-}
 
 }  // namespace
 
@@ -22,16 +17,15 @@ void check_workspace(const SolverCall& c) {
     c.iflag = code;
     c.istop = 1;
   };
-  if (c.lrw < required_real_workspace(c.l, c.o, c.n, c.m)) return fail(501);
-  if (c.liw < required_integer_workspace(c.l, c.n)) return fail(601);
+  if (c.lrw < required_real_workspace(c.l, c.o, c.n, c.m))
+    return fail(iflag::kRealWorkspaceTooShort);
+  if (c.liw < required_integer_workspace(c.l, c.n)) return fail(iflag::kIntegerWorkspaceTooShort);
   if (c.o == 1) return;  // PF is not used
-  if (c.o < 1 || c.o > 1000000) return fail(101);
-  const double paretomax = c.param[10];
-  if (std::fabs(paretomax) > 1e99) return fail(321);
-  if (std::fabs(paretomax - nint(paretomax)) > 1e-4) return fail(322);
-  const double epsilon = c.param[11];
-  if (epsilon < 0 || epsilon > 0.5) return fail(331);
-  if (c.lpf <= front_capacity(paretomax) * (Wide(c.n) + c.m + c.o)) return fail(344);
+  if (c.o < 1 || c.o > kMaxObjectives) return fail(iflag::kBadObjectiveCount);
+  const double paretomax = c.param[param::kParetomax];
+  if (int code = front_param_error(paretomax, c.param[param::kEpsilon])) return fail(code);
+  if (c.lpf <= pareto_entries_length(paretomax, c.o, c.n, c.m))
+    return fail(iflag::kFrontTooShort);
   for (Index i = 1; i <= c.pf.size(); ++i) c.pf[i] = 0.0;
 }
 
@@ -47,7 +41,7 @@ void solver_entry(Context& context, SolverCall& c) {
   } else if (!state.run_started || !(state.sizes == c.sizes())) {
     // The region starts were fixed for other sizes, or never: nothing may be
     // read or written through them.
-    c.iflag = kNotInitialised;
+    c.iflag = iflag::kNotInitialised;
     c.istop = 1;
     return;
   }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/param_positions.hpp"
 #include "core/run_sizes.hpp"
 #include "core/view.hpp"
 #include "core/workspace_layout.hpp"
@@ -41,7 +42,7 @@ struct SolverCall {
                       ConstRealView(xl, variables),
                       ConstRealView(xu, variables),
                       *iflag, *istop,
-                      RealView(param, 13),
+                      RealView(param, param::kCount),
                       RealView(rw, *lrw),
                       IntView(iw, *liw),
                       RealView(pf, *lpf),

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/preset_names.hpp"
 #include "kernel/preset_state.hpp"
 
 namespace kestro::kernel {
@@ -70,8 +71,10 @@ bool accept_locally(RealView rw, const ArchivePositions& archive, IntView iw, In
                     ConstIntView preset_i) {
   bool accepted = false;
   if (archive_fits(rw, archive, 1) && xp.holds(1, archive.n)) {
-    const double t = std::pow(10.0, static_cast<double>(preset_i[5])) +
-                     static_cast<double>(archive.n);
+    const double t =
+        std::pow(10.0,
+                 static_cast<double>(preset(preset_i, PresetInteger::kLocalAcceptanceExponent))) +
+        static_cast<double>(archive.n);
     const double ref_res = rw[archive.res(1)];
     if (resp > 0 || ref_res > 0) {
       const double p1 = rw[archive.pen(1)];

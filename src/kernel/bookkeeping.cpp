@@ -15,7 +15,7 @@ bool better_than(double res, double f, double best_res, double best_f, double ac
   return best_res <= acc && res <= acc && f < best_f;
 }
 
-bool update_global_best(RealView rw, const BestRecordPositions& record, ConstRealView x,
+bool update_global_best(RealView rw, const RecordPositions& record, ConstRealView x,
                         double f, ConstRealView g, Index n, Index m, Index me, double acc) {
   if (n < 0 || m < 0 || !x.holds(1, n) || !g.holds(1, m)) return false;
   if (!rw.holds(record.f) || !rw.holds(record.res) || !rw.holds(record.x, n) ||

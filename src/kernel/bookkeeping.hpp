@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/best_record.hpp"
 #include "core/view.hpp"
 #include "kernel/kernel_records.hpp"
 #include "kernel/kernel_state.hpp"
@@ -17,23 +18,11 @@ namespace kestro::kernel {
 // a feasible point with a smaller objective. Ties never replace.
 bool better_than(double res, double f, double best_res, double best_f, double acc);
 
-// Where a best-point record keeps its values in RW: X (N cells), F,
-// G (M cells) and the residual.
-struct BestRecordPositions {
-  Index x, f, g, res;
-};
-
-// The global-best record after best_base.
-inline BestRecordPositions global_best_positions(const KernelRecords& records) {
-  return BestRecordPositions{records.global_x, records.global_f, records.global_g,
-                             records.global_res};
-}
-
 // Compares the point (x(1..n), f, g(1..m)) with the record and, when it is
 // better, writes its F, residual, X and G over the record. True when the
 // record was replaced. A record that does not lie inside RW, or a point whose
 // views are shorter than n and m, leaves everything as it was.
-bool update_global_best(RealView rw, const BestRecordPositions& record, ConstRealView x,
+bool update_global_best(RealView rw, const RecordPositions& record, ConstRealView x,
                         double f, ConstRealView g, Index n, Index m, Index me, double acc);
 
 // Picks the best of the l points of a block (f: one value per point; g: l rows

@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/kernel_codes.hpp"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
+#include "core/preset_names.hpp"
 #include "core/random.hpp"
 #include "core/workspace_layout.hpp"
 #include "kernel/archive.hpp"
@@ -17,22 +20,8 @@
 namespace kestro::kernel {
 namespace {
 
-// Kernel state codes shared with the main loop.
-enum StateCode : std::int32_t {
-  kFirstCall = 0,
-  kGenerationPoints = -1,
-  kNewGeneration = -2,
-  kNewCycle = -3,
-  kGenerationComplete = -10,
-  kSearchStart = -30,
-  kSearchMove = -31,
-  kSearchPerturbed = -39,
-  kSearchPassDone = -40,
-  kSearchExhausted = -99,
-  kTargetMet = 7,
-};
-
 using namespace iw_cell;
+using namespace state_code;
 
 class Step {
  public:
@@ -60,7 +49,7 @@ class Step {
   // kernel guarantees this after validation, a direct call may not.
   bool call_fits() const {
     if (c_.l < 1 || c_.n < 1 || c_.ni < 0 || c_.ni > c_.n || c_.m < 0 || c_.me < 0 ||
-        c_.me > c_.m || c_.archive_capacity < 100)
+        c_.me > c_.m || c_.archive_capacity < kArchiveCapacity)
       return false;
     const WorkArea area = WorkArea::for_sizes(c_.n, c_.m, c_.archive_capacity);
     if (c_.state < 0 && !(area == area_)) return false;  // another kernel run's layout
@@ -69,21 +58,23 @@ class Step {
            c_.iw.holds(1, iw_cell::exhausted(l, c_.n, c_.n)) && c_.x.holds(1, l * c_.n) &&
            c_.f.holds(1, l) && c_.g.holds(1, l * c_.m) && c_.pen.holds(1, l) &&
            c_.res.holds(1, l) && c_.xl.holds(1, c_.n) && c_.xu.holds(1, c_.n) &&
-           c_.param.holds(1, 13) && c_.preset_r.holds(1, 17) && c_.preset_i.holds(1, 16);
+           c_.param.holds(1, param::kCount) && c_.preset_r.holds(1, kPresetRealCount) &&
+           c_.preset_i.holds(1, kPresetIntegerCount);
   }
 
-  double fstop() const { return c_.param[3]; }
+  double fstop() const { return c_.param[param::kFstop]; }
   VariableBox box() const { return VariableBox{c_.n, c_.ni, c_.xl, c_.xu}; }
   LaggedGenerator generator() const { return LaggedGenerator(&c_.rw[1]); }
   ConstRealView point_x(Index i) const { return c_.x.slice((i - 1) * c_.n + 1, c_.n); }
   RealView point_x_mut(Index i) const { return c_.x.slice((i - 1) * c_.n + 1, c_.n); }
   ConstRealView point_g(Index i) const { return c_.g.slice((i - 1) * c_.m + 1, c_.m); }
 
+  // The run-best record in RW.
+  RecordView run_best() const { return RecordView::in(c_.rw, area_.run_best(), c_.n, c_.m); }
+
   // Makes point i the run-best point with the given residual.
   void take_as_run_best(Index i, double residual_value) {
-    for (Index v = 1; v <= c_.n; ++v) c_.rw[area_.run_best_x + v - 1] = c_.x[(i - 1) * c_.n + v];
-    c_.rw[area_.run_best_f] = c_.f[i];
-    for (Index j = 1; j <= c_.m; ++j) c_.rw[area_.run_best_g + j - 1] = c_.g[(i - 1) * c_.m + j];
+    copy_record(RecordView::point(i, c_.x, c_.f, c_.g, c_.n, c_.m), run_best());
     c_.rw[area_.run_best_res] = residual_value;
   }
 
@@ -102,7 +93,7 @@ class Step {
   // Books every point of the returned block: residual, penalty, archive or
   // local acceptance, run-best point and the objective target.
   void book_block() {
-    const bool from_search = c_.state <= kSearchStart && c_.state >= kSearchPassDone;
+    const bool from_search = from_coordinate_search(c_.state);
     for (Index i = 1; i <= c_.l; ++i) {
       const double fi = c_.f[i];
       double res_i = 0.0, pen_i = fi;
@@ -153,25 +144,24 @@ class Step {
 
   Next decision() {
     if (c_.final_call != 0) {
-      for (Index v = 1; v <= c_.n; ++v) c_.x[v] = c_.rw[area_.run_best_x + v - 1];
-      c_.f[1] = c_.rw[area_.run_best_f];
-      for (Index j = 1; j <= c_.m; ++j) c_.g[j] = c_.rw[area_.run_best_g + j - 1];
-      c_.res[1] = c_.rw[area_.run_best_res];
+      copy_record(run_best(), RecordView::point(1, c_.x, c_.f, c_.g, c_.n, c_.m, c_.res));
       c_.state = c_.res[1] > c_.acc ? 1 : 0;
       return Next::kDone;
     }
     if (c_.state == kGenerationComplete) {
       const double reference = c_.rw[area_.generation_reference()];
       const double best_penalty = c_.rw[area_.archive().pen(1)];
-      if (best_penalty < reference - std::fabs(reference) / c_.preset_r[7]) {
+      if (best_penalty <
+          reference - std::fabs(reference) / preset(c_.preset_r, PresetReal::kGenerationMargin)) {
         c_.iw[kGenerationImproved] = 1;
         c_.rw[area_.generation_reference()] = best_penalty;
       } else {
         c_.iw[kGenerationImproved] = 0;
       }
     }
-    const std::int64_t limit =
-        std::min<std::int64_t>(c_.preset_i[10], std::int64_t{c_.n} * c_.preset_i[9] + 2);
+    const std::int64_t limit = std::min<std::int64_t>(
+        preset(c_.preset_i, PresetInteger::kGenerationLimitCap),
+        std::int64_t{c_.n} * preset(c_.preset_i, PresetInteger::kGenerationLimitFactor) + 2);
     if (c_.iw[kGeneration] >= limit) {
       c_.state = kNewCycle;
       return Next::kRestart;
@@ -203,7 +193,7 @@ class Step {
         break;
     }
     if (c_.state <= kSearchMove && c_.state >= kSearchPerturbed) return Next::kLocalSearch;
-    if (c_.state < -89 || c_.state == kFirstCall) c_.state = kNewCycle;
+    if (c_.state < kRanOutBelow || c_.state == kFirstCall) c_.state = kNewCycle;
     return Next::kRestart;  // any other value restarts keeping the state
   }
 
@@ -267,7 +257,7 @@ class Step {
     c_.iw[kAntsGenerated] = 0;
     compute_spreads(c_.n, c_.ni, c_.rw, area_.s0, area_.a0, c_.iw[kArchiveSize],
                     c_.iw[kGeneration], c_.preset_r, c_.preset_i);
-    if (c_.param[7] > 0)
+    if (c_.param[param::kAnts] > 0)
       c_.iw[kAnts] = c_.iw[kBaseAnts];
     else
       schedule_ants(c_.iw, ScheduleCells::standard());
@@ -277,7 +267,7 @@ class Step {
   }
 
   Next generate() {
-    const double focus = c_.param[6];
+    const double focus = c_.param[param::kFocus];
     for (Index i = 1; i <= c_.l; ++i) {
       c_.iw[kAntsGenerated] = c_.iw[kAntsGenerated] + 1;
       const RealView xp = point_x_mut(i);
@@ -316,7 +306,7 @@ void choose_cycle_parameters(ColonyState& colony, const CycleCells& cells, RealV
                              IntView iw, double acc, double oracle_in, ConstRealView param,
                              ConstRealView preset_r, ConstIntView preset_i) {
   using iw_cell::kFocusDivisor;
-  const Index capacity_needed = 100;
+  const Index capacity_needed = kArchiveCapacity;
   const bool cells_inside =
       rw.holds(1, 2) && rw.holds(cells.run_best_f) && rw.holds(cells.run_best_res) &&
       rw.holds(cells.oracle) && rw.holds(cells.af, capacity_needed) &&
@@ -330,7 +320,8 @@ void choose_cycle_parameters(ColonyState& colony, const CycleCells& cells, RealV
   const double r1 = generator.draw();
   const double r2 = generator.draw();
   const double r3 = generator.draw();
-  const double focus = param[6], ants = param[7], kernel = param[8];
+  const double focus = param[param::kFocus], ants = param[param::kAnts],
+               kernel = param[param::kKernel];
 
   // Focus divisor: none in the first cycle, then growing with every widened
   // restart (or fixed by a negative FOCUS).
@@ -339,9 +330,10 @@ void choose_cycle_parameters(ColonyState& colony, const CycleCells& cells, RealV
     colony.widened_restarts = 0;
   } else {
     colony.widened_restarts = colony.widened_restarts + 1;
-    const double v = std::min(std::pow(static_cast<double>(preset_i[3]),
-                                       static_cast<double>(colony.widened_restarts)),
-                              1e9);
+    const double v =
+        std::min(std::pow(static_cast<double>(preset(preset_i, PresetInteger::kFocusBase)),
+                          static_cast<double>(colony.widened_restarts)),
+                 1e9);
     const std::int32_t divisor = trunc_to_int(v);
     iw[kFocusDivisor] = divisor;
     if (focus < 0 && divisor != 0) iw[kFocusDivisor] = nint(std::fabs(focus));
@@ -349,18 +341,22 @@ void choose_cycle_parameters(ColonyState& colony, const CycleCells& cells, RealV
 
   std::int64_t base_ants = 2 * std::int64_t{nint(cells.n * r1)};
   if (ants >= 2) base_ants = nint(ants);
-  if (base_ants < preset_i[2]) base_ants = preset_i[2];
-  if (base_ants > preset_i[1]) base_ants = preset_i[1];
+  if (base_ants < preset(preset_i, PresetInteger::kMinAnts))
+    base_ants = preset(preset_i, PresetInteger::kMinAnts);
+  if (base_ants > preset(preset_i, PresetInteger::kMaxAnts))
+    base_ants = preset(preset_i, PresetInteger::kMaxAnts);
   iw[cells.base_ants] = static_cast<std::int32_t>(base_ants);
 
   std::int32_t k = nint(iw[cells.base_ants] * r2);
   if (kernel >= 2) k = nint(kernel);
   if (k < 2) k = 2;
-  if (k > 100) k = 100;
+  if (k > kArchiveCapacity) k = kArchiveCapacity;
   iw[cells.archive_size] = k;
 
-  iw[cells.second_ants] = iw[cells.base_ants] + preset_i[4] * nint(iw[cells.base_ants] * r3);
-  iw[cells.schedule_length] = nint(k * preset_r[1]);
+  iw[cells.second_ants] =
+      iw[cells.base_ants] +
+      preset(preset_i, PresetInteger::kSecondAntsMultiplier) * nint(iw[cells.base_ants] * r3);
+  iw[cells.schedule_length] = nint(k * preset(preset_r, PresetReal::kScheduleLengthFactor));
 
   // The oracle of the cycle: the value handed in, or the run-best F when the
   // run-best point is feasible and below it.

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/kernel_codes.hpp"
 #include "core/numeric.hpp"
+#include "core/preset_names.hpp"
 #include "core/random.hpp"
 #include "kernel/deviate.hpp"
 #include "kernel/preset_state.hpp"
@@ -11,11 +13,6 @@
 
 namespace kestro::kernel {
 namespace {
-
-constexpr std::int32_t kPassStart = -30;
-constexpr std::int32_t kFurtherMove = -31;
-constexpr std::int32_t kPassEnded = -40;
-constexpr std::int32_t kRunOut = -99;
 
 double clip(double v, double lo, double hi) {
   if (v < lo) v = lo;
@@ -34,7 +31,7 @@ class CoordinateSearch {
         generator_(&rw[1]) {}
 
   void run() {
-    if (code_ == kPassStart) start_pass();
+    if (code_ == state_code::kSearchStart) start_pass();
     if (iw_[iw_cell::kBlockImproved] == 0)
       try_again();
     else
@@ -74,15 +71,18 @@ class CoordinateSearch {
   // The previous move failed: the opposite direction with a shorter step,
   // while the current variable has tries left.
   void try_again() {
-    const double min_step = 1.0 / (10.0 * preset_i_[7]);
-    saved_.step = std::max(min_step, saved_.step / preset_r_[6]);
+    const double min_step = 1.0 / (10.0 * preset(preset_i_, PresetInteger::kSearchMinimumStep));
+    saved_.step =
+        std::max(min_step, saved_.step / preset(preset_r_, PresetReal::kSearchStepShrink));
     saved_.direction = -saved_.direction;
     if (saved_.tries < INT32_MAX) saved_.tries = saved_.tries + 1;
     const Index c = variable_at(saved_.position);
     if (c != 0) {
       saved_.variable = static_cast<std::int32_t>(c);
       iw_[iw_cell::kCurrentVariable] = static_cast<int>(c);
-      const std::int32_t limit = box_.is_integer(c) ? saved_.integer_try_limit : preset_i_[8];
+      const std::int32_t limit = box_.is_integer(c)
+                                     ? saved_.integer_try_limit
+                                     : preset(preset_i_, PresetInteger::kSearchTries);
       if (saved_.tries <= limit && std::fabs(box_.xl[c] - box_.xu[c]) > 1e-12) return move(c);
       iw_[exhausted(c)] = 1;
     }
@@ -124,15 +124,16 @@ class CoordinateSearch {
     }
     v = clip(v, lo, hi);
     xp_[c] = box_.is_integer(c) ? anint(v) : v;
-    code_ = (saved_.position == 1 && saved_.tries == 1) ? kPassStart : kFurtherMove;
+    code_ = (saved_.position == 1 && saved_.tries == 1) ? state_code::kSearchStart
+                                                        : state_code::kSearchMove;
   }
 
   void end_pass() {
-    code_ = kPassEnded;
+    code_ = state_code::kSearchPassDone;
     for (Index j = 1; j <= n(); ++j)
       if (iw_[exhausted(j)] != 1) return;
     run_out_ = 1;
-    code_ = kRunOut;
+    code_ = state_code::kSearchExhausted;
   }
 
   CoordinateSearchState& saved_;

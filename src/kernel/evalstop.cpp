@@ -1,7 +1,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/iflag_table.hpp"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/residual.hpp"
 
@@ -12,7 +14,7 @@ void evalstop_account(EvalstopState& state, double f, ConstRealView g, Index m, 
                       std::int32_t& iflag) {
   const Index constraints = m > 0 && g.holds(1, m) ? m : 0;
   const double r = residual(g, constraints, me, acc);
-  const double evalstop = param[5];
+  const double evalstop = param[param::kEvalstop];
 
   if (iflag == 0) {
     state.evalstop_count = 0;
@@ -46,7 +48,7 @@ void evalstop_account(EvalstopState& state, double f, ConstRealView g, Index m, 
   if (state.evalstop_count < INT32_MAX) state.evalstop_count = state.evalstop_count + 1;
   if (state.evalstop_count == nint(evalstop)) {
     istop = 1;
-    iflag = state.evalstop_ref_res <= acc ? 5 : 6;
+    iflag = state.evalstop_ref_res <= acc ? iflag::kEvalstopFeasible : iflag::kEvalstopInfeasible;
   }
 }
 

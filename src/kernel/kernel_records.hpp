@@ -1,7 +1,9 @@
 // Positions of the kernel's records in RW (1-based).
 #pragma once
 
+#include "core/best_record.hpp"
 #include "core/view.hpp"
+#include "kernel/work_area.hpp"
 
 namespace kestro::kernel {
 
@@ -9,20 +11,13 @@ namespace kestro::kernel {
 // global-best record, oracle value and bounds profile after best_base.
 // N and M are the sizes the kernel sees.
 struct KernelRecords {
-  Index run_best_x, run_best_f, run_best_g, run_best_res;
-  Index global_x, global_f, global_g, global_res;
+  RecordPositions run_best, global;
   Index oracle;
   Index profile;  // first of the N profile codes
 
   KernelRecords(Index n, Index m, Index best_base)
-      : run_best_x(10),
-        run_best_f(n + 10),
-        run_best_g(n + 11),
-        run_best_res(n + m + 11),
-        global_x(best_base + 1),
-        global_f(best_base + n + 1),
-        global_g(best_base + n + 2),
-        global_res(best_base + n + m + 2),
+      : run_best(RecordPositions::starting_at(kRunBestFirst, n, m)),
+        global(RecordPositions::starting_at(best_base + 1, n, m)),
         oracle(best_base + n + m + 3),
         profile(best_base + n + m + 6) {}
 };

@@ -7,7 +7,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/iflag_table.hpp"
+#include "core/kernel_codes.hpp"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
+#include "core/preset_names.hpp"
 #include "core/random.hpp"
 #include "kernel/validation.hpp"
 #include "core/workspace_layout.hpp"
@@ -24,20 +28,20 @@
 namespace kestro::kernel {
 namespace {
 
-constexpr std::int32_t kNotInitialised = 701;
-constexpr std::int32_t kPatternSearchBlock = -500;
-constexpr std::int32_t kOuterRestartBlock = -300;
-constexpr std::int32_t kNewCycle = -3;
-constexpr std::int32_t kTargetMet = 7;
-constexpr std::int32_t kArchiveCapacity = 100;
+using iflag::kNotInitialised;
+using iflag::kOuterRestartBlock;
+using iflag::kPatternSearchBlock;
+using state_code::kNewCycle;
+using state_code::kTargetMet;
 
 class Loop {
  public:
   Loop(KernelState& s, KernelCall& c) : s(s), c(c) {}
 
   void run() {
-    s.kernel_calls = s.kernel_calls == INT32_MAX ? 9999999 : s.kernel_calls + 1;
-    if (s.preset_stage == 1 && s.kernel_calls > 10000) {
+    s.kernel_calls =
+        s.kernel_calls == INT32_MAX ? stage_limit::kCallsAfterWrap : s.kernel_calls + 1;
+    if (s.preset_stage == 1 && s.kernel_calls > stage_limit::kStageOneCalls) {
       s.preset_stage = 2;
       request_preset();
     }
@@ -50,17 +54,20 @@ class Loop {
   KernelCall& c;
 
   KernelRecords records() const { return KernelRecords(c.n, c.m, s.best_base); }
-  WorkArea run_best() const { return WorkArea::for_sizes(c.n, c.m, kArchiveCapacity); }
-  ConstRealView preset_r() const { return ConstRealView(s.preset.preset_r, 17); }
-  ConstIntView preset_i() const { return ConstIntView(s.preset.preset_i, 16); }
+  WorkArea work_area() const { return WorkArea::for_sizes(c.n, c.m, kArchiveCapacity); }
+  ConstRealView preset_r() const { return s.preset.reals(); }
+  ConstIntView preset_i() const { return s.preset.integers(); }
   ConstRealView point_g(Index i) const { return c.g.slice((i - 1) * c.m + 1, c.m); }
   RealView point_x(Index i) const { return c.x.slice((i - 1) * c.n + 1, c.n); }
-  double fstop() const { return c.param[3]; }
+  // Point i of the caller's block, and a record in RW, as records.
+  RecordView block_point(Index i) const { return RecordView::point(i, c.x, c.f, c.g, c.n, c.m); }
+  RecordView record(const RecordPositions& at) const { return RecordView::in(c.rw, at, c.n, c.m); }
+  double fstop() const { return c.param[param::kFstop]; }
 
   // Installs the preset of the current stage (unless its guard declines).
   void request_preset() {
-    select_preset(s.preset, PresetRequest{c.l, c.n, c.ni, c.param[13], s.preset_stage,
-                                          s.kernel_calls});
+    select_preset(s.preset, PresetRequest{c.l, c.n, c.ni, c.param[param::kCharacter],
+                                          s.preset_stage, s.kernel_calls});
   }
 
   RunSizes sizes_of_call() const {
@@ -88,9 +95,9 @@ class Loop {
 
   void start() {
     s.kernel_calls = 1;
-    if (c.rw.holds(1, 2)) LaggedGenerator(&c.rw[1]).seed(c.param[2]);
-    s.acc = c.param[1] > 0 ? c.param[1] : 0.001;
-    if (c.iflag >= 11 && c.iflag <= 99) {
+    if (c.rw.holds(1, 2)) LaggedGenerator(&c.rw[1]).seed(c.param[param::kRandomSeed]);
+    s.acc = c.param[param::kAccuracy] > 0 ? c.param[param::kAccuracy] : 0.001;
+    if (iflag::answers_warning(c.iflag)) {
       // The answer to the first call's warning return; without a run behind
       // it there is nothing to continue.
       if (!run_initialised()) return not_initialised();
@@ -112,8 +119,10 @@ class Loop {
     s.archive_size = sizes.archive_size;
     s.best_base = sizes.best_base;
     s.iw_kernel_len = sizes.iw_kernel_len;
-    if (c.iflag > 99) {
-      if (c.iflag != 501 && c.iflag != 601) write_profile();
+    if (iflag::is_input_error(c.iflag)) {
+      if (c.iflag != iflag::kRealWorkspaceTooShort &&
+          c.iflag != iflag::kIntegerWorkspaceTooShort)
+        write_profile();
       return;
     }
     if (s.warning_pending == 1) {
@@ -125,20 +134,18 @@ class Loop {
     pick_best_start_point(c.l, c.n, c.m, c.me, c.f, c.g, c.x, s.acc);
 
     s.algostop_ref_f = s.algostop_ref_res = 1e16;
-    s.algostop_limit = trunc_to_int(c.param[4]);
-    s.evalstop_switch = trunc_to_int(c.param[5]);
+    s.algostop_limit = trunc_to_int(c.param[param::kAlgostop]);
+    s.evalstop_switch = trunc_to_int(c.param[param::kEvalstop]);
 
     const KernelRecords r = records();
-    for (Index i = 1; i <= c.n; ++i) c.rw[r.global_x + i - 1] = c.x[i];
-    c.rw[r.global_f] = c.f[1];
-    for (Index j = 1; j <= c.m; ++j) c.rw[r.global_g + j - 1] = c.g[j];
-    c.rw[r.global_res] = residual(point_g(1), c.m, c.me, s.acc);
+    copy_record(block_point(1), record(r.global));
+    c.rw[r.global.res] = residual(point_g(1), c.m, c.me, s.acc);
 
     s.cycle_count = 0;
     s.kernel_state_code = 0;
-    const double global_f = c.rw[r.global_f];
-    if (c.rw[r.global_res] > s.acc)
-      c.rw[r.oracle] = c.param[9] != 0 ? c.param[9] : global_f + 1e9;
+    const double global_f = c.rw[r.global.f];
+    if (c.rw[r.global.res] > s.acc)
+      c.rw[r.oracle] = c.param[param::kOracle] != 0 ? c.param[param::kOracle] : global_f + 1e9;
     else
       c.rw[r.oracle] = global_f;
     s.search_fail_count = 0;
@@ -178,17 +185,19 @@ class Loop {
                       preset_r(), preset_i()};
     kernel::colony_step(s.colony, s.coordinate_search, colony);
 
-    if (s.kernel_state_code == kNewCycle && s.kernel_calls > 5000) {
+    if (s.kernel_state_code == kNewCycle &&
+        s.kernel_calls > stage_limit::kStageTwoAtCycleCalls) {
       if (s.preset_stage == 1) {
         s.preset_stage = 2;
         request_preset();
       }
-      if (s.kernel_calls > 100000 && s.preset_stage == 2) {
+      if (s.kernel_calls > stage_limit::kStageThreeAtCycleCalls && s.preset_stage == 2) {
         s.preset_stage = 3;
         request_preset();
       }
     }
-    if (c.iflag != 5 && c.iflag != 6) c.iflag = s.kernel_state_code;
+    if (c.iflag != iflag::kEvalstopFeasible && c.iflag != iflag::kEvalstopInfeasible)
+      c.iflag = s.kernel_state_code;
     if (c.iflag == kTargetMet) {
       copy_run_best_to_global();
       return finish();
@@ -199,23 +208,20 @@ class Loop {
     }
     if (s.kernel_state_code == kNewCycle) s.cycle_count = s.cycle_count + 1;
     if (s.search_disabled == 1 || run_best_failed()) return outer_restart_check(false);
-    if (s.cycle_count >= s.preset.preset_i[10]) return start_pattern_search();
+    if (s.cycle_count >= preset(preset_i(), PresetInteger::kRestartCycles))
+      return start_pattern_search();
     exit();
   }
 
   // The run-best record replaces the global best without comparison.
   void copy_run_best_to_global() {
     const KernelRecords r = records();
-    const WorkArea w = run_best();
-    for (Index i = 1; i <= c.n; ++i) c.rw[r.global_x + i - 1] = c.rw[w.run_best_x + i - 1];
-    c.rw[r.global_f] = c.rw[w.run_best_f];
-    for (Index j = 1; j <= c.m; ++j) c.rw[r.global_g + j - 1] = c.rw[w.run_best_g + j - 1];
-    c.rw[r.global_res] = c.rw[w.run_best_res];
-    if (c.rw[r.global_res] <= s.acc) c.rw[r.oracle] = c.rw[r.global_f];
+    copy_record(record(r.run_best), record(r.global));
+    if (c.rw[r.global.res] <= s.acc) c.rw[r.oracle] = c.rw[r.global.f];
   }
 
   bool run_best_failed() const {
-    const WorkArea w = run_best();
+    const WorkArea w = work_area();
     return is_failed_point(c.rw[w.run_best_f], &c.rw[w.run_best_g], c.m);
   }
 
@@ -224,18 +230,14 @@ class Loop {
   void start_pattern_search() {
     c.iflag = kPatternSearchBlock;
     s.search_active = 1;
-    const WorkArea w = run_best();
+    const WorkArea w = work_area();
     for (Index i = 1; i <= c.n; ++i)
       c.step[i] = std::max(std::sqrt(c.rw[w.spread(i)]), 1e-4);
     s.search_phase_code = 0;
     s.search_done = 0;
     // Every slot of the block holds the run-best point, so that the booking of
     // this call never pairs one point's X with another point's values.
-    for (Index p = 1; p <= c.l; ++p) {
-      for (Index i = 1; i <= c.n; ++i) c.x[(p - 1) * c.n + i] = c.rw[w.run_best_x + i - 1];
-      c.f[p] = c.rw[w.run_best_f];
-      for (Index j = 1; j <= c.m; ++j) c.g[(p - 1) * c.m + j] = c.rw[w.run_best_g + j - 1];
-    }
+    for (Index p = 1; p <= c.l; ++p) copy_record(record(w.run_best()), block_point(p));
     s.search_start_res = residual(point_g(1), c.m, c.me, s.acc);
     s.search_start_f = c.f[1];
     s.search_calls = 1;
@@ -249,16 +251,19 @@ class Loop {
   }
 
   void pattern_search_budget_and_booking() {
-    if (s.search_calls > std::int64_t{s.preset.preset_i[14]} * c.n) s.search_done = 1;
-    double t1 = s.preset.preset_r[10], t2 = s.preset.preset_r[10];
+    if (s.search_calls >
+        std::int64_t{preset(preset_i(), PresetInteger::kPatternCallsPerVariable)} * c.n)
+      s.search_done = 1;
+    double t1 = preset(preset_r(), PresetReal::kPatternStepTolerance),
+           t2 = preset(preset_r(), PresetReal::kPatternStepTolerance);
     const KernelRecords r = records();
     for (Index i = 1; i <= c.l; ++i)
-      update_global_best(c.rw, global_best_positions(r), point_x(i), c.f[i], point_g(i), c.n,
+      update_global_best(c.rw, r.global, point_x(i), c.f[i], point_g(i), c.n,
                          c.m, c.me, s.acc);
     if (c.istop > 0) return finish();
-    if (std::fabs(fstop()) > 1e-12 && c.rw[r.global_f] <= fstop() &&
-        c.rw[r.global_res] <= s.acc) {
-      c.iflag = kTargetMet;
+    if (std::fabs(fstop()) > 1e-12 && c.rw[r.global.f] <= fstop() &&
+        c.rw[r.global.res] <= s.acc) {
+      c.iflag = iflag::kTargetMet;
       return finish();
     }
     PatternSearchCall call{c.l, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl, c.xu,
@@ -273,18 +278,17 @@ class Loop {
             ? (s.search_start_f - c.f[1]) / std::max(std::fabs(s.search_start_f), 1.0)
             : (s.search_start_res - r1) / std::max(std::fabs(s.search_start_res), 1.0);
     const double calls_per_variable = static_cast<double>(s.search_calls) / c.n;
-    if (gain <= 0 ||
-        gain / std::sqrt(std::max(calls_per_variable, 1.0)) <= s.preset.preset_r[9]) {
+    if (gain <= 0 || gain / std::sqrt(std::max(calls_per_variable, 1.0)) <=
+                         preset(preset_r(), PresetReal::kPatternMinimumGain)) {
       s.search_fail_count = s.search_fail_count + 1;
-      if (s.search_fail_count >= s.preset.preset_i[13]) s.search_disabled = 1;
+      if (s.search_fail_count >= preset(preset_i(), PresetInteger::kPatternFailures))
+        s.search_disabled = 1;
     } else {
       s.search_fail_count = 0;
     }
-    const WorkArea w = run_best();
-    for (Index i = 1; i <= c.n; ++i) c.rw[w.run_best_x + i - 1] = c.x[i];
-    c.rw[w.run_best_f] = c.f[1];
-    for (Index j = 1; j <= c.m; ++j) c.rw[w.run_best_g + j - 1] = c.g[j];
-    c.rw[w.run_best_res] = r1;
+    const RecordPositions run = work_area().run_best();
+    copy_record(block_point(1), record(run));
+    c.rw[run.res] = r1;
     // A finished phase is always followed by an outer restart.
     outer_restart_check(true);
   }
@@ -293,8 +297,10 @@ class Loop {
 
   void outer_restart_check(bool after_pattern_search) {
     s.search_active = 0;
-    if (!after_pattern_search && s.cycle_count < s.preset.preset_i[10]) return exit();
-    OuterRestartCall call{c.n, c.ni, c.m, c.x, c.xl, c.xu, c.rw, c.iw, s.acc, c.param[6],
+    if (!after_pattern_search && s.cycle_count < preset(preset_i(), PresetInteger::kRestartCycles))
+      return exit();
+    OuterRestartCall call{c.n,        c.ni,      c.m,  c.x,   c.xl,
+                          c.xu,       c.rw,      c.iw, s.acc, c.param[param::kFocus],
                           preset_r(), preset_i()};
     const KernelRecords r = records();
     outer_restart(s, r, call);
@@ -303,7 +309,7 @@ class Loop {
     s.restart_pending = 1;
     if (s.algostop_limit > 0) {
       const std::int32_t ended =
-          algostop_test(s, c.rw[r.global_f], c.rw[r.global_res], s.acc);
+          algostop_test(s, c.rw[r.global.f], c.rw[r.global.res], s.acc);
       if (ended != 0) {
         c.iflag = ended;
         return finish();
@@ -318,7 +324,7 @@ class Loop {
     if (s.warning_pending == 1) c.iflag = s.warning_code;
     // The repair's scratch starts just past the kernel's integer area, whose
     // last cell is a coordinate-search flag that must survive the repair.
-    if (s.preset.preset_r[16] >= 1)
+    if (preset(preset_r(), PresetReal::kIntegerSwitch) >= 1)
       for (Index i = 1; i <= c.l; ++i)
         make_integers_all_different(c.n, c.ni, point_x(i), c.xl, c.xu, c.rw, c.iw,
                                     s.iw_kernel_len + 1);
@@ -327,10 +333,9 @@ class Loop {
 
   void finish() {
     const KernelRecords r = records();
-    c.f[1] = c.rw[r.global_f];
-    for (Index i = 1; i <= c.n; ++i) c.x[i] = c.rw[r.global_x + i - 1];
-    for (Index j = 1; j <= c.m; ++j) c.g[j] = c.rw[r.global_g + j - 1];
-    if (c.iflag < 3 || c.iflag > 7) c.iflag = c.rw[r.global_res] <= s.acc ? 1 : 2;
+    copy_record(record(r.global), block_point(1));
+    if (c.iflag < iflag::kAlgostopFeasible || c.iflag > iflag::kTargetMet)
+      c.iflag = c.rw[r.global.res] <= s.acc ? iflag::kStoppedFeasible : iflag::kStoppedInfeasible;
     c.istop = 1;
     write_profile();
   }

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "core/iflag_table.hpp"
 #include "core/numeric.hpp"
+#include "core/preset_names.hpp"
 #include "core/random.hpp"
 #include "kernel/deviate.hpp"
 #include "kernel/work_area.hpp"
@@ -10,17 +12,13 @@
 namespace kestro::kernel {
 
 void merge_run_best(RealView rw, const KernelRecords& r, Index n, Index m, double acc) {
-  const WorkArea run = WorkArea::for_sizes(n, m, 0);
-  const double run_res = rw[run.run_best_res], global_res = rw[r.global_res];
+  const double run_res = rw[r.run_best.res], global_res = rw[r.global.res];
   const bool better = (global_res > acc && run_res < global_res) ||
                       (global_res <= acc && run_res <= acc &&
-                       rw[run.run_best_f] < rw[r.global_f]);
+                       rw[r.run_best.f] < rw[r.global.f]);
   if (!better) return;
-  for (Index i = 1; i <= n; ++i) rw[r.global_x + i - 1] = rw[run.run_best_x + i - 1];
-  rw[r.global_f] = rw[run.run_best_f];
-  for (Index j = 1; j <= m; ++j) rw[r.global_g + j - 1] = rw[run.run_best_g + j - 1];
-  rw[r.global_res] = run_res;
-  if (run_res <= acc) rw[r.oracle] = rw[r.global_f];
+  copy_record(RecordView::in(rw, r.run_best, n, m), RecordView::in(rw, r.global, n, m));
+  if (run_res <= acc) rw[r.oracle] = rw[r.global.f];
 }
 
 namespace {
@@ -36,21 +34,24 @@ void uniform_start_point(OuterRestartCall& c, LaggedGenerator& generator) {
 
 void gaussian_start_point(OuterRestartCall& c, const KernelRecords& r,
                           LaggedGenerator& generator) {
-  const double damping = c.preset_r[14];
+  const double damping = preset(c.preset_r, PresetReal::kRestartDamping);
   for (Index i = 1; i <= c.n; ++i) {
     const double lo = c.xl[i], hi = c.xu[i], d = hi - lo;
     const bool integer = i > c.n - c.ni;
     double s;
     if (c.ni > 0) {
-      s = c.preset_r[13] * d;
+      s = preset(c.preset_r, PresetReal::kRestartIntegerSpread) * d;
     } else {
       const double u0 = generator.draw();
-      s = d / (std::pow(10.0, c.preset_i[13]) * u0);
+      s = d / (std::pow(10.0, preset(c.preset_i, PresetInteger::kRestartSpreadExponent)) * u0);
     }
-    if (integer) s = std::max((d - d / std::sqrt(c.ni + 0.1)) / c.preset_i[12], s);
+    if (integer)
+      s = std::max((d - d / std::sqrt(c.ni + 0.1)) /
+                       preset(c.preset_i, PresetInteger::kRestartIntegerDivisor),
+                   s);
     const double u1 = generator.draw();
     const double u2 = generator.draw();
-    double z = deviate(u1, u2) * s + c.rw[r.global_x + i - 1];
+    double z = deviate(u1, u2) * s + c.rw[r.global.x + i - 1];
     if (z < lo) z = lo + (lo - z) * damping;
     if (z > hi) z = hi - (z - hi) * damping;
     if (z < lo) z = lo;
@@ -69,7 +70,7 @@ void outer_restart(const KernelState& state, const KernelRecords& records,
   for (Index i = 1; i <= state.iw_kernel_len; ++i) c.iw[i] = 0;
   LaggedGenerator generator(&c.rw[1]);
   const double u = generator.draw();
-  if (u >= c.preset_r[8] || c.focus < 0)
+  if (u >= preset(c.preset_r, PresetReal::kRestartGaussianThreshold) || c.focus < 0)
     gaussian_start_point(c, records, generator);
   else
     uniform_start_point(c, generator);
@@ -93,7 +94,8 @@ std::int32_t algostop_test(KernelState& s, double global_f, double global_res, d
     return 0;
   }
   s.algostop_count = s.algostop_count + 1;
-  if (s.algostop_count == s.algostop_limit) return global_res <= acc ? 3 : 4;
+  if (s.algostop_count == s.algostop_limit)
+    return global_res <= acc ? iflag::kAlgostopFeasible : iflag::kAlgostopInfeasible;
   return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/numeric.hpp"
+#include "core/preset_names.hpp"
 #include "kernel/deviate.hpp"
 
 namespace kestro::kernel {
@@ -96,7 +97,7 @@ void pattern_point(RealView xp, Index n, Index ni, std::int32_t point,
     lambda = 10.0;  // the first pattern block after a pass
   } else if (point == 1) {
     const double r = generator.draw();
-    const double change = std::fabs(preset_r[15] * r) + 1.0;
+    const double change = std::fabs(preset(preset_r, PresetReal::kPatternFactorChange) * r) + 1.0;
     if (block_improved == 0)
       lambda = lambda / change;
     else if (block_improved == 1)
@@ -120,7 +121,7 @@ void pattern_point(RealView xp, Index n, Index ni, std::int32_t point,
   maybe_nudge_near_integers(xp, n, ni, generator);
 
   counters.phase_code = -3;
-  if (counters.stall_count >= preset_i[16]) {
+  if (counters.stall_count >= preset(preset_i, PresetInteger::kPatternStallLimit)) {
     counters.phase_code = -9;
     counters.pattern_blocks = 0;
     counters.variable = 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/numeric.hpp"
+#include "core/preset_names.hpp"
 #include "core/random.hpp"
 #include "core/workspace_layout.hpp"
 #include "kernel/pattern_moves.hpp"
@@ -72,11 +73,11 @@ struct Phase {
     s.saved_position = 0;
     s.saved_direction = 0;
     s.direction = 0;
-    const bool freeze_integers = c.preset_r[17] >= 1;
+    const bool freeze_integers = preset(c.preset_r, PresetReal::kIntegerSwitch) >= 1;
     for (Index j = 1; j <= c.n; ++j)
       steps[j] = j <= continuous ? c.step[j] : (freeze_integers ? 0.0 : 1.0);
     for (Index j = 1; j <= c.n; ++j) c.iw[j] = static_cast<std::int32_t>(j);
-    s.merit_weight = std::pow(10.0, c.preset_r[16]);
+    s.merit_weight = std::pow(10.0, preset(c.preset_r, PresetReal::kMeritWeightExponent));
     // The handed-in point is the base point until a booked point beats the
     // start merit; so the phase never hands back cells it has not written.
     const RealView first = point(1);
@@ -257,8 +258,8 @@ bool call_fits(const PatternSearchCall& c) {
   const PatternSearchLayout layout = PatternSearchLayout::for_sizes(n, m);
   return c.x.holds(1, l * n) && c.f.holds(1, l) && c.g.holds(1, l * m) &&
          c.xl.holds(1, n) && c.xu.holds(1, n) && c.step.holds(1, n) &&
-         c.rw.holds(1, layout.last()) && c.iw.holds(1, n) && c.preset_r.holds(1, 17) &&
-         c.preset_i.holds(1, 16);
+         c.rw.holds(1, layout.last()) && c.iw.holds(1, n) &&
+         c.preset_r.holds(1, kPresetRealCount) && c.preset_i.holds(1, kPresetIntegerCount);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/numeric.hpp"
+#include "core/preset_names.hpp"
 #include "core/random.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/deviate.hpp"
@@ -25,7 +26,8 @@ bool point_ready(const VariableBox& box, RealView x, RealView rw) {
 }  // namespace
 
 double handle_bound(double x, double lo, double hi, double r, ConstRealView preset_r) {
-  return bring_into_bounds(x, lo, hi, r, preset_r[2], preset_r[3]);
+  return bring_into_bounds(x, lo, hi, r, preset(preset_r, PresetReal::kReflectionThreshold),
+                           preset(preset_r, PresetReal::kReflectionDamping));
 }
 
 double bring_into_bounds(double x, double lo, double hi, double r, double threshold,
@@ -60,7 +62,8 @@ void compute_spreads(Index n, Index ni, RealView rw, Index s0, Index a0, Index k
   if (n < 0 || k < 1 || !rw.holds(a0, k * n) || !rw.holds(s0, n)) return;
   const double generation = static_cast<double>(g);
   const double root_g = std::sqrt(generation);
-  const double relative_divisor = generation * std::pow(10.0, preset_i[6]);
+  const double relative_divisor =
+      generation * std::pow(10.0, preset(preset_i, PresetInteger::kRelativeSpreadExponent));
   for (Index i = 1; i <= n; ++i) {
     double hi = rw[member_x(a0, n, 1, i)];
     double lo = hi;
@@ -72,9 +75,9 @@ void compute_spreads(Index n, Index ni, RealView rw, Index s0, Index a0, Index k
     double sigma = (hi - lo) / root_g;
     sigma = std::max(std::fabs(rw[member_x(a0, n, 1, i)]) / relative_divisor, sigma);
     if (i > n - ni) {
-      sigma = std::max(sigma, preset_r[4] / root_g);
+      sigma = std::max(sigma, preset(preset_r, PresetReal::kIntegerSpreadNumerator) / root_g);
       sigma = std::max(sigma, (1.0 - 1.0 / std::sqrt(static_cast<double>(ni) + 0.1)) /
-                                  preset_r[5]);
+                                  preset(preset_r, PresetReal::kIntegerSpreadDivisor));
     }
     rw[s0 + i - 1] = sigma;
   }
@@ -107,8 +110,8 @@ void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index 
   const bool long_point = n >= 32;
   std::optional<MemberChooser> chooser;
   if (long_point) chooser.emplace(cumulative, k);
-  const double threshold = preset_r[2];
-  const double damping = preset_r[3];
+  const double threshold = preset(preset_r, PresetReal::kReflectionThreshold);
+  const double damping = preset(preset_r, PresetReal::kReflectionDamping);
   int row_r = deviate_table_index(generator.peek());
   for (Index i = 0; i < n; ++i) {
     // The same r picks the member, indexes table B and decides reflection;
@@ -163,7 +166,7 @@ void sample_focused_restart(const VariableBox& box, RealView x, RealView rw,
   for (Index i = 1; i <= n; ++i) {
     const double range = box.xu[i] - box.xl[i];
     double h = range / d;
-    if (box.is_integer(i)) h = std::max(h, preset_r[9]);
+    if (box.is_integer(i)) h = std::max(h, preset(preset_r, PresetReal::kWidenedIntegerSpread));
     if (focus > 0.0) {
       h = std::min(h, range / focus);
       if (box.is_integer(i)) h = std::max(h, 1.0 / std::sqrt(focus));

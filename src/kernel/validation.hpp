@@ -31,4 +31,34 @@ void validate_first_call(const FirstCall& call, std::int32_t& iflag,
                          std::int32_t& istop, KernelSizes& sizes,
                          std::int32_t& warn);
 
+// The checks of a first call that need no workspace, one group at a time, as
+// a front end makes them before it starts a run: the IFLAG code of the first
+// fault (0 when there is none) and where it lies (1-based).
+struct InputFault {
+  std::int32_t code = 0;
+  Index first = 0;   // the variable or PARAM entry at fault
+  Index second = 0;  // the other variable of a pair (IFLAG 402)
+};
+
+// The counts (101 .. 107) and, when XL and XU hold N values, variable by
+// variable the start value and the bounds (201 .. 206), then the integer
+// variables' whole numbers (881 .. 883). An empty X (no start point given)
+// skips the tests of the start values.
+InputFault problem_fault(std::int32_t o, std::int32_t n, std::int32_t ni, std::int32_t m,
+                         std::int32_t me, ConstRealView x, ConstRealView xl, ConstRealView xu);
+
+// PARETOMAX and EPSILON, which matter with several objectives (321, 322,
+// 331), or 0.
+int front_param_error(double paretomax, double epsilon);
+
+// PARAM (301 .. 312, 321 .. 331, 350 .. 352, 399, 347, 348, in that order)
+// as for one objective; first: the entry.
+InputFault param_fault(ConstRealView param);
+
+// What depends on the problem and PARAM together: a BALANCE that names no
+// objective of O (350), and with CHARACTER 3 two integer variables of the
+// start point X that are not pairwise different (402; first and second).
+InputFault pairing_fault(std::int32_t o, std::int32_t n, std::int32_t ni, ConstRealView x,
+                         ConstRealView param);
+
 }  // namespace kestro

@@ -1,6 +1,7 @@
 // Positions of the colony's work area in RW and of its cells in IW (1-based).
 #pragma once
 
+#include "core/best_record.hpp"
 #include "core/view.hpp"
 
 namespace kestro::kernel {
@@ -16,6 +17,9 @@ struct ArchivePositions {
   Index res(Index member) const { return ar + member - 1; }
   Index pen(Index member) const { return ap + member - 1; }
 };
+
+// The run-best record opens the kernel work area, at RW(10).
+inline constexpr Index kRunBestFirst = 10;
 
 // The kernel work area RW(10 ..) for N variables, M constraints (as the kernel
 // sees them) and an archive capacity of K members.
@@ -39,10 +43,11 @@ struct WorkArea {
     w.n = n;
     w.m = m;
     w.capacity = capacity;
-    w.run_best_x = 10;
-    w.run_best_f = n + 10;
-    w.run_best_g = n + 11;
-    w.run_best_res = n + m + 11;
+    const RecordPositions run_best = RecordPositions::starting_at(kRunBestFirst, n, m);
+    w.run_best_x = run_best.x;
+    w.run_best_f = run_best.f;
+    w.run_best_g = run_best.g;
+    w.run_best_res = run_best.res;
     w.oracle = n + m + 12;
     w.a0 = n + m + 13;
     w.af = w.a0 + n * capacity;
@@ -55,6 +60,11 @@ struct WorkArea {
   }
 
   bool operator==(const WorkArea&) const = default;
+
+  // The run-best record as one record.
+  RecordPositions run_best() const {
+    return RecordPositions{run_best_x, run_best_f, run_best_g, run_best_res};
+  }
 
   ArchivePositions archive() const { return ArchivePositions{n, a0, af, ar, ap}; }
   Index weight(Index j) const { return w0 + j - 1; }       // w_j, j = 1 .. K

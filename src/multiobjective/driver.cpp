@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/iflag_table.hpp"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
 #include "core/workspace_layout.hpp"
 #include "kernel/main_loop.hpp"
 #include "multiobjective/front_store.hpp"
@@ -16,13 +18,10 @@ namespace kestro::multiobjective {
 
 namespace {
 
-constexpr std::int32_t kNotInitialised = 701;
-constexpr std::int32_t kRealWorkspaceTooShort = 501;
-constexpr std::int32_t kFrontTooShort = 344;
+using iflag::kFrontTooShort;
+using iflag::kNotInitialised;
+using iflag::kRealWorkspaceTooShort;
 constexpr std::int32_t kCountLimit = 999999999;
-
-// PARAM entries by their 1-based position.
-constexpr int kAccuracy = 1, kFstop = 3, kParetomax = 10, kEpsilon = 11, kBalance = 12;
 
 std::int32_t increment(std::int32_t count) {
   return count == INT32_MAX ? kCountLimit : count + 1;
@@ -37,7 +36,7 @@ class Driver {
   void run() {
     // An error left in IFLAG (the workspace check failed on this first call):
     // nothing is offered and no saved value changes; the kernel answers.
-    if (c.iflag > 99) return pass_through();
+    if (iflag::is_input_error(c.iflag)) return pass_through();
     // A negative constraint count leaves no place for the carried objectives;
     // the kernel's validation refuses it.
     if (c.m < 0) return pass_through();
@@ -93,7 +92,7 @@ class Driver {
         c.dist.size() < need.dist || c.dist2.size() < need.dist2 || !arrays.complete(c.o))
       return kRealWorkspaceTooShort;
     if (!FrontBlocks::fits(c.pf, c.o, c.m, std::max(c.n, 0),
-                           front_capacity_for(c.param[kParetomax])))
+                           front_capacity(c.param[param::kParetomax])))
       return kFrontTooShort;
     return 0;
   }
@@ -113,25 +112,25 @@ class Driver {
       arrays.objlo[k] = large;
       arrays.objhi[k] = -large;
     }
-    d.balance = std::fabs(c.param[kBalance]);
-    d.balance_negative = c.param[kBalance] < 0 ? 1 : 0;
+    d.balance = std::fabs(c.param[param::kBalance]);
+    d.balance_negative = c.param[param::kBalance] < 0 ? 1 : 0;
     user_weights(arrays.weights, c.o, d.balance);
 
-    const double paretomax = c.param[kParetomax];
+    const double paretomax = c.param[param::kParetomax];
     d.ignore_zero_weights = 0;
     if (paretomax < 0 && d.balance < 1) d.ignore_zero_weights = 1;
-    d.front_capacity = front_capacity_for(paretomax);
+    d.front_capacity = front_capacity(paretomax);
 
     WeightSwitchCall switch_call = weight_switch_call();
     start_weight_switch(st.weight_switch, switch_call);
     for (Index i = 1; i <= c.l; ++i) c.dist[i] = 0.0;
-    d.accuracy = c.param[kAccuracy] > 0 ? c.param[kAccuracy] : 0.001;
-    if (c.param[kEpsilon] != 0)
-      d.front_epsilon = std::fabs(c.param[kEpsilon]);
+    d.accuracy = c.param[param::kAccuracy] > 0 ? c.param[param::kAccuracy] : 0.001;
+    if (c.param[param::kEpsilon] != 0)
+      d.front_epsilon = std::fabs(c.param[param::kEpsilon]);
     else
       d.front_epsilon = c.o == 2 ? 0.001 : 0.01;
     // FSTOP does not apply to a scalarised run.
-    if (std::fabs(c.param[kFstop]) > 0 && d.balance < 1) c.param[kFstop] = 0.0;
+    if (std::fabs(c.param[param::kFstop]) > 0 && d.balance < 1) c.param[param::kFstop] = 0.0;
     d.weight_mode = 1;
 
     d.initialised = true;
@@ -281,16 +280,6 @@ class Driver {
 };
 
 }  // namespace
-
-std::int32_t front_capacity_for(double paretomax) {
-  if (paretomax == 0) return 1000;
-  if (!(paretomax < 0) && !(paretomax > 0)) return 0;  // NaN
-  const double magnitude = std::fabs(paretomax);
-  const std::int32_t whole = trunc_to_int(magnitude);
-  // Beyond the 32-bit range the capacity saturates; no PF is that long.
-  if (whole == kIntOutOfRange && magnitude > 0) return INT32_MAX;
-  return whole;
-}
 
 void run_multiobjective_call(MultiObjectiveState& state, kernel::KernelState& kernel,
                              MultiObjectiveCall& call) {

@@ -29,9 +29,6 @@ struct MultiObjectiveCall {
   RealView pen, res, gblock, fblock, objlo, objhi, step, dist, dist2;
 };
 
-// Front capacity asked for by PARETOMAX: trunc(abs(PARETOMAX)), or 1000 for
-// PARETOMAX = 0 (and 0 for a NaN PARETOMAX, which validation refuses).
-std::int32_t front_capacity_for(double paretomax);
 
 void run_multiobjective_call(MultiObjectiveState& state, kernel::KernelState& kernel,
                              MultiObjectiveCall& call);

@@ -8,7 +8,9 @@
 #include <cmath>
 #include <exception>
 
+#include "core/iflag_table.hpp"
 #include "core/numeric.hpp"
+#include "core/param_positions.hpp"
 #include "core/workspace_layout.hpp"
 #include "kernel/kernel_records.hpp"
 #include "report/array_reads.hpp"
@@ -21,12 +23,9 @@
 namespace kestro::report {
 namespace {
 
-constexpr std::int32_t kStopRequest = -999;
-constexpr std::int32_t kPatternSearchBlock = -500;
-constexpr std::int32_t kOuterRestartBlock = -300;
-// The solver's code for a real workspace shorter than its layout: RW must
-// not be read at the layout's positions then.
-constexpr std::int32_t kRealWorkspaceTooShort = 501;
+using iflag::kOuterRestartBlock;
+using iflag::kPatternSearchBlock;
+using iflag::kStopRequest;
 constexpr int kNoEvaluationLimit = 99999998;
 
 // 32-bit counters wrap around as two's complement integers do.
@@ -51,7 +50,7 @@ bool has_rw_layout(const PrintCall& c) {
 // or nothing when the sizes give no layout or the solver said RW is shorter.
 ConstRealView layout_of_rw(const PrintCall& c) {
   if (c.rw == nullptr || !has_rw_layout(c)) return {};
-  if (c.iflag == kRealWorkspaceTooShort) return {};
+  if (c.iflag == iflag::kRealWorkspaceTooShort) return {};
   Index length = saturate_index(required_real_workspace(c.l, c.o, c.n, c.m));
   if (c.rw_known_length >= 0 && c.rw_known_length < length) length = c.rw_known_length;
   return ConstRealView(c.rw, length);
@@ -100,13 +99,11 @@ class Controller {
     st_.t_start = report_time(s_.clock, c_.l, c_.timediv);
     s_.clock_gate = ClockGate{};
     st_.eval = 0;
-    const double accuracy = value_or_nan(c_.param, 1);
+    const double accuracy = value_or_nan(c_.param, param::kAccuracy);
     st_.accuracy = accuracy > 0.0 ? accuracy : 0.001;
     const kernel::KernelRecords records(c_.n, mk_, best_base_for(c_.l, c_.o, c_.n, mk_));
-    st_.run_best = {records.run_best_x, records.run_best_f, records.run_best_g,
-                    records.run_best_res};
-    st_.global_best = {records.global_x, records.global_f, records.global_g,
-                       records.global_res};
+    st_.run_best = records.run_best;
+    st_.global_best = records.global;
 
     if (c_.save2file > 0 && c_.printeval > 0) {
       u_.open(kScreenCopyUnit, kScreenCopyName);
@@ -114,10 +111,8 @@ class Controller {
     }
 
     st_.print_count = 0;
-    st_.pmax = 1000;
-    const double paretomax = value_or_nan(c_.param, 10);
-    if (paretomax >= 1.0) st_.pmax = nint(paretomax);
-    else if (paretomax <= -1.0) st_.pmax = nint(-paretomax);
+    // The front's blocks lie in PF as the multi-objective driver laid them out.
+    st_.pmax = front_capacity(value_or_nan(c_.param, param::kParetomax));
     // The displayed point's buffers hold one record; without a layout no
     // record is ever read, and nothing is allocated.
     if (has_rw_layout(c_)) {
@@ -149,7 +144,7 @@ class Controller {
     const ConstRealView pf = layout_of_pf(c_, st_.pmax);
     st_.eval = wrapping_add(st_.eval, c_.l);
 
-    if (c_.iflag > 9) {
+    if (iflag::has_banner(c_.iflag)) {
       print_iflag_banner(u_, kScreenUnit, c_.iflag);
       if (c_.save2file > 0) {
         print_iflag_banner(u_, kScreenCopyUnit, c_.iflag);
@@ -196,7 +191,7 @@ class Controller {
 
     show_best_record(rw);
     const int psize = front_size(pf);
-    if (c_.iflag > 99) return;
+    if (iflag::is_input_error(c_.iflag)) return;
 
     refresh_time();
     print_line(u_, kScreenUnit, c_.o, st_.eval, st_.time, st_.shown_f, st_.shown_res, psize);

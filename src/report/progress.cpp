@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/iflag_table.hpp"
 
 namespace kestro::report {
 namespace {
@@ -37,7 +38,7 @@ void print_line(OutputUnits& units, int unit, int o, int eval, double time, doub
 }
 
 void print_iflag_banner(OutputUnits& units, int unit, int iflag) {
-  units.write(unit, iflag >= 100 ? kInputErrorBanner : kWarningBanner, {iflag});
+  units.write(unit, iflag::is_input_error(iflag) ? kInputErrorBanner : kWarningBanner, {iflag});
 }
 
 }  // namespace kestro::report

@@ -4,17 +4,16 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/best_record.hpp"
 #include "core/view.hpp"
 #include "report/cpu_clock.hpp"
 #include "report/units.hpp"
 
 namespace kestro::report {
 
-// Positions in RW of one best-point record: X (N values), F, G (M values,
-// or M + 2*O with several objectives) and the residual.
-struct RecordPositions {
-  Index x = 0, f = 0, g = 0, res = 0;
-};
+// Positions in RW of one best-point record; its G has M values, or M + 2*O
+// with several objectives.
+using kestro::RecordPositions;
 
 // The print controller's variables; a call with STAGE 1 starts them afresh.
 struct ControllerState {

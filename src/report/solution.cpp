@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/iflag_table.hpp"
 #include "core/numeric.hpp"
 #include "kernel/bounds_profile.hpp"
 #include "report/array_reads.hpp"
@@ -116,7 +117,8 @@ void print_solution(OutputUnits& units, int unit, const SolutionArguments& a) {
 
   if (a.m > 0) {
     units.write(unit, kDashLine);
-    if (a.iflag <= 99) units.write(unit, kViolation[a.res <= 1e12 ? 0 : 1], {a.res});
+    if (!iflag::is_input_error(a.iflag))
+      units.write(unit, kViolation[a.res <= 1e12 ? 0 : 1], {a.res});
     units.write(unit, kDashLine);
   }
   // ME beyond M, or negative, never reaches outside G(1..M); lines only for

@@ -1,0 +1,70 @@
+// The C entries that give front ends the library's own rules: workspace
+// lengths, the front's capacity and the input checks of a first call.
+#include <cstdint>
+
+#include "core/iflag_table.hpp"
+#include "core/param_positions.hpp"
+#include "core/workspace_layout.hpp"
+#include "kernel/validation.hpp"
+#include "kestro.h"
+
+namespace {
+
+using kestro::ConstRealView;
+using kestro::Index;
+using kestro::Wide;
+
+Index count(int v) { return v > 0 ? v : 0; }
+
+int position_of(Index where) { return kestro::saturate_int(where); }
+
+}  // namespace
+
+extern "C" int kestro_workspace_lengths(const int* l, const int* o, const int* n, const int* m,
+                                        const double* paretomax, int* lrw, int* liw,
+                                        int* lpf) {
+  using namespace kestro;
+  const Wide limit = INT32_MAX;
+  const FrontEndLengths lengths = front_end_lengths(*l, *o, *n, *m, *paretomax);
+  if (lengths.rw > limit || Wide(*l) * *n > limit || Wide(*l) * *o > limit ||
+      Wide(*l) * *m > limit)
+    return iflag::kRealWorkspaceTooShort;
+  if (lengths.iw > limit) return iflag::kIntegerWorkspaceTooShort;
+  if (lengths.pf > limit) return iflag::kFrontTooShort;
+  *lrw = static_cast<int>(lengths.rw);
+  *liw = static_cast<int>(lengths.iw);
+  *lpf = static_cast<int>(lengths.pf);
+  return 0;
+}
+
+extern "C" int kestro_front_capacity(const double* paretomax) {
+  return kestro::front_capacity(*paretomax);
+}
+
+extern "C" int kestro_check_problem(const int* o, const int* n, const int* ni, const int* m,
+                                    const int* me, const double* x, const double* xl,
+                                    const double* xu, int* position) {
+  const Index variables = count(*n);
+  const kestro::InputFault fault =
+      kestro::problem_fault(*o, *n, *ni, *m, *me, ConstRealView(x, variables),
+                            ConstRealView(xl, variables), ConstRealView(xu, variables));
+  *position = position_of(fault.first);
+  return fault.code;
+}
+
+extern "C" int kestro_check_param(const double* param, int* position) {
+  const kestro::InputFault fault =
+      kestro::param_fault(ConstRealView(param, kestro::param::kCount));
+  *position = position_of(fault.first);
+  return fault.code;
+}
+
+extern "C" int kestro_check_pairing(const int* o, const int* n, const int* ni, const double* x,
+                                    const double* param, int* first, int* second) {
+  const kestro::InputFault fault =
+      kestro::pairing_fault(*o, *n, *ni, ConstRealView(x, count(*n)),
+                            ConstRealView(param, kestro::param::kCount));
+  *first = position_of(fault.first);
+  *second = position_of(fault.second);
+  return fault.code;
+}
