@@ -304,6 +304,20 @@ struct ParetoPoint {
   /// @}
 };
 
+/// One entry of the history of a run: the best point right after a block
+/// where it improved, as the screen report would show it. An improvement is a
+/// smaller constraint violation, or the same violation and a smaller F.
+struct HistoryEntry {
+  long long evaluations = 0;  ///< points evaluated when it improved
+  /// F of the best point; with several objectives the compromise value (the
+  /// scalar the library minimises, shown as PRO in the screen report).
+  double f = 0;
+  double residual = 0;        ///< its constraint violation (0: feasible)
+  /// With several objectives the size of the library's front store (as the
+  /// screen report shows it; see Result::pareto_store), else 0.
+  long long front_size = 0;
+};
+
 struct RunOutcome;
 
 /// The outcome of a run.
@@ -348,6 +362,10 @@ struct Result {
   std::vector<RunOutcome> runs;
   /// With Options::runs > 1, the index in `runs` of the best run; else 0.
   int best_run = 0;
+  /// The trace of the best point: one entry per block where it improved
+  /// (see HistoryEntry), in the order of the run. With Options::runs > 1 the
+  /// history of the best run (each run's own is in its RunOutcome).
+  std::vector<HistoryEntry> history;
 };
 
 /// One of the independent runs of kestro::minimize with Options::runs > 1.
@@ -362,11 +380,20 @@ struct RunOutcome {
   bool ok() const { return error.empty(); }
 };
 
-/// Progress handed to the stop callback of minimize after every block.
+/// Progress handed to the stop callback of minimize after every block (and
+/// given by Solver::progress()): enough for a progress display.
 struct Progress {
   long long evaluations = 0;         ///< points evaluated so far
   long long failed_evaluations = 0;  ///< of them failed
   int iflag = 0;  ///< the library's state code after the last call
+  /// F of the best point so far (with several objectives the compromise
+  /// value); NaN before the first block.
+  double best_f = std::numeric_limits<double>::quiet_NaN();
+  /// Its constraint violation (0: feasible); NaN before the first block.
+  double residual = std::numeric_limits<double>::quiet_NaN();
+  /// With several objectives the size of the library's front store (see
+  /// HistoryEntry::front_size).
+  long long front_size = 0;
   int run = 0;    ///< which run (0 .. Options::runs - 1) the block belongs to
 };
 
@@ -821,11 +848,13 @@ class Solver {
                          gptr(), problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_,
                          param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_);
     if (first && iflag_ >= 51 && iflag_ <= 92) warning_ = iflag_;
+    const int search_state = iflag_;  // before a stop request replaces it
     if (stop_requested_ && istop_ == 0) iflag_ = -999;
     const bool asked = iflag_ == -999;
     print(2);
     if (istop_ == 1) done_ = true;
     else note_budgets(asked);
+    track_best(search_state);
   }
 
   /// Asks the run to end: the next tell() is the last (before the first
@@ -882,6 +911,33 @@ class Solver {
   /// \return of them the failed ones (NaN or beyond 1e98)
   long long failed_evaluations() const { return failed_; }
 
+  /// The state of the run after the last tell(): counts and the best point
+  /// so far (its F, or with several objectives the compromise value, its
+  /// constraint violation and the size of the front).
+  /// \return what a progress display shows
+  Progress progress() const {
+    Progress p;
+    p.evaluations = evaluations_;
+    p.failed_evaluations = failed_;
+    p.iflag = iflag_;
+    if (!history_.empty()) {
+      p.best_f = history_.back().f;
+      p.residual = history_.back().residual;
+    }
+    p.front_size = front_size_;
+    return p;
+  }
+
+  /// The history of the best point so far: one entry per block where it
+  /// improved (a resumed run starts its history at the resumed block).
+  /// Older entries are thinned (every second one dropped) when it reaches
+  /// kHistoryLimit entries, so its memory stays bounded.
+  /// \return the entries in the order of the run
+  const std::vector<HistoryEntry>& history() const { return history_; }
+
+  /// The most entries history() keeps before thinning the older ones.
+  static constexpr std::size_t kHistoryLimit = 100000;
+
   /// The outcome; only once done() (std::logic_error before).
   /// \return the best point, its values, the IFLAG and the counts
   Result result() const {
@@ -904,6 +960,7 @@ class Solver {
     r.warning = warning_;
     r.evaluations = evaluations_;
     r.failed_evaluations = failed_;
+    r.history = history_;
     if (o_ > 1 && iflag_ < 100) {
       const long long size = std::clamp<long long>(detail::nint(pf_[0]), 0, capacity_);
       const std::size_t p = std::size_t(capacity_);
@@ -1046,6 +1103,53 @@ class Solver {
     }
   }
 
+  // Reads the best point of the last block from the library's records in
+  // RW, chosen as the screen report chooses the point it shows: the run-best
+  // record (since the last outer restart) unless the global-best record is
+  // better, the run has ended, or the block follows an outer restart (-300)
+  // or belongs to a pattern search (-500), whose records are not the best
+  // point's. `search_state` is the IFLAG the search left, before a stop
+  // request (by the caller, or by the report for a spent budget) replaced it
+  // with -999: that one says nothing of what the records hold. Adds a
+  // history entry when it improved. Reads a handful of values: no cost per
+  // evaluation.
+  void track_best(int search_state) {
+    if (iflag_ >= 100) return;
+    if (done_ && o_ == 1) {
+      // At the end the best point is in the block's head, as in the result.
+      add_history(f_[0], detail::residual_of(std::span<const double>(g_.data(), std::size_t(m_)),
+                                             me_, accuracy()));
+      return;
+    }
+    const std::size_t n = std::size_t(n_), mk = std::size_t(o_ > 1 ? m_ + 2 * o_ : m_);
+    const std::size_t global = std::size_t(5) * l_ + 7 * std::size_t(o_) + 107 * n +
+                               6 * std::size_t(m_) + 616;
+    if (global + n + mk + 2 > rw_.size()) return;
+    const double f1 = rw_[n + 9], r1 = rw_[n + mk + 10];
+    const double f2 = rw_[global + n], r2 = rw_[global + n + mk + 1];
+    const bool run_worse = r1 != r2 ? r1 > r2 : f1 > f2;
+    const bool use_global =
+        run_worse || iflag_ > 0 || search_state == -300 || search_state == -500;
+    front_size_ = o_ > 1 ? std::max<long long>(detail::nint(pf_[0]), 0) : 0;
+    add_history(use_global ? f2 : f1, use_global ? r2 : r1);
+  }
+
+  // Adds a history entry when the point improves on the last one.
+  void add_history(double f, double residual) {
+    if (!history_.empty()) {
+      const HistoryEntry& last = history_.back();
+      const bool better = residual < last.residual || (residual == last.residual && f < last.f);
+      if (!better) return;
+    }
+    if (history_.size() >= kHistoryLimit) {
+      // Keeps the first entry and every second one after it.
+      std::size_t kept = 1;
+      for (std::size_t i = 2; i < history_.size(); i += 2) history_[kept++] = history_[i];
+      history_.resize(kept);
+    }
+    history_.push_back(HistoryEntry{evaluations_, f, residual, front_size_});
+  }
+
   // The Solver's own values kept in a checkpoint: evaluations, failed
   // evaluations, warning, stop requested, done.
   static constexpr int kExtraValues = 5;
@@ -1064,6 +1168,8 @@ class Solver {
   long long evaluations_ = 0, failed_ = 0;
   StopCause cause_ = StopCause::none;
   std::chrono::steady_clock::time_point started_;
+  std::vector<HistoryEntry> history_;
+  long long front_size_ = 0;
 };
 
 /// The user's model: writes the O objectives of x into f and its M
@@ -1245,11 +1351,13 @@ inline Result minimize_one(const Problem& problem, const Function& function,
     if (run.fail_fast &&
         detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l))
       throw EvaluationError(solver.evaluations(), first_failure);
-    if (!stopping && !solver.done() && stop &&
-        stop(Progress{solver.evaluations(), solver.failed_evaluations(), solver.iflag(),
-                      run_index})) {
-      solver.stop(StopCause::callback);
-      stopping = true;
+    if (!stopping && !solver.done() && stop) {
+      Progress progress = solver.progress();
+      progress.run = run_index;
+      if (stop(progress)) {
+        solver.stop(StopCause::callback);
+        stopping = true;
+      }
     }
   }
   Result r = solver.result();

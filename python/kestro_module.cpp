@@ -172,6 +172,44 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
   return s;
 }
 
+// The history of the best point as a dict of columns (NumPy arrays of one
+// entry per improvement): nfev, fun (with several objectives the compromise
+// value), residual and, with several objectives, front_size.
+py::dict make_history(const std::vector<kestro::HistoryEntry>& history, int o) {
+  const py::ssize_t k = py::ssize_t(history.size());
+  py::array_t<long long> nfev(k), front(k);
+  Array fun(k), residual(k);
+  for (py::ssize_t i = 0; i < k; ++i) {
+    const kestro::HistoryEntry& e = history[std::size_t(i)];
+    nfev.mutable_at(i) = e.evaluations;
+    fun.mutable_at(i) = e.f;
+    residual.mutable_at(i) = e.residual;
+    front.mutable_at(i) = e.front_size;
+  }
+  py::dict h;
+  h["nfev"] = nfev;
+  h["fun"] = fun;
+  h["residual"] = residual;
+  if (o > 1) h["front_size"] = front;
+  return h;
+}
+
+// A progress bar for minimize(progress=True): kestro._progress.ProgressBar,
+// which needs tqdm. None when no bar is asked for.
+py::object make_progress_bar(bool progress, const kestro::Options& options, int objectives) {
+  if (!progress) return py::none();
+  return py::module_::import("kestro._progress")
+      .attr("ProgressBar")(options.maxeval, objectives, py::arg("runs") = std::max(options.runs, 1));
+}
+
+// Moves the bar after a block of run `run` (0 with one run).
+void update_progress_bar(const py::object& bar, const kestro::Solver& solver, int run) {
+  if (bar.is_none()) return;
+  const kestro::Progress p = solver.progress();
+  bar.attr("update")(p.evaluations, p.best_f, p.residual, p.failed_evaluations, p.front_size,
+                     run);
+}
+
 const char* cause_name(kestro::StopCause cause) {
   switch (cause) {
     case kestro::StopCause::evaluations: return "maxeval";
@@ -228,6 +266,7 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
   d["nexc"] = r.exceptions;
   d["first_exception"] = r.first_exception;
   d["interrupted"] = interrupted;
+  d["history"] = make_history(r.history, o);
   if (o > 1) {
     put_front(d, "pareto", r.pareto_front, o, m, n);
     put_front(d, "pareto_store", r.pareto_store, o, m, n);
@@ -590,6 +629,8 @@ struct LoopSetup {
   // run, asked for the cached points of each block and given each block.
   py::object store = py::none();
   bool resuming = false;  // the run was resumed from the checkpoint
+  py::object bar = py::none();  // None, or the progress bar (shared by the runs)
+  int run = 0;                  // which run of runs=K, for the bar
 };
 
 // The failures of the function in one run and whether it was interrupted.
@@ -766,6 +807,7 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
       in.store.attr("write_block")(sv.evaluations(), block, fa, ga, why, seconds, cached);
     }
     tell(sv, f, g);
+    update_progress_bar(in.bar, sv, in.run);
     if (!in.checkpoint.empty() &&
         (sv.done() || sv.evaluations() - saved_at >= in.checkpoint_every))
       save();
@@ -824,7 +866,9 @@ py::object minimize_runs(const Setup& s, const LoopSetup& in, std::FILE* screen)
       py::gil_scoped_release release;
       solver.emplace(s.problem, kestro::detail::run_options(each, k));
     }
-    return finished(*solver, run_loop(*solver, s, shared));
+    LoopSetup own = shared;
+    own.run = k;
+    return finished(*solver, run_loop(*solver, s, own));
   };
   auto work = [&] {
     {
@@ -886,7 +930,7 @@ py::object minimize_runs(const Setup& s, const LoopSetup& in, std::FILE* screen)
 py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
                     int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
                     long long checkpoint_every, py::object callback, bool take_saved,
-                    py::object evaluator, py::object store, py::kwargs kw) {
+                    py::object evaluator, py::object store, bool progress, py::kwargs kw) {
   Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw, true);
   const std::string checkpoint = as_path(checkpoint_arg);
   if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
@@ -894,6 +938,19 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
     throw py::type_error("callback must be callable or None");
   LoopSetup in{fun, vectorized, evaluator, callback, checkpoint, checkpoint_every};
   PythonScreen screen;  // outlives the solvers
+  // Closed when minimize returns or raises, so that the terminal is left tidy.
+  in.bar = make_progress_bar(progress, s.options, n_obj);
+  struct CloseBar {
+    py::object& bar;
+    ~CloseBar() {
+      if (bar.is_none()) return;
+      py::error_scope keep;  // a Python error in flight stays as it is
+      try {
+        bar.attr("close")();
+      } catch (py::error_already_set&) {
+      }
+    }
+  } close_bar{in.bar};
   if (s.options.runs > 1) {
     if (!checkpoint.empty())
       throw py::value_error("checkpoint is not supported with runs > 1: save the runs one by "
@@ -971,6 +1028,7 @@ class OptimizeResult(dict):
           py::arg("checkpoint") = py::none(), py::arg("checkpoint_every") = 100,
           py::arg("callback") = py::none(), py::arg("take_saved") = false,
           py::arg("evaluator") = py::none(), py::arg("_store") = py::none(),
+          py::arg("progress") = false,
           R"(Minimises fun over the box `bounds` (shape (N, 2)).
 
 The last `integers` variables are whole numbers. `constraints` is the number
@@ -1024,7 +1082,17 @@ save that fails gives a RuntimeWarning and the run goes on. A file that
 cannot be resumed (truncated, corrupted, other sizes) raises
 kestro.CheckpointError; one saved with other bounds or search options
 kestro.CheckpointMismatch naming what differs (take_saved=True goes on with
-the file's).)");
+the file's).
+
+progress=True shows a progress bar on sys.stderr (needs tqdm: Debian
+python3-tqdm or pip install tqdm): evaluations of maxeval, best f (with
+several objectives the compromise value and the front size), feasible or the
+violation, failed evaluations, the rate and the time left.
+
+The result's `history` holds the trace of the best point, one entry per
+block where it improved: a dict of arrays nfev, fun (the compromise value
+with several objectives), residual and, with several objectives,
+front_size.)");
 
   py::class_<PySolver>(mod, "Solver", "A run by blocks: ask() for the points, tell() their values.")
       .def(py::init<py::handle, int, py::handle, int, int, py::handle, py::handle, bool,

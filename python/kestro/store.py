@@ -121,6 +121,14 @@ def _connect(path, create):
     path = os.fspath(path)
     if not create and not os.path.exists(path):
         raise StoreError(f"store {path}: no such file")
+    if create:
+        # Never written through a symbolic link (as kestro-run's store and
+        # the report files): the store and the files SQLite keeps beside it.
+        for suffix in ("", "-wal", "-shm", "-journal"):
+            if os.path.islink(path + suffix):
+                what = path + suffix + " " if suffix else ""
+                raise StoreError(f"store {path}: {what}is a symbolic link, which is not "
+                                 "followed")
     try:
         db = sqlite3.connect(path, isolation_level=None, timeout=10)
     except sqlite3.Error as e:

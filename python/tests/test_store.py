@@ -17,6 +17,14 @@ import numpy as np
 import kestro
 import kestro.store as ks
 
+try:
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    import kestro.plot
+except ImportError:
+    plt = None
+
 BOUNDS = [(-3, 3), (-3, 3), (0, 5)]
 OPTIONS = dict(integers=1, constraints=1, seed=4, maxeval=400, block_size=4)
 
@@ -172,9 +180,16 @@ class StoreTest(unittest.TestCase):
         db.execute("UPDATE kestro_store SET version = 2")
         db.commit()
         db.close()
+        # Not written through a symbolic link, to a store or to its WAL file.
+        link = os.path.join(self.dir.name, "link.sqlite")
+        os.symlink(newer, link)
+        wal_link = os.path.join(self.dir.name, "fresh.sqlite")
+        os.symlink(text, wal_link + "-wal")
         for path, message in ((text, "is not a Kestro store \\(not an SQLite database\\)"),
                               (other, "is not a Kestro store \\(an SQLite database without"),
                               (newer, "has schema version 2, newer than version 1"),
+                              (link, "is a symbolic link, which is not followed"),
+                              (wal_link, ".*fresh.sqlite-wal is a symbolic link"),
                               (os.path.join(self.dir.name, "no", "such.sqlite"),
                                "cannot be opened")):
             with self.subTest(path=path):
@@ -269,6 +284,72 @@ class StoreTest(unittest.TestCase):
             if history["residual"][k] == history["residual"][k - 1]:
                 self.assertLess(history["fun"][k], history["fun"][k - 1])
         self.assertEqual(history["fun"][-1], ks.best_so_far(self.path)[-1][1])
+
+
+    @unittest.skipIf(plt is None, "matplotlib is not installed (python3-matplotlib)")
+    def test_plot_command_reads_a_store(self):
+        # python3 -m kestro.plot STORE: the store told from a directory by
+        # its SQLite header, its last run (or --run) plotted from the rows.
+        def two(x):
+            return [x[0] ** 2 + x[1] ** 2, (x[0] - 1) ** 2 + x[1] ** 2]
+        kestro.minimize(Counted(), BOUNDS, store=self.path, **OPTIONS)
+        kestro.minimize(two, [(-2, 2), (-2, 2)], n_obj=2, seed=1, maxeval=300, store=self.path)
+        out = os.path.join(self.dir.name, "png")
+        os.mkdir(out)
+        env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+
+        def plot(*args):
+            return subprocess.run([sys.executable, "-m", "kestro.plot", *args], env=env,
+                                  capture_output=True, text=True, timeout=300)
+        p = plot(self.path)  # the last run, beside the store
+        self.assertEqual(p.returncode, 0, p.stderr)
+        self.assertEqual(p.stdout.split(), [os.path.join(self.dir.name, "kestro_convergence.png"),
+                                            os.path.join(self.dir.name, "kestro_front.png")])
+        p = plot(self.path, "--run", "1", "-o", out)  # one objective: no front
+        self.assertEqual(p.returncode, 0, p.stderr)
+        self.assertEqual(p.stdout.split(), [os.path.join(out, "kestro_convergence.png")])
+        for name in ("kestro_convergence.png", "kestro_front.png"):
+            with open(os.path.join(self.dir.name, name), "rb") as f:
+                self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n", name)
+        # What is drawn: the front of the stored evaluations, the best f at
+        # each change of the best point.
+        fig = kestro.plot.front(kestro.plot.read(self.path))
+        front, best = fig.axes[0].collections
+        np.testing.assert_array_equal(front.get_offsets(), [e["f"] for e in ks.front(self.path)])
+        np.testing.assert_array_equal(best.get_offsets(), [ks.runs(self.path)[1]["f"]])
+        fig = kestro.plot.convergence(kestro.plot.read(self.path, run=1))
+        (points,) = [line for line in fig.axes[0].get_lines()
+                     if line.get_label() == "best feasible f"]
+        trace = ks.best_so_far(self.path, run=1)
+        self.assertEqual(points.get_ydata()[-1], trace[-1][1])
+        self.assertEqual(list(points.get_ydata()), sorted(points.get_ydata(), reverse=True))
+        # A run that never ended (killed): no compromise to mark; several
+        # objectives: the front size is the convergence.
+        db = sqlite3.connect(self.path)
+        db.execute("UPDATE runs SET ended = NULL, f = NULL, x = NULL, g = NULL WHERE id = 2")
+        db.commit()
+        db.close()
+        run = kestro.plot.read(self.path)
+        self.assertEqual(len(kestro.plot.front(run).axes[0].collections), 1)
+        fig = kestro.plot.convergence(run)
+        self.assertEqual(fig.axes[0].get_ylabel(), "front size")
+        self.assertEqual(fig.axes[0].get_lines()[0].get_ydata()[-1], len(ks.front(self.path)))
+        # Neither a store nor a directory; a store that is not Kestro's.
+        text = os.path.join(self.dir.name, "notes.txt")
+        with open(text, "w") as f:
+            f.write("not a store\n")
+        other = os.path.join(self.dir.name, "other.sqlite")
+        sqlite3.connect(other).execute("CREATE TABLE t (a)").connection.close()
+        for path, message in ((text, "neither a kestro-run output directory nor an evaluation "
+                                     "store"),
+                              (other, "is not a Kestro store"),
+                              (self.path + "-missing", "neither")):
+            p = plot(path)
+            self.assertEqual(p.returncode, 2, path)
+            self.assertIn(message, p.stderr)
+        p = plot(self.path, "--run", "7")
+        self.assertEqual(p.returncode, 2)
+        self.assertIn("no run 7", p.stderr)
 
 
 if __name__ == "__main__":

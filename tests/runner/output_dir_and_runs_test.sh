@@ -13,7 +13,9 @@ check "a run without --output-dir writes to the current directory" test -s KESTR
 mkdir here && cd here
 "$runner" ../problem.toml --output-dir out/reports >out.txt 2>err.txt
 check "exit status 0 with --output-dir" test $? -eq 0
-check "the same summary" cmp -s out.txt ../plain.txt
+check "the same summary, the result files in the directory" \
+  cmp -s <(sed 's| out/reports/| |g' out.txt) ../plain.txt
+check "the result files there" test -s out/reports/kestro_best.csv -a -s out/reports/kestro_history.csv
 check "the history file in the directory" cmp -s out/reports/KESTRO_HISTORY.TXT ../KESTRO_HISTORY.TXT
 check "the screen and solution files there" test -s out/reports/KESTRO_SCREEN.TXT -a -s out/reports/KESTRO_SOLUTION.TXT
 check "nothing else in the current directory" test "$(ls | sort | tr '\n' ' ')" = "err.txt out out.txt "

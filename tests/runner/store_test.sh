@@ -87,11 +87,15 @@ echo "just text, not a database" >text.sqlite
 python3 -c "import sqlite3; sqlite3.connect('other.sqlite').execute('CREATE TABLE t (a)')"
 "$runner" problem.toml --store new.sqlite --quiet >/dev/null 2>&1
 python3 -c "import sqlite3; c = sqlite3.connect('new.sqlite'); c.execute('UPDATE kestro_store SET version = 2'); c.commit()"
+ln -s text.sqlite link.sqlite     # never written through a link
+ln -s text.sqlite fresh.sqlite-wal
 rm -f calls.log
 for case in "text.sqlite|is not a Kestro store (not an SQLite database)" \
             "other.sqlite|is not a Kestro store (an SQLite database without the table kestro_store)" \
             "new.sqlite|has schema version 2, newer than version 1" \
-            "missing/dir/run.sqlite|cannot be opened"; do
+            "missing/dir/run.sqlite|cannot be opened" \
+            "link.sqlite|is a symbolic link, which is not followed" \
+            "fresh.sqlite|fresh.sqlite-wal is a symbolic link, which is not followed"; do
   file=${case%%|*}; message=${case#*|}
   "$runner" problem.toml --store "$file" >out.txt 2>err.txt
   check "$file refused with status 5" test $? -eq 5

@@ -29,6 +29,7 @@
 #include <memory>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,9 @@
 #include "kestro.hpp"
 #include "mpi_job.hpp"
 #include "problem_file.hpp"
+#include "result_files.hpp"
 #include "several_runs.hpp"
+#include "status_line.hpp"
 #include "store.hpp"
 #include "summary.hpp"
 
@@ -58,6 +61,20 @@ int library_error(int iflag, const std::string& message) {
   return 3;
 }
 
+// Writes the result files to the output directory and names them in the
+// summary; a file that cannot be written is reported on stderr.
+void write_results(const kestro_run::ProblemFile& file, const kestro::Result& result) {
+  const int o = file.problem.objectives;
+  const kestro_run::WrittenFiles written = kestro_run::write_result_files(
+      file.options.output_dir, file.names, result, o);
+  if (o > 1) std::printf("pareto front = %zu points\n", result.pareto_front.size());
+  std::printf("result files =");
+  for (const std::string& path : written.paths) std::printf(" %s", path.c_str());
+  std::printf("\n");
+  std::fflush(stdout);
+  if (!written.error.empty()) std::fprintf(stderr, "kestro-run: %s\n", written.error.c_str());
+}
+
 // The summary on the standard output, with one line per run of several;
 // `failed`: the failed evaluations of this process (of a resumed run, those
 // since the resume).
@@ -67,6 +84,7 @@ int summary(const kestro::Result& result, const kestro_run::ProblemFile& file,
   if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
   kestro_run::print_summary(result, file);
   if (!result.runs.empty()) kestro_run::print_runs(result);
+  write_results(file, result);
   if (failed > 0)
     std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
   return 0;
@@ -83,7 +101,8 @@ int main(int argc, char** argv) {
   app.add_option("problem", path, "the problem file (TOML)")->required();
   app.add_option("-j,--jobs", jobs, "evaluations at once (overrides the file's jobs)")
       ->check(CLI::Range(1, 4096));
-  app.add_flag("-q,--quiet", quiet, "do not log the individual failed evaluations");
+  app.add_flag("-q,--quiet", quiet,
+               "do not log the individual failed evaluations nor show the status line");
   std::string checkpoint, resume;
   long long checkpoint_every = 100;
   app.add_option("--checkpoint", checkpoint,
@@ -194,14 +213,21 @@ int main(int argc, char** argv) {
                                       file.problem.objectives, file.problem.constraints);
   kestro::Result result;
   long long failed = 0, cache_hits = 0;
+  std::optional<kestro_run::StatusLine> status;
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
-    if (file.options.runs > 1)
-      return summary(kestro_run::run_several(file, blackbox, quiet, interrupted), file);
+    if (file.options.runs > 1) {
+      status.emplace(!quiet, file.options.maxeval, file.problem.objectives, file.options.runs);
+      const kestro::Result several = kestro_run::run_several(file, blackbox, quiet, interrupted,
+                                                             *status);
+      status.reset();  // the terminal is the report's and the summary's again
+      return summary(several, file);
+    }
     if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
                             file.problem.constraints))
       return 0;  // an MPI worker: rank 0 reports
+    status.emplace(!quiet, file.options.maxeval, file.problem.objectives);
     std::unique_ptr<kestro::Solver> resumed;
     if (!resume.empty()) {
       try {
@@ -264,6 +290,7 @@ int main(int argc, char** argv) {
       cache_hits += hits;
       if (store) store->write_block(solver.evaluations(), x, f, g, outcomes, hit);
       solver.tell(f, g);
+      status->sync(solver.progress());
       if (file.options.fail_fast &&
           kestro::detail::all_first_failed(solver.evaluations(), solver.failed_evaluations(), l)) {
         std::fprintf(stderr, "kestro-run: %s\n",
@@ -291,10 +318,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
     return 1;
   }
-  const int status = summary(result, file, failed);
-  if (status == 0 && cache) std::printf("cache hits = %lld\n", cache_hits);
+  status.reset();  // the terminal is the report's and the summary's again
+  const int code = summary(result, file, failed);
+  if (code == 0 && cache) std::printf("cache hits = %lld\n", cache_hits);
   if (store && store->failed_blocks() > 0)
     std::fprintf(stderr, "kestro-run: store %s: %lld blocks could not be written\n",
                  store->path().c_str(), store->failed_blocks());
-  return status;
+  return code;
 }

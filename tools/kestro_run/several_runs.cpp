@@ -6,7 +6,7 @@
 namespace kestro_run {
 
 kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bool quiet,
-                           const volatile std::sig_atomic_t& interrupted) {
+                           const volatile std::sig_atomic_t& interrupted, StatusLine& status) {
   kestro::Options options = file.options;
   options.threads = file.jobs;
   std::mutex log;
@@ -19,7 +19,9 @@ kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bo
     }
   };
   bool told = false;
-  return kestro::minimize(file.problem, evaluate, options, [&](const kestro::Progress&) {
+  // Called for one run at a time.
+  return kestro::minimize(file.problem, evaluate, options, [&](const kestro::Progress& progress) {
+    status.sync(progress);
     if (interrupted && !told) {
       std::fprintf(stderr, "kestro-run: interrupted, stopping the runs\n");
       told = true;

@@ -9,14 +9,16 @@
 #include "blackbox.hpp"
 #include "kestro.hpp"
 #include "problem_file.hpp"
+#include "status_line.hpp"
 
 namespace kestro_run {
 
 // Makes the runs; each ends with its next block once `interrupted` is set.
-// Failed evaluations are logged on the standard error stream unless quiet.
-// Throws what kestro::minimize throws.
+// Failed evaluations are logged on the standard error stream unless quiet;
+// `status` follows the runs after each of their blocks. Throws what
+// kestro::minimize throws.
 kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bool quiet,
-                           const volatile std::sig_atomic_t& interrupted);
+                           const volatile std::sig_atomic_t& interrupted, StatusLine& status);
 
 // Prints one line per run on the standard output, after the summary.
 void print_runs(const kestro::Result& result);

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace kestro_run {
 
@@ -229,6 +230,14 @@ std::string describe_options(const kestro::Options& o) {
 }
 
 Store::Store(const std::string& path) : path_(path) {
+  // Never written through a symbolic link (as the report files): the store
+  // and the files SQLite keeps beside it.
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    struct stat info {};
+    if (lstat((path + suffix).c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+      throw StoreError("store " + path + ": " + (*suffix ? path + suffix + " " : std::string()) +
+                       "is a symbolic link, which is not followed");
+  }
   const int opened = sqlite3_open_v2(path.c_str(), &db_,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (opened != SQLITE_OK) {
