@@ -299,8 +299,9 @@ KESTRO_API int kestro_check_pairing(const int* o, const int* n, const int* ni,
  * the library's whole saved state of the run (solver, multi-objective layer
  * and reporting, including which report files are open and how far they are
  * written), the sizes, X, F, G, XL, XU, IFLAG, ISTOP, PARAM, RW, IW, PF and
- * LEXTRA values of the caller's own. It is written to PATH.tmp, flushed to
- * the disk and renamed over PATH, so PATH is only ever replaced by a complete
+ * LEXTRA values of the caller's own. It is written to a new file
+ * PATH.tmp.XXXXXX (created exclusively), flushed to the disk and renamed over
+ * PATH, so PATH is only ever replaced by a complete
  * file. Saving changes nothing of the run.
  *
  * @param path   file name, a NUL-terminated string
@@ -455,7 +456,7 @@ KESTRO_API void kestro_context_free(kestro_context* ctx);
  * @brief Sets where the handle's report files are written.
  *
  * The files KESTRO_SCREEN.TXT, KESTRO_SOLUTION.TXT, KESTRO_PARETOFRONT.TXT
- * (with its temporary KESTRO_PARETOFRONT.tmp) and KESTRO_HISTORY.TXT of the
+ * (with its temporary KESTRO_PARETOFRONT.tmp.XXXXXX) and KESTRO_HISTORY.TXT of the
  * handle's runs are made in DIRECTORY, each name preceded by PREFIX
  * ("a_" gives a_KESTRO_SCREEN.TXT). Call it before the reporting entry's
  * first stage, or between runs. A run loaded by kestro_context_load()

@@ -289,7 +289,8 @@ struct Options {
   }
 
   /// Checks the options as the library would. PARETOMAX and EPSILON are
-  /// checked even for one objective, where the library ignores them.
+  /// checked even for one objective, where the library ignores them, and a
+  /// NaN character is refused (IFLAG 399) like every other NaN option.
   /// \param error  receives, when not null and the options are refused, a
   ///               message ending in "(IFLAG code)"
   /// \return true when the library accepts the options
@@ -328,7 +329,7 @@ struct Result {
   std::vector<double> x, f, g;  // the best point and its values
   /// @}
   double residual = 0;          ///< its constraint violation beyond the accuracy
-  bool feasible = false;        ///< residual within the accuracy
+  bool feasible = false;        ///< residual within the accuracy (never for a failed point)
   /// The largest raw violation of its constraints, without the accuracy's
   /// tolerance: -g for an inequality, |g| for an equality (0: none violated).
   double max_violation = 0;
@@ -340,7 +341,16 @@ struct Result {
   /// callback, an interrupt, ...); for other codes the meaning of iflag.
   std::string reason;
   int iflag = 0;                ///< why the run ended
-  std::string message;          ///< the meaning of iflag in words
+  /// The meaning of iflag in words; when best_failed, the cause instead,
+  /// e.g. "no evaluation succeeded: 20 of 20 failed (...)".
+  std::string message;
+  /// The best point is a failed evaluation (an objective NaN or at least
+  /// 1e98, or a constraint NaN or at most -1e98): no evaluation succeeded,
+  /// or none that ranks above a failed one.
+  bool best_failed = false;
+  /// The run ended without an input error (iflag below 100) and its best
+  /// point is feasible and not a failed evaluation.
+  bool success = false;
   int warning = 0;              ///< a warning code (51 .. 92) of the first call, or 0
   long long evaluations = 0;    ///< points evaluated, start block included
   long long failed_evaluations = 0;  ///< of them failed: NaN or beyond 1e98, or thrown
@@ -537,6 +547,9 @@ inline Fault options_fault(const Options& o) {
       return set(348, "evalstop = " + num(o.evalstop) + " must have a fractional part below 0.5");
     default: return set(0, "a search parameter is refused");
   }
+  // The library lets a NaN character through to a misleading later error;
+  // it is refused here with the code of the other NaN parameters.
+  if (std::isnan(o.character)) return set(399, "character is NaN");
   constexpr double huge = 1e99;
   if (o.threads < 1) return set(0, "threads = " + std::to_string(o.threads) + " must be at least 1");
   if (o.runs < 1) return set(0, "runs = " + std::to_string(o.runs) + " must be at least 1");
@@ -875,7 +888,8 @@ class Solver {
   /// @brief Saves the run to a checkpoint file, between a tell() and the
   /// next ask().
   ///
-  /// The file (written to `path`.tmp, flushed and renamed over `path`)
+  /// The file (written to a new file `path`.tmp.XXXXXX, flushed and renamed
+  /// over `path`)
   /// holds the library's whole state of the run, the workspaces, the block
   /// to evaluate next and the counts of evaluations and failed evaluations.
   /// The resuming constructor continues the run exactly: the same blocks
@@ -949,7 +963,6 @@ class Solver {
     const double acc = accuracy();
     const double residual = detail::residual_of(r.g, me_, acc);
     r.residual = residual;
-    r.feasible = residual <= acc;
     const std::pair<double, int> worst = detail::largest_violation(r.g, me_);
     r.max_violation = worst.first;
     r.max_violation_index = worst.second;
@@ -957,6 +970,14 @@ class Solver {
     r.reason = detail::reason_text(iflag_, r.stop_cause, options_);
     r.iflag = iflag_;
     r.message = iflag_text(iflag_);
+    r.best_failed = iflag_ < 100 && evaluations_ > 0 && point_failed(f_.data(), g_.data(), 0);
+    r.feasible = residual <= acc && !r.best_failed;
+    r.success = iflag_ >= 0 && iflag_ < 100 && r.feasible;
+    if (r.best_failed)
+      r.message = (failed_ >= evaluations_ ? "no evaluation succeeded: "
+                                           : "the best point is a failed evaluation: ") +
+                  std::to_string(failed_) + " of " + std::to_string(evaluations_) +
+                  " failed (" + r.message + ")";
     r.warning = warning_;
     r.evaluations = evaluations_;
     r.failed_evaluations = failed_;
@@ -1089,18 +1110,22 @@ class Solver {
   // A point fails as the library counts it: an objective NaN or at least
   // 1e98, or a constraint NaN or at most -1e98.
   void count_failures() {
-    for (int i = 0; i < l_; ++i) {
-      bool failed = false;
-      for (int k = 0; k < o_; ++k) {
-        const double v = f_[std::size_t(i) * o_ + k];
-        failed = failed || std::isnan(v) || v >= 1e98;
-      }
-      for (int j = 0; j < m_; ++j) {
-        const double v = g_[std::size_t(i) * m_ + j];
-        failed = failed || std::isnan(v) || v <= -1e98;
-      }
-      if (failed) ++failed_;
+    for (int i = 0; i < l_; ++i)
+      if (point_failed(f_.data(), g_.data(), i)) ++failed_;
+  }
+
+  // Point i of the block in f and g fails as the library counts it.
+  bool point_failed(const double* f, const double* g, int i) const {
+    bool failed = false;
+    for (int k = 0; k < o_; ++k) {
+      const double v = f[std::size_t(i) * o_ + k];
+      failed = failed || std::isnan(v) || v >= 1e98;
     }
+    for (int j = 0; j < m_; ++j) {
+      const double v = g[std::size_t(i) * m_ + j];
+      failed = failed || std::isnan(v) || v <= -1e98;
+    }
+    return failed;
   }
 
   // Reads the best point of the last block from the library's records in
@@ -1191,8 +1216,19 @@ namespace detail {
 // user's function runs on the workers; the library is called by the owner.
 class BlockPool {
  public:
+  // A thread that cannot be started (no memory for its stack, a limit on
+  // threads) is done without: the blocks are evaluated on those that did
+  // start, the calling thread included, with the same result.
   BlockPool(int threads, const Function& function) : function_(function) {
-    for (int t = 1; t < threads; ++t) workers_.emplace_back([this] { work(); });
+    for (int t = 1; t < threads; ++t) {
+      try {
+        workers_.emplace_back([this] { work(); });
+      } catch (const std::system_error&) {
+        break;
+      } catch (const std::bad_alloc&) {
+        break;
+      }
+    }
   }
   ~BlockPool() {
     {
@@ -1380,13 +1416,20 @@ inline bool dominates(const std::vector<double>& a, const std::vector<double>& b
 // before infeasible; among feasible ones the lowest F (one objective) or the
 // first in seed order whose point no other feasible run's point dominates
 // (several objectives); among infeasible ones the lowest residual, then the
-// lowest F. Ties go to the earlier seed. -1 when no run has a result.
+// lowest F; last those whose best point is a failed evaluation, the first of
+// them. Ties go to the earlier seed. -1 when no run has a result.
 inline int best_run(const std::vector<RunOutcome>& runs) {
   std::vector<int> feasible, infeasible;
+  int first_failed = -1;
   for (std::size_t k = 0; k < runs.size(); ++k) {
     if (!runs[k].ok() || runs[k].result.iflag >= 100) continue;
+    if (runs[k].result.best_failed) {
+      if (first_failed < 0) first_failed = int(k);
+      continue;
+    }
     (runs[k].result.feasible ? feasible : infeasible).push_back(int(k));
   }
+  if (feasible.empty() && infeasible.empty()) return first_failed;
   auto f0 = [&](int k) { return runs[std::size_t(k)].result.f.at(0); };
   if (!feasible.empty()) {
     if (runs[std::size_t(feasible[0])].result.f.size() == 1) {

@@ -142,6 +142,7 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
       if (!py::isinstance<py::float_>(v) && !py::isinstance<py::int_>(v))
         throw py::type_error(std::string(f.name) + " must be a number");
       *f.field = v.cast<double>(), ++used;
+      if (std::isnan(*f.field)) throw py::value_error(std::string(f.name) + " is NaN");
     }
   for (const Whole& f : wholes)
     if (kw.contains(f.name)) *f.field = as_count(kw[f.name], f.name), ++used;
@@ -256,7 +257,7 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
   d["max_violation_index"] = r.max_violation_index;
   d["feasible"] = r.feasible;
   d["status"] = r.iflag;
-  d["success"] = r.iflag >= 0 && r.iflag < 100 && r.feasible;
+  d["success"] = r.success;
   d["message"] = r.message;
   d["reason"] = r.reason;
   d["stop_cause"] = cause_name(r.stop_cause);
@@ -317,6 +318,9 @@ std::string describe(const py::handle& v) {
 void copy_values(const py::handle& value, double* out, py::ssize_t rows, py::ssize_t count,
                  const char* what, bool block, const std::string& setting = {}) {
   const std::string why = setting.empty() ? std::string() : " (" + setting + ")";
+  if (value.is_none())
+    throw py::value_error(std::string(what) + " is None, expected " +
+                          std::to_string(rows * count) + " values" + why);
   Array a = Array::ensure(value);
   if (!a) {
     PyErr_Clear();
@@ -681,6 +685,14 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
     return what.substr(0, what.find("\n\nAt:"));
   };
   using wall = std::chrono::steady_clock;
+  // SystemExit and the other BaseExceptions that are not an Exception end
+  // the run and go on to the caller (with a checkpoint, the run is saved as
+  // it stood before this block).
+  auto must_end = [&](py::error_already_set& e) {
+    if (e.matches(PyExc_Exception)) return;
+    if (!in.checkpoint.empty()) save();
+    throw;
+  };
   while (!sv.done()) {
     if (in.interrupt_all && in.interrupt_all->load()) interrupted = true;
     std::span<const double> x = sv.ask();
@@ -737,6 +749,7 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
             for (int i = 0; i < l; ++i)
               if (!hit[std::size_t(i)]) why[i] = "interrupted";
         } else {
+          must_end(e);
           failed(fm.data(), gm.data(), misses, e);
           if (recording)
             for (int i = 0; i < l; ++i)
@@ -774,6 +787,7 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
             std::fill(gi, gi + m, kNaN);
             if (recording) why[i] = "interrupted";
           } else {
+            must_end(e);
             failed(fi, gi, 1, e);
             if (recording) why[i] = reason(e);
           }
@@ -1038,19 +1052,26 @@ objectives O. Per point, fun(x) gets x of shape (N,) and returns O values;
 with vectorized=True, fun(X) gets the whole block X of shape (L, N) and
 returns (L, O) objectives and (L, M) constraints. An exception raised by fun
 marks its points as failed (counted in nfail and nexc); KeyboardInterrupt ends
-the run with the best point evaluated so far (interrupted=True).
+the run with the best point evaluated so far (interrupted=True); SystemExit and
+other BaseExceptions that are not an Exception end the run and propagate.
+A return of None or of the wrong shape raises ValueError. When no evaluation
+succeeded, success is False and message names the cause.
 
 Options: accuracy, seed, fstop, algostop, evalstop, focus, ants, kernel,
 oracle, paretomax, epsilon, balance, character, block_size, printeval,
 save2file, maxeval, maxtime, maxwalltime (wall-clock seconds), fail_fast,
 output_dir (the directory of the report files, default the current one),
 output_prefix (put before their names) and runs. A problem or options the
-library refuses raise ValueError with the IFLAG code and its meaning. The
-screen report (printeval) goes through sys.stderr.
+library refuses raise ValueError with the IFLAG code and its meaning; a NaN
+option raises ValueError naming it. The screen report (printeval) goes
+through sys.stderr.
 
 When every one of the first evaluations fails (the first block, and at least
 10), the run ends and the first exception is raised again (a RuntimeError
-when fun returned NaN); fail_fast=False turns that off.
+when fun returned NaN); fail_fast=False turns that off. A run that ends
+without any evaluation that succeeded (with fail_fast=False, or a budget
+below those first evaluations) has success=False and a message naming the
+cause ("no evaluation succeeded: 5 of 5 failed ...").
 
 callback: called after each block with the progress (nfev, nfail, the best
 point x, its fun, constr, max_violation and feasible); returning True or

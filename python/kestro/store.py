@@ -268,7 +268,9 @@ class Recorder:
 
     def lookup(self, X):
         """(hits, F, G, reasons) for the points of block X already in the
-        store: hits[i] is True for a point served from it."""
+        store: hits[i] is True for a point served from it. The points of a
+        block cut short by KeyboardInterrupt (failed, reason 'interrupted')
+        were never evaluated: they are not served even as failures."""
         import numpy as np
         L = len(X)
         hits, reasons = [False] * L, [None] * L
@@ -279,7 +281,8 @@ class Recorder:
             for i in range(L):
                 row = self.db.execute(
                     "SELECT f, g, status, reason FROM evaluations WHERE problem_digest = ? "
-                    "AND x = ? AND (status = 'ok' OR ?) ORDER BY status = 'ok' DESC, id LIMIT 1",
+                    "AND x = ? AND (status = 'ok' OR (? AND reason IS NOT 'interrupted')) "
+                    "ORDER BY status = 'ok' DESC, id LIMIT 1",
                     (self.digest, _array(X[i]), int(self.cache_failures))).fetchone()
                 if row:
                     f, g = _values(row[0]), _values(row[1])

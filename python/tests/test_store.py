@@ -167,6 +167,21 @@ class StoreTest(unittest.TestCase):
                          [(r.nfail,)])
         with self.assertRaisesRegex(ValueError, "needs a store"):
             kestro.minimize(model, BOUNDS, cache=True, **OPTIONS)
+        # The points of a block cut short by Ctrl-C were never evaluated:
+        # stored as 'interrupted', never served, not even as failures.
+        path = os.path.join(self.dir.name, "interrupted.sqlite")
+        r = kestro.minimize(Counted(interrupt_at=10), BOUNDS, store=path, **OPTIONS)
+        self.assertTrue(r.interrupted)
+        (cut,), = self.sql("SELECT count(*) FROM evaluations WHERE reason = 'interrupted'", path)
+        self.assertGreater(cut, 0)
+        model = Counted()
+        again = kestro.minimize(model, BOUNDS, store=path, cache_failures=True,
+                                **dict(OPTIONS, maxeval=12))
+        self.assertEqual((again.cache_hits, model.calls), (12 - cut, again.nfev - 12 + cut))
+        self.assertEqual(self.sql("SELECT count(*) FROM evaluations WHERE run_id = 2 AND NOT "
+                                  "cached AND status = 'ok' AND evaluation IN (SELECT evaluation "
+                                  "FROM evaluations WHERE run_id = 1 AND reason = 'interrupted')",
+                                  path), [(cut,)])
 
     def test_unusable_store_refused_before_any_evaluation(self):
         text = os.path.join(self.dir.name, "text.sqlite")

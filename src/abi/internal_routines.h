@@ -1076,7 +1076,7 @@ KESTRO_API void print_final_(const int* iflag, const double* time,
                              const double* param, const int* unit);
 
 /**
- * Writes KESTRO_PARETOFRONT.TXT through KESTRO_PARETOFRONT.tmp on UNIT: the
+ * Writes KESTRO_PARETOFRONT.TXT through KESTRO_PARETOFRONT.tmp.XXXXXX on UNIT: the
  * displayed point (X, G) and the entries of PF, a front of capacity PMAX.
  *
  * \param o     number of objectives O

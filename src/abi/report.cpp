@@ -59,7 +59,7 @@ extern "C" void save_history_(const int* save2file, const int* l, const int* o, 
   report::save_history(abi::default_context().report.units, abi::default_context().report.history, a);
 }
 
-// Writes KESTRO_PARETOFRONT.TXT (through KESTRO_PARETOFRONT.tmp on UNIT): the
+// Writes KESTRO_PARETOFRONT.TXT (through KESTRO_PARETOFRONT.tmp.XXXXXX on UNIT): the
 // displayed point X, G and the PMAX-capacity front in PF.
 extern "C" void print_paretofront_(const int* o, const int* m, const int* n, const double* pf,
                                    const double* x, const double* g, const int* pmax,

@@ -22,6 +22,7 @@
 #include "report/history.hpp"
 #include "report/pareto_file.hpp"
 #include "report/print_controller.hpp"
+#include "report/unique_file.hpp"
 
 namespace kestro::checkpoint {
 namespace {
@@ -226,12 +227,13 @@ bool write_all(int fd, const unsigned char* data, std::size_t length) {
   return true;
 }
 
-// Writes the bytes to path.tmp, flushes them to the disk and renames the
-// file over `path`; on failure the temporary file is removed and `path` is
+// Writes the bytes to a new file path.tmp.XXXXXX (created exclusively, never
+// through a symbolic link), flushes them to the disk and renames the file
+// over `path`; on failure the temporary file is removed and `path` is
 // untouched.
 bool write_atomically(const std::string& path, const std::vector<unsigned char>& bytes) {
-  const std::string temporary = path + ".tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  std::string temporary;
+  const int fd = report::create_unique_file(path + ".tmp", &temporary);
   if (fd < 0) return false;
   bool ok = write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
@@ -274,7 +276,7 @@ bool read_more(std::FILE* file, std::vector<unsigned char>& bytes, std::uint64_t
 // kOk or the reason for refusing the file; `bytes` then holds the header,
 // the content and the checksum.
 Status read_file(const char* path, std::vector<unsigned char>& bytes) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = std::fopen(path, "rbe");
   if (file == nullptr) return kCannotOpen;
   Status status = kOk;
   try {

@@ -51,7 +51,7 @@ struct CallerRun {
 };
 
 // Writes the run (the context's saved state and the caller's arrays) to
-// `path` through `path`.tmp, which is then renamed over it.
+// `path` through a new file `path`.tmp.XXXXXX, which is then renamed over it.
 Status save(Context& context, const char* path, const CallerRun& run);
 
 // Reads a run saved for the caller's sizes; nothing of the context or the

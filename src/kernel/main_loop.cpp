@@ -341,8 +341,31 @@ class Loop {
   }
 };
 
+// Every point of a block handed out is finite and, where the width XU - XL
+// of a variable overflows (the sampling's arithmetic then gives infinities),
+// within its bounds: a value beyond a bound takes the bound, NaN the middle
+// of the box (whole for an integer variable). Where the widths are finite
+// the points are left as the search made them.
+void keep_points_in_box(KernelCall& c) {
+  for (Index p = 1; p <= c.l; ++p) {
+    for (Index i = 1; i <= c.n; ++i) {
+      double& x = c.x[(p - 1) * c.n + i];
+      const double lo = c.xl[i], hi = c.xu[i];
+      if (std::isfinite(x) && (std::isfinite(hi - lo) || (x >= lo && x <= hi))) continue;
+      if (std::isnan(x)) {
+        x = lo / 2 + hi / 2;
+        if (i > c.n - c.ni) x = std::round(x);
+      }
+      x = std::max(lo, std::min(x, hi));
+    }
+  }
+}
+
 }  // namespace
 
-void run_kernel_call(KernelState& state, KernelCall& call) { Loop(state, call).run(); }
+void run_kernel_call(KernelState& state, KernelCall& call) {
+  Loop(state, call).run();
+  if (call.istop == 0 && call.iflag < 100) keep_points_in_box(call);
+}
 
 }  // namespace kestro::kernel

@@ -1,5 +1,7 @@
 #include "report/pareto_file.hpp"
 
+#include <string>
+
 #include "core/numeric.hpp"
 #include "core/workspace_layout.hpp"
 #include "report/array_reads.hpp"
@@ -33,7 +35,9 @@ Index pareto_store_length(int o, int m, int n, int pmax) {
 }
 
 void print_paretofront(OutputUnits& units, int unit, const ParetoFileArguments& a) {
-  units.open(unit, kParetoFrontTempName);
+  // Written to a new file of a unique name, then renamed over the front.
+  std::string temporary;
+  units.open_unique(unit, kParetoFrontTempName, &temporary);
 
   const int psize = a.pf.holds(1) ? trunc_to_int(a.pf[1]) : 0;
   units.write(unit, kFileHeader);
@@ -65,7 +69,8 @@ void print_paretofront(OutputUnits& units, int unit, const ParetoFileArguments& 
   }
 
   units.close(unit);
-  units.rename_file(kParetoFrontTempName, kParetoFrontName);
+  if (!temporary.empty() && !units.rename_file(temporary.c_str(), kParetoFrontName))
+    units.remove_file(temporary.c_str());
 }
 
 }  // namespace kestro::report

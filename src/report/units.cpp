@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "report/unique_file.hpp"
+
 namespace kestro::report {
 namespace {
 
@@ -80,8 +82,8 @@ bool OutputUnits::path_of(const char* file_name, char (&path)[kMaxReportPath]) c
 }
 
 bool OutputUnits::set_location(std::string_view directory, std::string_view prefix) {
-  // The longest name of a report file.
-  constexpr std::size_t kLongestName = sizeof "KESTRO_PARETOFRONT.TXT" - 1;
+  // The longest name of a report file: the front's temporary file.
+  constexpr std::size_t kLongestName = sizeof "KESTRO_PARETOFRONT.tmp.XXXXXX" - 1;
   if (directory.size() + 1 + prefix.size() + kLongestName >= kMaxReportPath) return false;
   std::string new_directory(directory), new_prefix(prefix);
   directory_.swap(new_directory);
@@ -109,9 +111,39 @@ void OutputUnits::open(int unit, const char* file_name) {
   if (std::strlen(file_name) >= sizeof u->file_name) return;
   char path[kMaxReportPath];
   if (!path_of(file_name, path)) return;
-  // Create when missing, keep the content otherwise, start at the beginning.
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  // Create when missing, keep the content otherwise, start at the beginning;
+  // a symbolic link is refused like a file that cannot be written.
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return;
+  attach(u, fd, file_name);
+}
+
+void OutputUnits::open_unique(int unit, const char* prefix, std::string* file_name) {
+  file_name->clear();
+  if (unit == kScreenUnit || prefix == nullptr) return;
+  Unit* u = find(unit);
+  if (u == nullptr) return;
+  close(unit);
+  const std::size_t length = std::strlen(prefix);
+  if (length + 8 > sizeof u->file_name) return;
+  char path[kMaxReportPath];
+  if (!path_of(prefix, path)) return;
+  // The unit keeps the name in the units' directory, without directory and
+  // prefix, as for the other files.
+  const std::size_t before = std::strlen(path) - length;
+  std::string created;
+  const int fd = create_unique_file(path, &created);
+  if (fd < 0) return;
+  const std::string name = created.substr(before);
+  attach(u, fd, name.c_str());
+  if (u->stream == nullptr) {
+    std::remove(created.c_str());
+    return;
+  }
+  *file_name = name;
+}
+
+void OutputUnits::attach(Unit* u, int fd, const char* file_name) {
   std::FILE* stream = fdopen(fd, "w");
   if (stream == nullptr) {
     ::close(fd);
@@ -186,7 +218,7 @@ void OutputUnits::restore(int unit, const Snapshot& snapshot) {
   if (name[0] == '\0') return;
   char path[kMaxReportPath];
   if (!path_of(name, path)) return;
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return;
   // What was written after the save belongs to a run that did not go on.
   struct stat info {};
@@ -206,12 +238,16 @@ void OutputUnits::restore(int unit, const Snapshot& snapshot) {
   std::strcpy(u->file_name, name);
 }
 
-void OutputUnits::rename_file(const char* from, const char* to) const {
+bool OutputUnits::rename_file(const char* from, const char* to) const {
   char from_path[kMaxReportPath], to_path[kMaxReportPath];
-  if (!path_of(from, from_path) || !path_of(to, to_path)) return;
-  if (std::rename(from_path, to_path) != 0) {
-    // Ignored: the previous file of the new name stays in place.
-  }
+  if (!path_of(from, from_path) || !path_of(to, to_path)) return false;
+  // On failure the previous file of the new name stays in place.
+  return std::rename(from_path, to_path) == 0;
+}
+
+void OutputUnits::remove_file(const char* file_name) const {
+  char path[kMaxReportPath];
+  if (path_of(file_name, path)) std::remove(path);
 }
 
 }  // namespace kestro::report

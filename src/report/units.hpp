@@ -16,7 +16,7 @@ namespace kestro::report {
 inline constexpr int kScreenUnit = 0;
 inline constexpr int kScreenCopyUnit = 36;   // KESTRO_SCREEN.TXT
 inline constexpr int kSolutionUnit = 37;     // KESTRO_SOLUTION.TXT
-inline constexpr int kParetoFrontUnit = 38;  // KESTRO_PARETOFRONT.tmp
+inline constexpr int kParetoFrontUnit = 38;  // KESTRO_PARETOFRONT.tmp.XXXXXX
 inline constexpr int kHistoryUnit = 39;      // KESTRO_HISTORY.TXT
 
 // The longest path of a report file, directory and prefix included.
@@ -30,7 +30,9 @@ inline constexpr std::size_t kMaxReportPath = 4096;
 // a unit that is open closes it first. A statement for a file unit that is
 // not open is dropped, and so is one for a unit number that is none of the
 // five. Nothing here reports or reacts to an input/output failure: a file
-// that cannot be created leaves its unit closed, a failed write is lost.
+// that cannot be created leaves its unit closed, a failed write is lost. A
+// file name that is a symbolic link is never followed: the unit stays
+// closed, as for any file that cannot be written.
 class OutputUnits {
  public:
   OutputUnits() = default;
@@ -42,6 +44,10 @@ class OutputUnits {
   void set_screen(std::FILE* stream);
 
   void open(int unit, const char* file_name);
+  // Opens the unit on a new file `prefix`.XXXXXX, created exclusively (see
+  // create_unique_file), and sets `file_name` to its name; empty when no
+  // file could be made.
+  void open_unique(int unit, const char* prefix, std::string* file_name);
   void write(int unit, std::string_view format, std::initializer_list<FieldValue> values = {});
   void flush(int unit);
   // Ends a pending record and disconnects the unit; with `delete_file` the
@@ -50,8 +56,10 @@ class OutputUnits {
   bool is_open(int unit) const;
 
   // Renames a file of the units' directory, replacing an existing file of the
-  // new name; a failure is ignored.
-  void rename_file(const char* from, const char* to) const;
+  // new name; false when it failed (nothing else is done about it).
+  bool rename_file(const char* from, const char* to) const;
+  // Removes a file of the units' directory; a failure is ignored.
+  void remove_file(const char* file_name) const;
 
   // True while a file unit is connected.
   bool any_file_open() const;
@@ -91,6 +99,8 @@ class OutputUnits {
   Unit* find(int unit);
   const Unit* find(int unit) const;
   std::FILE* screen_stream() const;
+  // Connects a file unit to the open descriptor (closed on failure).
+  void attach(Unit* u, int fd, const char* file_name);
   // The path of a file name in the units' directory, in `path`; false when
   // it does not fit.
   bool path_of(const char* file_name, char (&path)[kMaxReportPath]) const;

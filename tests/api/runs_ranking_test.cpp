@@ -4,6 +4,8 @@
 // residual; ties and runs without a result as stated.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,8 @@
 
 namespace kestro::testing {
 namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct Outcome {
   std::vector<double> f;
@@ -35,6 +39,7 @@ std::vector<RunOutcome> outcomes(const std::vector<Outcome>& list) {
       r.result.feasible = o.feasible;
       r.result.residual = o.residual;
       r.result.iflag = 2;
+      r.result.best_failed = std::isnan(o.f[0]) || o.f[0] >= 1e98;
     }
     runs.push_back(r);
   }
@@ -59,6 +64,12 @@ INSTANTIATE_TEST_SUITE_P(
         RankCase{"failed_runs_are_skipped",
                  {{{0}, true, 0, "out of memory"}, {{7}, false, 1, ""}}, 1},
         RankCase{"no_run_ended", {{{0}, true, 0, "a"}, {{0}, true, 0, "b"}}, -1},
+        // A run whose best point is a failed evaluation (residual 0 without
+        // constraints) comes after any run with a point that succeeded.
+        RankCase{"failed_points_come_last",
+                 {{{1e99}, false, 0, ""}, {{kNaN}, false, 0, ""}, {{7}, false, 0.5, ""}}, 2},
+        RankCase{"only_failed_points_the_first",
+                 {{{0}, true, 0, "a"}, {{kNaN}, false, 0, ""}, {{1e99}, false, 0, ""}}, 1},
         RankCase{"two_objectives_first_undominated",
                  {{{2, 2}, true, 0, ""}, {{1, 3}, true, 0, ""}, {{3, 1}, true, 0, ""}}, 0},
         RankCase{"two_objectives_dominated_first",

@@ -58,4 +58,28 @@ check "no problem file: status 2" test $? -eq 2
 "$runner" missing.toml >out.txt 2>err.txt
 check "unreadable file: status 2" test $? -eq 2
 check "unreadable file named" grep -q "missing.toml" err.txt
+
+# NaN in any real option is refused, naming the option (the library would
+# let a NaN character through to a misleading error).
+for option in accuracy seed fstop algostop evalstop focus ants kernel oracle paretomax \
+              epsilon balance character; do
+  printf '%s\n[options]\n%s = nan\n' "$head" "$option" >problem.toml
+  expect 2 "problem.toml:6: key 'options.$option': must be a number, not nan"
+done
+
+# A problem file or checkpoint that is no regular file is refused at once
+# (a FIFO would block the read for ever).
+printf '%s\n' "$head" >problem.toml
+mkdir dir.toml
+mkfifo fifo.toml fifo.ckpt
+refused() {  # refused DESCRIPTION PATTERN ARGUMENT...
+  local what=$1 pattern=$2; shift 2
+  timeout 20 "$runner" "$@" >out.txt 2>err.txt
+  local status=$?
+  check "$what: status 2 (got $status)" test $status -eq 2
+  check "$what: named" grep -qF -- "$pattern" err.txt
+}
+refused "directory as the problem file" "the problem file dir.toml is a directory, not a regular file" dir.toml
+refused "FIFO as the problem file" "the problem file fifo.toml is a FIFO, not a regular file" fifo.toml
+refused "FIFO to resume from" "--resume: fifo.ckpt is a FIFO, not a regular file" problem.toml --resume fifo.ckpt
 finish

@@ -3,8 +3,8 @@
 # with its outcome, the run's result), a store that cannot be used refused
 # before any evaluation, a runner killed mid-block leaving a valid store, a
 # full file mid-run logged while the run goes on, the cache giving the same
-# results as the run without it, and a resumed run appending without
-# duplicating rows. The store is read with Python's sqlite3 module.
+# results as the run without it, stop signals leaving the committed blocks,
+# and a resumed run appending without duplicating rows. The store is read with Python's sqlite3 module.
 runner=$1; example=$2
 . "$(dirname "$0")/common.sh"
 
@@ -228,6 +228,58 @@ check "integrity of the full store" test "$(sql full.sqlite 'PRAGMA integrity_ch
 check "the blocks committed before are there, whole and from the first" \
   test "$(sql full.sqlite 'SELECT count(*) % 4, min(evaluation), max(evaluation) = count(*), count(*) > 0, count(*) < 400 FROM evaluations')" = "0|1|1|1|1"
 rm -f ./*.sqlite* ./*.txt
+
+# --- Stop signals. A first one: the run ends with its best point, every
+# block it evaluated written. A second one while the black boxes hang: the
+# committed blocks stay, the block cut short is not written, and with
+# --checkpoint the run stays open in the store; resumed, it ends with the
+# rows of the run never stopped.
+write_example_problem "$example" 7 4 200
+sed -i -e 's/^command = .*/command = ["sh", "hang.sh"]/' -e 's/^jobs = .*/jobs = 4/' problem.toml
+cat >hang.sh <<'SH'
+#!/bin/sh
+[ -e hang ] && sleep 1000
+sleep 0.1
+exec sh blackbox.sh "$1"
+SH
+wait_rows() {  # wait_rows FILE COUNT: until the store holds COUNT evaluations
+  for _ in $(seq 600); do
+    [ "$(sql "$1" 'SELECT count(*) FROM evaluations' 2>/dev/null)" -ge "$2" ] 2>/dev/null && return
+    sleep 0.1
+  done
+}
+"$runner" problem.toml --quiet --store reference.sqlite >reference.txt 2>/dev/null
+"$runner" problem.toml --quiet --store first.sqlite >out.txt 2>err.txt &
+pid=$!
+wait_rows first.sqlite 12
+kill -TERM $pid
+wait $pid
+check "a first SIGTERM: status 0" test $? -eq 0
+check "a first SIGTERM: stopped before the end" grep -q "^iflag = .*stopped on request" out.txt
+check "a first SIGTERM: every evaluation of the run written, the run ended" \
+  test "$(sql first.sqlite 'SELECT count(*) = (SELECT evaluations FROM runs), max(evaluation) = count(*), count(*) < 200, (SELECT ended IS NOT NULL FROM runs) FROM evaluations')" = "1|1|1|1"
+"$runner" problem.toml --quiet --store second.sqlite --checkpoint run.ckpt --checkpoint-every 8 >out.txt 2>err.txt &
+pid=$!
+wait_rows second.sqlite 12
+touch hang
+sleep 1  # the next block's black boxes hang
+kill -TERM $pid
+sleep 0.5
+kill -TERM $pid
+wait $pid
+check "a second SIGTERM: status 143" test $? -eq 143
+rm -f hang
+check "a second SIGTERM: integrity" test "$(sql second.sqlite 'PRAGMA integrity_check')" = ok
+check "a second SIGTERM: whole blocks from the first, the run left open" \
+  test "$(sql second.sqlite 'SELECT count(*) % 4, max(evaluation) = count(*), count(*) >= 12, (SELECT count(*) FROM runs WHERE ended IS NULL) FROM evaluations')" = "0|1|1|1"
+check "a second SIGTERM: the killed evaluations not written" \
+  test "$(sql second.sqlite "SELECT count(*) FROM evaluations WHERE status = 'failed'")" = 0
+"$runner" problem.toml --quiet --store second.sqlite --resume run.ckpt >out.txt 2>/dev/null
+check "resumed after a second SIGTERM: ends as the run never stopped" cmp -s out.txt reference.txt
+check "resumed after a second SIGTERM: one run, the rows of the run never stopped" \
+  test "$(sql second.sqlite 'SELECT (SELECT count(*) FROM runs), evaluation, x, f, g, status FROM evaluations ORDER BY evaluation' | md5sum)" \
+     = "$(sql reference.sqlite 'SELECT (SELECT count(*) FROM runs), evaluation, x, f, g, status FROM evaluations ORDER BY evaluation' | md5sum)"
+rm -f ./*.sqlite* ./*.txt run.ckpt hang.sh problem.toml
 
 # --- Resumed from a checkpoint after a kill: one run, no row twice, the rows
 # those of the run never stopped.

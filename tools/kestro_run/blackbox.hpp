@@ -5,8 +5,12 @@
 // space-separated values (%.17g). The command prints O objective values then
 // M constraint values, whitespace-separated, on its standard output, and
 // exits with status 0. A non-zero exit, a signal, a timeout (the command's
-// process group is killed), output that is not a number or too few values
-// make the evaluation a failed one: its values are NaN.
+// process group is killed), output that is not a number, too few or too
+// many values, a value that is not finite or one the library counts as a
+// failure (an objective of 1e98 or more, a constraint of -1e98 or less) make
+// the evaluation a failed one: its values are NaN. The command runs in its
+// own process group, with only standard input (/dev/null), output and error
+// open; what remains of the group when the evaluation ends is killed.
 #ifndef KESTRO_RUN_BLACKBOX_HPP
 #define KESTRO_RUN_BLACKBOX_HPP
 
@@ -47,10 +51,12 @@ class Blackbox {
   std::string directory_;
   double timeout_;
   int o_, m_;
+  std::string tmpdir_;  // where the point files go: an absolute path
 };
 
-// Parses "O + M" numbers from text; false when there are too few or one is
-// not a number.
+// Parses "O + M" numbers from text; false (with the reason in `why`, the
+// black box's text in it escaped) when there are too few or too many, or one
+// is not a number or a failure value.
 bool parse_values(const std::string& text, std::span<double> f, std::span<double> g,
                   std::string* why);
 

@@ -1,14 +1,28 @@
 // kestro-run: minimises a black-box command described by a TOML problem file.
 //
-// Exit status: 0 when the run ended (also after Ctrl-C), 2 for an error in
-// the problem file or the arguments, 3 for an input error the library
-// reports (its IFLAG and meaning are printed), 4 when no evaluation
-// succeeded (every one of the first evaluations failed: the run is ended
-// early with the first failure's cause, unless fail_fast = false), 5 when the
-// evaluation store cannot be used (it cannot be opened, is not a Kestro store
-// or has a newer schema; nothing was evaluated), 1 for a failure of the
-// runner itself (such as running out of memory), 130 when Ctrl-C interrupted
-// a run with checkpoints (the run is saved and resumes with --resume).
+// Exit status (the table of README "Exit status"):
+//   0    the run ended (also when a first stop signal ended it early)
+//   1    a failure of the runner itself (such as running out of memory)
+//   2    an error in the arguments, the problem file or the checkpoint
+//   3    an input error the library reports (its IFLAG and meaning are printed)
+//   4    no evaluation succeeded: every one of the first evaluations failed
+//        (the run is ended early with the first failure's cause, unless
+//        fail_fast = false), or the run ended with a failed point as its
+//        best (the summary is printed, with the cause on stderr)
+//   5    the evaluation store cannot be used (it cannot be opened, is not a
+//        Kestro store, has a newer schema or is a symbolic link; nothing was
+//        evaluated)
+//   128 + signal number: a stop signal with --checkpoint (the run is saved
+//        and resumes with --resume; 130 for Ctrl-C, 143 for SIGTERM, 129 for
+//        SIGHUP), or a second stop signal, which ends the run at once.
+//
+// Stop signals: SIGINT (Ctrl-C), SIGTERM and SIGHUP. The first one lets the
+// block in flight finish, then ends the run with its best point (or, with
+// --checkpoint, saves it). A second one kills the evaluations in flight
+// with their process groups, removes their point files, saves the run as it
+// was before the block in flight (with --checkpoint) and reports the best
+// point evaluated so far. The store keeps the blocks told to the library
+// before the signal; the block cut short by a second one is not written.
 //
 // --output-dir DIR: the report files (and any other file the runner writes
 // of its own) go to DIR, made when missing; by default the current directory.
@@ -23,15 +37,20 @@
 //
 // With --mpi, started by mpirun, rank 0 runs the run and the other ranks
 // evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
-// requests the stop as Ctrl-C does.
+// requests the stop as Ctrl-C does (and gives its exit status, 130).
 #include <atomic>
+#include <cmath>
 #include <csignal>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
 
@@ -43,6 +62,7 @@
 #include "result_files.hpp"
 #include "several_runs.hpp"
 #include "status_line.hpp"
+#include "stop_signals.hpp"
 #include "store.hpp"
 #include "summary.hpp"
 
@@ -51,9 +71,22 @@ namespace {
 constexpr int kNoEvaluationSucceeded = 4;
 constexpr int kStoreUnusable = 5;
 
-volatile std::sig_atomic_t interrupted = 0;
+// The exit status after a stop signal: 128 + its number; SIGUSR1, which
+// stands in for Ctrl-C under mpirun, as SIGINT.
+int exit_status(int signal) { return 128 + (signal == SIGUSR1 ? SIGINT : signal); }
 
-extern "C" void on_sigint(int) { interrupted = 1; }
+// Empty when `path` may be read as a file; else why not. A FIFO would block
+// the read, a directory is no problem file.
+std::string not_a_file(const std::string& path, const char* what) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return {};
+  const char* kind = S_ISDIR(info.st_mode)    ? "a directory"
+                     : S_ISFIFO(info.st_mode) ? "a FIFO"
+                     : S_ISSOCK(info.st_mode) ? "a socket"
+                     : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
+                                                                       : "not a regular file";
+  return std::string(what) + " " + path + " is " + kind + ", not a regular file";
+}
 
 int library_error(int iflag, const std::string& message) {
   std::fprintf(stderr, "kestro-run: the library refuses the input: IFLAG %d: %s\n  %s\n", iflag,
@@ -78,8 +111,10 @@ void write_results(const kestro_run::ProblemFile& file, const kestro::Result& re
 // The summary on the standard output, with one line per run of several;
 // `failed`: the failed evaluations of this process (of a resumed run, those
 // since the resume).
+// `aborted_by`: the second stop signal that ended the run at once, or 0.
+// Returns the exit status.
 int summary(const kestro::Result& result, const kestro_run::ProblemFile& file,
-            long long failed = -1) {
+            long long failed = -1, int aborted_by = 0) {
   if (failed < 0) failed = result.failed_evaluations;
   if (result.iflag >= 100) return library_error(result.iflag, "reported at the end of the run");
   kestro_run::print_summary(result, file);
@@ -87,6 +122,11 @@ int summary(const kestro::Result& result, const kestro_run::ProblemFile& file,
   write_results(file, result);
   if (failed > 0)
     std::fprintf(stderr, "kestro-run: %lld evaluations of the black box failed\n", failed);
+  if (aborted_by != 0) return exit_status(aborted_by);
+  if (result.best_failed) {
+    std::fprintf(stderr, "kestro-run: %s\n", result.message.c_str());
+    return kNoEvaluationSucceeded;
+  }
   return 0;
 }
 
@@ -148,14 +188,12 @@ int main(int argc, char** argv) {
   }
 
   kestro_run::MpiJob job(mpi, &argc, &argv);
-  struct sigaction action {};
-  action.sa_handler = on_sigint;
-  sigemptyset(&action.sa_mask);
+  namespace stop_signals = kestro_run::stop_signals;
   // mpirun passes SIGUSR1 on to every rank (SIGINT ends the job): rank 0
   // stops the run, the workers carry on until it ends. Installed on every
   // rank as soon as MPI has started, before the ranks first wait for each
   // other (the agreement on the problem file).
-  if (mpi) sigaction(SIGUSR1, &action, nullptr);
+  if (mpi) stop_signals::handle(SIGUSR1);
 
   if (!job.error().empty()) {
     std::fprintf(stderr, "kestro-run: %s\n", job.error().c_str());
@@ -163,8 +201,10 @@ int main(int argc, char** argv) {
   }
   kestro_run::ProblemFile file;
   std::string file_error;
+  file_error = not_a_file(path, "the problem file");
+  if (file_error.empty() && !resume.empty()) file_error = not_a_file(resume, "--resume:");
   try {
-    file = kestro_run::read_problem_file(path);
+    if (file_error.empty()) file = kestro_run::read_problem_file(path);
   } catch (const kestro_run::InputError& e) {
     file_error = e.what();
   }
@@ -207,22 +247,29 @@ int main(int argc, char** argv) {
   }
   if (!job.agree(store_error)) return kStoreUnusable;
   if (!mpi && job.rank() == 0) kestro_run::follow_jobs(file);
-  sigaction(SIGINT, &action, nullptr);
+  stop_signals::handle(SIGINT);
+  // SIGTERM (batch systems, timeout, kill) and SIGHUP (a closed terminal) as
+  // Ctrl-C; on MPI workers they keep their default, so that mpirun's end of
+  // the job ends them.
+  if (job.rank() == 0) {
+    stop_signals::handle(SIGTERM);
+    stop_signals::handle(SIGHUP);
+  }
 
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
                                       file.problem.objectives, file.problem.constraints);
   kestro::Result result;
   long long failed = 0, cache_hits = 0;
+  int aborted_by = 0;  // the second stop signal
   std::optional<kestro_run::StatusLine> status;
   if (checkpoint.empty()) checkpoint = resume;
   kestro_run::Checkpointing checkpoints(checkpoint, checkpoint_every);
   try {
     if (file.options.runs > 1) {
       status.emplace(!quiet, file.options.maxeval, file.problem.objectives, file.options.runs);
-      const kestro::Result several = kestro_run::run_several(file, blackbox, quiet, interrupted,
-                                                             *status);
+      const kestro::Result several = kestro_run::run_several(file, blackbox, quiet, *status);
       status.reset();  // the terminal is the report's and the summary's again
-      return summary(several, file);
+      return summary(several, file, -1, stop_signals::abort_signal());
     }
     if (job.serve_if_worker(blackbox, file.problem.variables(), file.problem.objectives,
                             file.problem.constraints))
@@ -277,14 +324,29 @@ int main(int argc, char** argv) {
           job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations(),
                              &block_first_failure, outcomes, hit);
       if (first_failure.empty()) first_failure = block_first_failure;
-      if (interrupted && checkpoints.enabled()) {
+      const int signal = stop_signals::first();
+      if (signal != 0 && checkpoints.enabled()) {
         // The block in flight may have lost evaluations to the interrupt: the
         // run is saved as it was before it, and the resumed run evaluates it.
         if (!checkpoints.save(solver)) return 1;
-        std::fprintf(stderr, "kestro-run: interrupted; the run is saved in %s "
-                     "(continue it with --resume %s)\n", checkpoints.path().c_str(),
-                     checkpoints.path().c_str());
-        return 130;
+        std::fprintf(stderr, "kestro-run: interrupted (SIG%s); the run is saved in %s "
+                     "(continue it with --resume %s)\n", sigabbrev_np(signal),
+                     checkpoints.path().c_str(), checkpoints.path().c_str());
+        if (!stop_signals::aborted()) return exit_status(signal);
+      }
+      if (stop_signals::aborted()) {
+        // The run ends now with the best point evaluated so far: the points
+        // of this block that were not evaluated count as failed ones.
+        aborted_by = stop_signals::abort_signal();
+        std::fprintf(stderr, "kestro-run: second stop signal (SIG%s): the evaluations in flight "
+                     "are killed, the run ends now\n", sigabbrev_np(aborted_by));
+        solver.stop(kestro::StopCause::interrupt);
+        while (!solver.done()) {
+          solver.tell(f, g);
+          std::fill(f.begin(), f.end(), std::numeric_limits<double>::quiet_NaN());
+          std::fill(g.begin(), g.end(), std::numeric_limits<double>::quiet_NaN());
+        }
+        break;
       }
       failed += block_failed;
       cache_hits += hits;
@@ -298,14 +360,17 @@ int main(int argc, char** argv) {
         return kNoEvaluationSucceeded;
       }
       checkpoints.after_block(solver);
-      if (interrupted && !stopping && !solver.done()) {
-        std::fprintf(stderr, "kestro-run: interrupted, stopping the run\n");
+      if (signal != 0 && !stopping && !solver.done()) {
+        std::fprintf(stderr, "kestro-run: interrupted, stopping the run (SIG%s)\n",
+                     sigabbrev_np(signal));
         solver.stop(kestro::StopCause::interrupt);
         stopping = true;
       }
     }
     result = solver.result();
-    if (store) store->end_run(result, cache_hits);
+    // Cut short by a second stop signal with a checkpoint saved, the run
+    // stays open in the store: --resume continues it there.
+    if (store && !(aborted_by != 0 && checkpoints.enabled())) store->end_run(result, cache_hits);
   } catch (const kestro::EvaluationError& e) {
     // Every run of several ended early: none of its first evaluations succeeded.
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
@@ -319,7 +384,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   status.reset();  // the terminal is the report's and the summary's again
-  const int code = summary(result, file, failed);
+  const int code = summary(result, file, failed, aborted_by);
   if (code == 0 && cache) std::printf("cache hits = %lld\n", cache_hits);
   if (store && store->failed_blocks() > 0)
     std::fprintf(stderr, "kestro-run: store %s: %lld blocks could not be written\n",

@@ -173,6 +173,7 @@ ProblemFile read_problem_file(const std::string& path) {
       const std::string name(k.str()), key = "options." + name;
       if (auto it = reals.find(name); it != reals.end()) {
         *it->second = r.number(node, key);
+        if (std::isnan(*it->second)) r.fail(node, key, "must be a number, not nan");
       } else if (name == "block_size") {
         o.block_size = r.integer(node, key, 1, 1000000);
       } else if (name == "printeval") {

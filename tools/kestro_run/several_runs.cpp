@@ -3,17 +3,20 @@
 #include <cstdio>
 #include <mutex>
 
+#include "stop_signals.hpp"
+
 namespace kestro_run {
 
 kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bool quiet,
-                           const volatile std::sig_atomic_t& interrupted, StatusLine& status) {
+                           StatusLine& status) {
   kestro::Options options = file.options;
   options.threads = file.jobs;
   std::mutex log;
   const kestro::Function evaluate = [&](std::span<const double> x, std::span<double> f,
                                         std::span<double> g) {
     const Outcome r = blackbox.evaluate(x, f, g);
-    if (!r.ok && !quiet) {
+    // After a second stop signal the evaluations cut short are not news.
+    if (!r.ok && !quiet && !stop_signals::aborted()) {
       std::lock_guard<std::mutex> lock(log);
       std::fprintf(stderr, "kestro-run: an evaluation failed: %s\n", r.why.c_str());
     }
@@ -22,11 +25,12 @@ kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bo
   // Called for one run at a time.
   return kestro::minimize(file.problem, evaluate, options, [&](const kestro::Progress& progress) {
     status.sync(progress);
+    const bool interrupted = stop_signals::first() != 0;
     if (interrupted && !told) {
       std::fprintf(stderr, "kestro-run: interrupted, stopping the runs\n");
       told = true;
     }
-    return interrupted != 0;
+    return interrupted;
   });
 }
 

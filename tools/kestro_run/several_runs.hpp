@@ -4,8 +4,6 @@
 #ifndef KESTRO_RUN_SEVERAL_RUNS_HPP
 #define KESTRO_RUN_SEVERAL_RUNS_HPP
 
-#include <csignal>
-
 #include "blackbox.hpp"
 #include "kestro.hpp"
 #include "problem_file.hpp"
@@ -13,12 +11,13 @@
 
 namespace kestro_run {
 
-// Makes the runs; each ends with its next block once `interrupted` is set.
-// Failed evaluations are logged on the standard error stream unless quiet;
-// `status` follows the runs after each of their blocks. Throws what
-// kestro::minimize throws.
+// Makes the runs; each ends with its next block once a stop signal has come
+// (stop_signals.hpp); after a second one the evaluations in flight are
+// killed and no more are started. Failed evaluations are logged on the
+// standard error stream unless quiet; `status` follows the runs after each of
+// their blocks. Throws what kestro::minimize throws.
 kestro::Result run_several(const ProblemFile& file, const Blackbox& blackbox, bool quiet,
-                           const volatile std::sig_atomic_t& interrupted, StatusLine& status);
+                           StatusLine& status);
 
 // Prints one line per run on the standard output, after the summary.
 void print_runs(const kestro::Result& result);
