@@ -236,6 +236,56 @@ KESTRO_API int kestro_workspace_lengths(const int* l, const int* o, const int* n
 KESTRO_API int kestro_front_capacity(const double* paretomax);
 
 /**
+ * \brief Copies one entry of the Pareto front out of PF.
+ *
+ * \param o          number of objectives O
+ * \param m          number of constraints M
+ * \param n          number of variables N
+ * \param pf         the PF array of the run
+ * \param lpf        its length LPF
+ * \param paretomax  PARAM(10) of the run
+ * \param entry      the entry to copy, 1 .. the number of entries; any
+ *                   other value copies nothing
+ * \param f          out: its O objective values
+ * \param g          out: its M constraint values
+ * \param x          out: its N variables
+ * \return the number of entries in the front (0 when PF is too short for
+ *         the front's capacity)
+ */
+KESTRO_API int kestro_front_entry(const int* o, const int* m, const int* n, const double* pf,
+                                  const int* lpf, const double* paretomax, const int* entry,
+                                  double* f, double* g, double* x);
+
+/**
+ * \brief A point's constraint violation as the library measures it: the sum
+ * of |g| over the equalities (the first ME) with |g| above the accuracy and
+ * of -g over the inequalities with g below minus the accuracy.
+ *
+ * \param m         number of constraints M
+ * \param me        number of equality constraints ME
+ * \param g         the M constraint values
+ * \param accuracy  PARAM(1)
+ * \return the residual (0 when no constraint is violated beyond accuracy)
+ */
+KESTRO_API double kestro_residual(const int* m, const int* me, const double* g,
+                                  const double* accuracy);
+
+/**
+ * \brief Which value of an evaluated point makes it a failed evaluation, as
+ * the library counts failures: an objective that is NaN or at least 1e98, or
+ * a constraint that is NaN or at most -1e98.
+ *
+ * \param o  number of objectives O
+ * \param f  the O objective values
+ * \param m  number of constraints M
+ * \param g  the M constraint values
+ * \return 0 when the point did not fail; k (1 .. O) for objective k; O + j
+ *         for constraint j (1 .. M)
+ */
+KESTRO_API int kestro_failed_value(const int* o, const double* f, const int* m,
+                                   const double* g);
+
+/**
  * \brief The first fault of a problem's sizes, start point and bounds, as the
  * first call of kestro_ would find it.
  *

@@ -600,18 +600,10 @@ inline std::pair<double, int> largest_violation(std::span<const double> g, int m
   return {worst, index};
 }
 
-// The constraint violation beyond the accuracy, as the result reports it.
+// The constraint violation beyond the accuracy, as the library measures it.
 inline double residual_of(std::span<const double> g, int me, double accuracy) {
-  double residual = 0;
-  for (std::size_t j = 0; j < g.size(); ++j) {
-    const double v = g[j];
-    if (int(j) < me) {
-      if (std::fabs(v) > accuracy) residual += std::fabs(v);
-    } else if (v < -accuracy) {
-      residual -= v;
-    }
-  }
-  return residual;
+  const int m = int(g.size());
+  return kestro_residual(&m, &me, g.data(), &accuracy);
 }
 
 // True when entry a dominates entry b: a feasible entry dominates an
@@ -679,13 +671,12 @@ inline std::string reason_text(int iflag, StopCause cause, const Options& o) {
 // Which value of an evaluated point made it a failed one, as the library
 // counts failures; empty when it did not fail.
 inline std::string failure_of(std::span<const double> f, std::span<const double> g) {
-  for (std::size_t k = 0; k < f.size(); ++k)
-    if (std::isnan(f[k]) || f[k] >= 1e98)
-      return "objective " + std::to_string(k) + " is " + num(f[k]);
-  for (std::size_t j = 0; j < g.size(); ++j)
-    if (std::isnan(g[j]) || g[j] <= -1e98)
-      return "constraint " + std::to_string(j) + " is " + num(g[j]);
-  return {};
+  const int o = int(f.size()), m = int(g.size());
+  const int position = kestro_failed_value(&o, f.data(), &m, g.data());
+  if (position == 0) return {};
+  if (position <= o)
+    return "objective " + std::to_string(position - 1) + " is " + num(f[position - 1]);
+  return "constraint " + std::to_string(position - o - 1) + " is " + num(g[position - o - 1]);
 }
 
 // The options with the 13 PARAM values of a checkpoint.
@@ -983,16 +974,17 @@ class Solver {
     r.failed_evaluations = failed_;
     r.history = history_;
     if (o_ > 1 && iflag_ < 100) {
-      const long long size = std::clamp<long long>(detail::nint(pf_[0]), 0, capacity_);
-      const std::size_t p = std::size_t(capacity_);
-      for (long long j = 0; j < size; ++j) {
+      const int count_only = 0;
+      const int size = kestro_front_entry(&o_, &m_, &n_, pf_.data(), &lpf_,
+                                          &options_.paretomax, &count_only, nullptr, nullptr,
+                                          nullptr);
+      for (int j = 1; j <= size; ++j) {
         ParetoPoint e;
-        const double* fo = pf_.data() + 1 + std::size_t(j) * o_;
-        const double* go = pf_.data() + 1 + std::size_t(o_) * p + std::size_t(j) * m_;
-        const double* xo = pf_.data() + 1 + std::size_t(o_ + m_) * p + std::size_t(j) * n_;
-        e.f.assign(fo, fo + o_);
-        e.g.assign(go, go + m_);
-        e.x.assign(xo, xo + n_);
+        e.f.resize(std::size_t(o_));
+        e.g.resize(std::size_t(m_));
+        e.x.resize(std::size_t(n_));
+        kestro_front_entry(&o_, &m_, &n_, pf_.data(), &lpf_, &options_.paretomax, &j,
+                           e.f.data(), e.g.data(), e.x.data());
         r.pareto_store.push_back(std::move(e));
       }
       r.pareto_front = detail::non_dominated(r.pareto_store, me_, acc);
@@ -1040,9 +1032,6 @@ class Solver {
     l_ = int(l), o_ = int(o), n_ = int(n), ni_ = problem_.integers, m_ = int(m),
     me_ = problem_.equalities;
     lrw_ = int(rw), liw_ = int(iw), lpf_ = int(pf);
-    // The front's entries lie in PF in blocks of the capacity the library
-    // gives it.
-    capacity_ = kestro_front_capacity(&options_.paretomax);
     rw_.assign(std::size_t(rw), 0.0);
     iw_.assign(std::size_t(iw), 0);
     pf_.assign(std::size_t(pf), 0.0);
@@ -1116,16 +1105,7 @@ class Solver {
 
   // Point i of the block in f and g fails as the library counts it.
   bool point_failed(const double* f, const double* g, int i) const {
-    bool failed = false;
-    for (int k = 0; k < o_; ++k) {
-      const double v = f[std::size_t(i) * o_ + k];
-      failed = failed || std::isnan(v) || v >= 1e98;
-    }
-    for (int j = 0; j < m_; ++j) {
-      const double v = g[std::size_t(i) * m_ + j];
-      failed = failed || std::isnan(v) || v <= -1e98;
-    }
-    return failed;
+    return kestro_failed_value(&o_, f + std::size_t(i) * o_, &m_, g + std::size_t(i) * m_) != 0;
   }
 
   // Reads the best point of the last block from the library's records in
@@ -1184,7 +1164,6 @@ class Solver {
   Options options_;
   std::vector<double> param_;
   int l_ = 0, o_ = 0, n_ = 0, ni_ = 0, m_ = 0, me_ = 0, lrw_ = 0, liw_ = 0, lpf_ = 0;
-  long long capacity_ = 0;
   std::vector<double> rw_, pf_, x_, f_, g_;
   std::vector<int> iw_;
   double no_g_ = 0;

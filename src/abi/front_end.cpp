@@ -1,11 +1,16 @@
 // The C entries that give front ends the library's own rules: workspace
-// lengths, the front's capacity and the input checks of a first call.
+// lengths, the front's capacity and its entries in PF, the input checks of a
+// first call, a point's residual and what makes it a failed evaluation.
+#include <algorithm>
 #include <cstdint>
 
 #include "core/iflag_table.hpp"
+#include "core/numeric.hpp"
 #include "core/param_positions.hpp"
 #include "core/workspace_layout.hpp"
 #include "kernel/validation.hpp"
+#include "multiobjective/front_store.hpp"
+#include "multiobjective/scalarisation.hpp"
 #include "kestro.h"
 
 namespace {
@@ -67,4 +72,32 @@ extern "C" int kestro_check_pairing(const int* o, const int* n, const int* ni, c
   *first = position_of(fault.first);
   *second = position_of(fault.second);
   return fault.code;
+}
+
+extern "C" int kestro_front_entry(const int* o, const int* m, const int* n, const double* pf,
+                                  const int* lpf, const double* paretomax, const int* entry,
+                                  double* f, double* g, double* x) {
+  using kestro::multiobjective::FrontBlocks;
+  const std::int32_t capacity = kestro::front_capacity(*paretomax);
+  // The blocks are only read here; the view is writable because the library
+  // writes the front through the same blocks.
+  const kestro::RealView whole(const_cast<double*>(pf), count(*lpf));
+  if (!FrontBlocks::fits(whole, *o, *m, *n, capacity) || whole.size() < 1) return 0;
+  const FrontBlocks front = FrontBlocks::in_pf(whole, *o, *m, *n, capacity);
+  const std::int32_t entries = std::clamp(kestro::nint(pf[0]), 0, capacity);
+  if (*entry < 1 || *entry > entries) return entries;
+  for (Index k = 1; k <= *o; ++k) f[k - 1] = front.objective(*entry, k);
+  for (Index c = 1; c <= *m; ++c) g[c - 1] = front.constraint(*entry, c);
+  for (Index v = 1; v <= *n; ++v) x[v - 1] = front.variable(*entry, v);
+  return entries;
+}
+
+extern "C" double kestro_residual(const int* m, const int* me, const double* g,
+                                  const double* accuracy) {
+  return kestro::multiobjective::point_residual(ConstRealView(g, count(*m)), *m, *me, *accuracy);
+}
+
+extern "C" int kestro_failed_value(const int* o, const double* f, const int* m,
+                                   const double* g) {
+  return kestro::saturate_int(kestro::failed_value_position(f, count(*o), g, count(*m)));
 }

@@ -29,6 +29,16 @@ bool is_failed_point(double f, const double* g, std::int64_t m) {
   return false;
 }
 
+std::int64_t failed_value_position(const double* f, std::int64_t o, const double* g,
+                                   std::int64_t m) {
+  const double large = large_value();
+  for (std::int64_t k = 0; k < o; ++k)
+    if (std::isnan(f[k]) || f[k] >= large) return k + 1;
+  for (std::int64_t j = 0; j < m; ++j)
+    if (std::isnan(g[j]) || g[j] <= -large) return o + j + 1;
+  return 0;
+}
+
 void LaggedGenerator::seed(double s) {
   s_[0] = 0.3 / (s + 1.0) + 0.123456789;
   s_[1] = 0.423456789 - 0.3 / (1.0 + std::sqrt(s));

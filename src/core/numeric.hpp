@@ -60,4 +60,10 @@ inline double relative_difference(double a, double b) {
 // A point failed when F >= LARGE or some of its M constraint values <= -LARGE.
 bool is_failed_point(double f, const double* g, std::int64_t m);
 
+// The value that makes an evaluated point, as the caller handed it over, a
+// failed one: 1 .. o for the first objective that is NaN or at least LARGE,
+// else o + j for the first constraint j that is NaN or at most -LARGE, else 0.
+std::int64_t failed_value_position(const double* f, std::int64_t o, const double* g,
+                                   std::int64_t m);
+
 }  // namespace kestro

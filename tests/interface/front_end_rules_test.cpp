@@ -127,5 +127,76 @@ TEST(InputChecks, GiveTheEntrysCodeAndPosition) {
   }
 }
 
+// Every entry read back is a point whose objectives are those of its
+// variables: the blocks are read where the library writes them. A PF shorter
+// than the capacity needs gives no entries, and entries outside 1 .. count
+// copy nothing.
+TEST(FrontEntry, ReadsEachEntryWhereTheLibraryWroteIt) {
+  const double paretomax = 5;
+  const std::vector<double> pf = front_after(paretomax, 400);
+  const int o = 2, m = 0, n = 3, lpf = int(pf.size());
+  double f[2], x[3];
+  const int none = 0;
+  const int count = kestro_front_entry(&o, &m, &n, pf.data(), &lpf, &paretomax, &none, f,
+                                       nullptr, x);
+  ASSERT_EQ(count, 5);
+  for (int j = 1; j <= count; ++j) {
+    kestro_front_entry(&o, &m, &n, pf.data(), &lpf, &paretomax, &j, f, nullptr, x);
+    double a = 0, b = 0;
+    for (double v : x) a += (v - 1) * (v - 1), b += (v + 1) * (v + 1);
+    EXPECT_EQ(f[0], a) << "entry " << j;
+    EXPECT_EQ(f[1], b) << "entry " << j;
+  }
+  const int beyond = count + 1;
+  f[0] = -7;
+  EXPECT_EQ(kestro_front_entry(&o, &m, &n, pf.data(), &lpf, &paretomax, &beyond, f, nullptr, x),
+            count);
+  EXPECT_EQ(f[0], -7);
+  const int shorter = 1 + (o + m + n) * 5 - 1;
+  EXPECT_EQ(kestro_front_entry(&o, &m, &n, pf.data(), &shorter, &paretomax, &none, f, nullptr,
+                               x),
+            0);
+}
+
+TEST(PointRules, ResidualAndFailedValue) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    std::vector<double> g;
+    int me;
+    double residual;
+  } residuals[] = {
+      {{}, 0, 0},                     // no constraints
+      {{0.5, -0.25}, 0, 0.25},        // inequalities: only the negative part counts
+      {{-0.5, 0.25}, 1, 0.5},         // an equality counts both signs
+      {{0.5, 0.25}, 2, 0.75},
+      {{1e-5, -1e-5}, 1, 0},          // within the accuracy
+      {{nan, -2}, 0, 2},              // NaN adds nothing
+      {{3}, 5, 3},                    // more equalities than constraints
+  };
+  const double accuracy = 1e-4;
+  for (const auto& c : residuals) {
+    const int m = int(c.g.size());
+    EXPECT_EQ(kestro_residual(&m, &c.me, c.g.data(), &accuracy), c.residual)
+        << "first g " << (c.g.empty() ? 0 : c.g[0]) << ", ME " << c.me;
+  }
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    std::vector<double> f, g;
+    int position;
+  } points[] = {
+      {{1, 2}, {0, -1e97}, 0},  // below the large value
+      {{1, 1e98}, {0}, 2},      // an objective at the large value
+      {{nan, 1e98}, {0}, 1},    // the first failed value is named
+      {{-inf}, {inf}, 0},       // minus infinity is a value, plus infinity satisfies g
+      {{1}, {0, nan}, 3},       // a constraint: O + j
+      {{1}, {-1e98}, 2},
+  };
+  for (const auto& c : points) {
+    const int o = int(c.f.size()), m = int(c.g.size());
+    EXPECT_EQ(kestro_failed_value(&o, c.f.data(), &m, c.g.data()), c.position)
+        << "f[0] " << c.f[0] << ", O " << o << ", M " << m;
+  }
+}
+
 }  // namespace
 }  // namespace kestro::testing

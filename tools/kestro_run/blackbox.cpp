@@ -22,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "kestro.h"
 #include "stop_signals.hpp"
 
 namespace kestro_run {
@@ -90,7 +91,10 @@ bool parse_values(const std::string& text, std::span<double> f, std::span<double
     // What the library would count as a failed evaluation is one here too,
     // logged with its value.
     const bool objective = k < f.size();
-    if (!std::isfinite(v) || (objective ? v >= 1e98 : v <= -1e98)) {
+    const int one = 1, none = 0;
+    const bool failed = objective ? kestro_failed_value(&one, &v, &none, nullptr) != 0
+                                  : kestro_failed_value(&none, nullptr, &one, &v) != 0;
+    if (!std::isfinite(v) || failed) {
       *why = "value " + std::to_string(k + 1) + " is '" + escaped(p, e) + "': " +
              (std::isfinite(v) ? objective ? "an objective of 1e98 or more marks a failure"
                                            : "a constraint of -1e98 or less marks a failure"
