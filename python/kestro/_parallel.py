@@ -10,12 +10,17 @@ point, an exception, KeyboardInterrupt or SystemExit are handled exactly as in
 a serial run, and the values, hence the run, are the serial run's bit for bit.
 """
 import functools
+import gc
 import multiprocessing
 import os
 import pickle
+import select
 import selectors
 import signal
 import struct
+import sys
+import time
+import traceback
 import warnings
 
 import numpy as np
@@ -136,18 +141,101 @@ def _death_text(exitcode):
     return f"exit status {exitcode}"
 
 
+def _fork_worker(child, fun_bytes, let_go):
+    """Forks a worker that runs _worker_main on the connection `child`; its
+    process id. The worker lets go of the descriptors `let_go` (the other
+    ends of the pipes, its own and the other workers'), so that each worker
+    sees the end of its pipe as soon as the pool goes away."""
+    pid = os.fork()
+    if pid:
+        return pid
+    # The child: it never returns from here.
+    code = 1
+    try:
+        # /dev/null over them: their numbers stay taken, as the objects
+        # inherited from the parent that hold them expect.
+        null = os.open(os.devnull, os.O_RDWR)
+        for fd in let_go:
+            if fd != child.fileno():
+                os.dup2(null, fd)
+        os.close(null)
+        # Input belongs to the parent, as with multiprocessing.
+        if sys.stdin is not None:
+            sys.stdin.close()
+            sys.stdin = open(os.devnull)
+        _worker_main(child, fun_bytes)
+        code = 0
+    except SystemExit as e:
+        code = e.code if isinstance(e.code, int) else int(e.code is not None)
+    except BaseException:
+        traceback.print_exc()
+    finally:
+        for stream in (sys.stdout, sys.stderr):
+            try:
+                stream.flush()
+            except Exception:
+                pass
+        os._exit(code)
+
+
+class _ForkedProcess:
+    """A worker forked by _fork_worker, with what the pool uses of
+    multiprocessing's Process."""
+
+    def __init__(self, pid):
+        self.pid = pid
+        self.exitcode = None
+
+    def _reap(self, flags):
+        if self.exitcode is None:
+            try:
+                pid, status = os.waitpid(self.pid, flags)
+            except ChildProcessError:  # reaped by someone else: how it ended is unknown
+                pid, status = self.pid, 255 << 8
+            if pid:
+                self.exitcode = os.waitstatus_to_exitcode(status)
+        return self.exitcode
+
+    def is_alive(self):
+        return self._reap(os.WNOHANG) is None
+
+    def join(self, timeout=None):
+        if timeout is None:
+            self._reap(0)
+            return
+        if self.is_alive() and timeout > 0:
+            try:
+                fd = os.pidfd_open(self.pid)
+            except (AttributeError, OSError):  # no pidfd: look every millisecond
+                deadline = time.monotonic() + timeout
+                while self.is_alive() and time.monotonic() < deadline:
+                    time.sleep(0.001)
+                return
+            try:
+                select.select([fd], [], [], timeout)
+            finally:
+                os.close(fd)
+            self._reap(os.WNOHANG)
+
+    def terminate(self):
+        if self.is_alive():
+            os.kill(self.pid, signal.SIGTERM)
+
+    def kill(self):
+        if self.is_alive():
+            os.kill(self.pid, signal.SIGKILL)
+
+    def close(self):
+        pass
+
+
 class _Worker:
-    def __init__(self, context, fun_bytes, replacement):
-        self.conn, child = context.Pipe()
-        self.fd = self.conn.fileno()
+    def __init__(self, conn, process, replacement):
+        self.conn = conn
+        self.fd = conn.fileno()
+        self.process = process
         self.ready = False  # until its first message says it loaded fun
         self.replacement = replacement
-        self.process = context.Process(target=_worker_main, args=(child, fun_bytes),
-                                       name="kestro-worker", daemon=True)
-        try:
-            self.process.start()
-        finally:
-            child.close()
 
     def stop(self, timeout):
         """Asks the process to end, waits `timeout` seconds, then kills it."""
@@ -195,14 +283,51 @@ class ProcessPool:
             self.close()
             raise
 
-    def _start(self, replacement):
+    def _start(self, count, replacement):
+        """Starts `count` workers."""
+        pipes = []
+        started = []  # the processes of pipes[:len(started)]
         try:
-            worker = _Worker(self._context, self._fun_bytes, replacement)
+            for _ in range(count):
+                pipes.append(self._context.Pipe())
+            if self._context.get_start_method() == "fork":
+                # The forks one after the other, with as little as possible
+                # in between: after each fork, every page this process
+                # writes is copied first (multiprocessing's Process costs
+                # several milliseconds more per process for that alone).
+                let_go = [w.fd for w in self._workers]
+                for conn, child in pipes:
+                    let_go += (conn.fileno(), child.fileno())
+                collecting = gc.isenabled()
+                gc.disable()
+                try:
+                    for _, child in pipes:
+                        started.append(_fork_worker(child, self._fun_bytes, let_go))
+                finally:
+                    if collecting:
+                        gc.enable()
+                started = [_ForkedProcess(pid) for pid in started]
+            else:
+                for _, child in pipes:
+                    process = self._context.Process(target=_worker_main,
+                                                    args=(child, self._fun_bytes),
+                                                    name="kestro-worker", daemon=True)
+                    process.start()
+                    started.append(process)
         except Exception as e:
             raise RuntimeError(f"kestro: cannot start a worker process: {e}") from e
-        self._workers.append(worker)
-        self._selector.register(worker.conn, selectors.EVENT_READ, worker)
-        return worker
+        finally:
+            for i, (conn, child) in enumerate(pipes):
+                child.close()
+                if i < len(started):
+                    process = started[i]
+                    if isinstance(process, int):  # a fork after it failed
+                        process = _ForkedProcess(process)
+                    worker = _Worker(conn, process, replacement)
+                    self._workers.append(worker)
+                    self._selector.register(worker.conn, selectors.EVENT_READ, worker)
+                else:
+                    conn.close()
 
     def _remove(self, worker):
         self._workers.remove(worker)
@@ -210,8 +335,8 @@ class ProcessPool:
         worker.stop(0)
 
     def _fill(self):
-        while len(self._workers) < self._count:
-            self._start(replacement=False)
+        if len(self._workers) < self._count:
+            self._start(self._count - len(self._workers), replacement=False)
 
     def _take_greeting(self, worker):
         """The first message of a new worker: ready, or why it could not load fun."""
@@ -233,7 +358,7 @@ class ProcessPool:
         text = _death_text(worker.process.exitcode)
         self._remove(worker)
         try:
-            self._start(replacement=True)
+            self._start(1, replacement=True)
         except RuntimeError as e:
             raise RuntimeError(f"kestro: a worker process died ({text}) and the pool cannot "
                                f"be restored: {e}") from None

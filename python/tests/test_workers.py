@@ -8,6 +8,7 @@ import subprocess
 import sys
 import tempfile
 import textwrap
+import time
 import unittest
 import warnings
 
@@ -60,6 +61,14 @@ def interrupting(x):
     return failing(x)
 
 
+def pid_then_sleep(x):
+    """Leaves its process id in the directory KESTRO_TEST_PIDS, then takes 3 s."""
+    with open(os.path.join(os.environ["KESTRO_TEST_PIDS"], str(os.getpid())), "w"):
+        pass
+    time.sleep(3)
+    return float(x @ x)
+
+
 def wrong_shape(x):
     return [1.0, 2.0, 3.0], [0.0]
 
@@ -82,13 +91,28 @@ class DiesThenCannotLoad:
         os._exit(5)
 
 
+def child_processes():
+    """The processes this one started and has not waited for (Linux), else
+    an empty set."""
+    pids = set()
+    try:
+        for task in os.listdir("/proc/self/task"):
+            with open(f"/proc/self/task/{task}/children") as f:
+                pids.update(int(pid) for pid in f.read().split())
+    except OSError:
+        pass
+    return pids
+
+
 class Workers(unittest.TestCase):
     def setUp(self):
         self.serial = kestro.minimize(failing, BOUNDS, **OPTIONS)
 
     def tearDown(self):
-        # The pool of every run is closed at its end, whatever happened.
+        # The pool of every run is closed at its end, whatever happened, and
+        # its processes are waited for.
         self.assertEqual(multiprocessing.active_children(), [])
+        self.assertEqual(child_processes(), set())
 
     def assertSameRun(self, r, serial):
         self.assertEqual(r.x.tolist(), serial.x.tolist())
@@ -173,6 +197,53 @@ class Workers(unittest.TestCase):
             kestro.minimize(failing, BOUNDS, workers=2, vectorized=True, **OPTIONS)
         with self.assertRaisesRegex(ValueError, "returned 1 values for 8 points"):
             kestro.minimize(failing, BOUNDS, workers=lambda f, xs: [f(xs[0])], **OPTIONS)
+
+
+KILLED_RUN = textwrap.dedent("""
+    import kestro
+    import test_workers as t
+    kestro.minimize(t.pid_then_sleep, t.BOUNDS, workers=3, block_size=3, maxeval=30)
+""")
+
+
+def running(pid):
+    """Whether the process exists and has not ended (a zombie has ended)."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False
+
+
+class RunKilled(unittest.TestCase):
+    @unittest.skipUnless(os.path.isdir("/proc/self"), "needs /proc")
+    def test_workers_end_with_the_run(self):
+        # Killed outright, the run cannot close its pool: each worker ends
+        # the point it is evaluating, sees the end of its pipe and ends too.
+        with tempfile.TemporaryDirectory() as tmp:
+            env = dict(os.environ, KESTRO_TEST_PIDS=tmp, PYTHONPATH=os.pathsep.join(
+                [os.path.dirname(os.path.abspath(__file__)), os.environ.get("PYTHONPATH", "")]))
+            run = subprocess.Popen([sys.executable, "-c", KILLED_RUN], env=env,
+                                   start_new_session=True)
+            try:
+                deadline = time.monotonic() + 60
+                while len(os.listdir(tmp)) < 3 and time.monotonic() < deadline:
+                    time.sleep(0.05)
+                workers = [int(name) for name in os.listdir(tmp)]
+                self.assertEqual(len(workers), 3)
+                self.assertTrue(all(running(pid) for pid in workers))
+                run.kill()
+                run.wait()
+                deadline = time.monotonic() + 20
+                while any(running(pid) for pid in workers) and time.monotonic() < deadline:
+                    time.sleep(0.05)
+                self.assertEqual([pid for pid in workers if running(pid)], [])
+            finally:
+                try:
+                    os.killpg(run.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                run.wait()
 
 
 DASK_RUN = textwrap.dedent("""
