@@ -14,6 +14,7 @@
 #include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -628,6 +629,10 @@ struct LoopSetup {
   long long checkpoint_every;
   // Shared by the runs of runs=K: an interrupt seen by one ends them all.
   std::atomic<bool>* interrupt_all = nullptr;
+  // None, or the evaluation store (kestro/store.py's Recorder): told of the
+  // run, asked for the cached points of each block and given each block.
+  py::object store = py::none();
+  bool resuming = false;  // the run was resumed from the checkpoint
   py::object bar = py::none();  // None, or the progress bar (shared by the runs)
   int run = 0;                  // which run of runs=K, for the bar
 };
@@ -668,6 +673,18 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
     std::fill(go, go + rows * m, kNaN);
     if (out.exceptions++ == 0) out.first_exception = e.what(), first_error = e;
   };
+  // Per point of a block, for the store: served from the cache, why it
+  // failed (None when it did not) and its wall time (None: not measured).
+  const bool recording = !in.store.is_none();
+  if (recording) in.store.attr("begin")(sv.evaluations(), in.resuming, l);
+  std::vector<char> hit(std::size_t(l), 0);
+  py::list why(l), seconds(l);
+  // An exception's text without the traceback pybind11 appends.
+  auto reason = [](py::error_already_set& e) {
+    const std::string what = e.what();
+    return what.substr(0, what.find("\n\nAt:"));
+  };
+  using wall = std::chrono::steady_clock;
   // SystemExit and the other BaseExceptions that are not an Exception end
   // the run and go on to the caller (with a checkpoint, the run is saved as
   // it stood before this block).
@@ -679,39 +696,88 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
   while (!sv.done()) {
     if (in.interrupt_all && in.interrupt_all->load()) interrupted = true;
     std::span<const double> x = sv.ask();
+    std::fill(hit.begin(), hit.end(), 0);
+    Array block;
+    if (recording) {
+      block = Array({py::ssize_t(l), py::ssize_t(n)});
+      std::copy(x.begin(), x.end(), block.mutable_data());
+      for (int i = 0; i < l; ++i) why[i] = py::none(), seconds[i] = py::none();
+    }
+    if (recording && !interrupted) {
+      // (hits, F, G, reasons) for the points of the block already evaluated.
+      py::tuple cached = in.store.attr("lookup")(block);
+      py::list hits = cached[0], reasons = cached[3];
+      Array cf = Array::ensure(cached[1]), cg = Array::ensure(cached[2]);
+      for (int i = 0; i < l; ++i)
+        if (py::cast<bool>(hits[i])) {
+          hit[std::size_t(i)] = 1;
+          std::copy_n(cf.data() + std::size_t(i) * o, o, f.data() + std::size_t(i) * o);
+          std::copy_n(cg.data() + std::size_t(i) * m, m, g.data() + std::size_t(i) * m);
+          why[i] = reasons[i];
+          seconds[i] = 0.0;
+        }
+    }
+    // The points not served from the cache, in block order.
+    const int misses = int(std::count(hit.begin(), hit.end(), 0));
+    std::vector<double> xm;
+    if (misses < l) {
+      xm.reserve(std::size_t(misses) * n);
+      for (int i = 0; i < l; ++i)
+        if (!hit[std::size_t(i)])
+          xm.insert(xm.end(), x.begin() + std::size_t(i) * n, x.begin() + std::size_t(i + 1) * n);
+    }
+    const std::span<const double> xs = misses < l ? std::span<const double>(xm) : x;
     if (interrupted) {
       // The last block after an interrupt is not evaluated: it is marked as
       // failed, so that the result is the best point evaluated before.
       std::fill(f.begin(), f.end(), kNaN);
       std::fill(g.begin(), g.end(), kNaN);
-    } else if (in.vectorized) {
-      Array xa({py::ssize_t(l), py::ssize_t(n)});
-      std::copy(x.begin(), x.end(), xa.mutable_data());
+      if (recording)
+        for (int i = 0; i < l; ++i) why[i] = "interrupted";
+    } else if (in.vectorized && misses > 0) {
+      Array xa({py::ssize_t(misses), py::ssize_t(n)});
+      std::copy(xs.begin(), xs.end(), xa.mutable_data());
+      std::vector<double> fm(std::size_t(misses) * o), gm(std::size_t(misses) * m);
       try {
-        take_return(in.fun(xa), m, f.data(), g.data(), l, o, true);
+        take_return(in.fun(xa), m, fm.data(), gm.data(), misses, o, true);
       } catch (py::error_already_set& e) {
         if (e.matches(PyExc_KeyboardInterrupt)) {
           interrupted = true;
-          std::fill(f.begin(), f.end(), kNaN);
-          std::fill(g.begin(), g.end(), kNaN);
+          std::fill(fm.begin(), fm.end(), kNaN);
+          std::fill(gm.begin(), gm.end(), kNaN);
+          if (recording)
+            for (int i = 0; i < l; ++i)
+              if (!hit[std::size_t(i)]) why[i] = "interrupted";
         } else {
           must_end(e);
-          failed(f.data(), g.data(), l, e);
+          failed(fm.data(), gm.data(), misses, e);
+          if (recording)
+            for (int i = 0; i < l; ++i)
+              if (!hit[std::size_t(i)]) why[i] = reason(e);
         }
       }
-    } else {
-      py::object point_fun = point_function(in.fun, in.evaluator, x, l, n, interrupted);
+      for (int i = 0, k = 0; i < l; ++i) {
+        if (hit[std::size_t(i)]) continue;
+        std::copy_n(fm.data() + std::size_t(k) * o, o, f.data() + std::size_t(i) * o);
+        std::copy_n(gm.data() + std::size_t(k) * m, m, g.data() + std::size_t(i) * m);
+        ++k;
+      }
+    } else if (!in.vectorized && misses > 0) {
+      py::object point_fun = point_function(in.fun, in.evaluator, xs, misses, n, interrupted);
       for (int i = 0; i < l; ++i) {
+        if (hit[std::size_t(i)]) continue;
         double* fi = f.data() + std::size_t(i) * o;
         double* gi = g.data() + std::size_t(i) * m;
         if (interrupted) {
           std::fill(fi, fi + o, kNaN);
           std::fill(gi, gi + m, kNaN);
+          if (recording) why[i] = "interrupted";
           continue;
         }
         Array xa{py::ssize_t(n)};
         std::copy(x.begin() + std::size_t(i) * n, x.begin() + std::size_t(i + 1) * n,
                   xa.mutable_data());
+        const auto start = wall::now();
         try {
           take_return(point_fun(xa), m, fi, gi, 1, o, false);
         } catch (py::error_already_set& e) {
@@ -719,11 +785,16 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
             interrupted = true;
             std::fill(fi, fi + o, kNaN);
             std::fill(gi, gi + m, kNaN);
+            if (recording) why[i] = "interrupted";
           } else {
             must_end(e);
             failed(fi, gi, 1, e);
+            if (recording) why[i] = reason(e);
           }
         }
+        // With workers the point was evaluated elsewhere: no time of its own.
+        if (recording && in.evaluator.is_none())
+          seconds[i] = std::chrono::duration<double>(wall::now() - start).count();
       }
     }
     if (!interrupted && PyErr_CheckSignals() != 0) {
@@ -741,6 +812,14 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
     }
     if (interrupted) sv.stop(kestro::StopCause::interrupt);
     if (!interrupted) watch.note_block(x, f, g, l);
+    if (recording) {
+      Array fa({py::ssize_t(l), py::ssize_t(o)}), ga({py::ssize_t(l), py::ssize_t(m)});
+      std::copy(f.begin(), f.end(), fa.mutable_data());
+      std::copy(g.begin(), g.end(), ga.mutable_data());
+      py::list cached(l);
+      for (int i = 0; i < l; ++i) cached[i] = bool(hit[std::size_t(i)]);
+      in.store.attr("write_block")(sv.evaluations(), block, fa, ga, why, seconds, cached);
+    }
     tell(sv, f, g);
     update_progress_bar(in.bar, sv, in.run);
     if (!in.checkpoint.empty() &&
@@ -865,7 +944,7 @@ py::object minimize_runs(const Setup& s, const LoopSetup& in, std::FILE* screen)
 py::object minimize(py::function fun, py::handle bounds, int integers, py::handle constraints,
                     int n_eq, int n_obj, py::handle x0, bool vectorized, py::handle checkpoint_arg,
                     long long checkpoint_every, py::object callback, bool take_saved,
-                    py::object evaluator, bool progress, py::kwargs kw) {
+                    py::object evaluator, py::object store, bool progress, py::kwargs kw) {
   Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw, true);
   const std::string checkpoint = as_path(checkpoint_arg);
   if (checkpoint_every < 1) throw py::value_error("checkpoint_every must be at least 1");
@@ -893,16 +972,23 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
     if (!evaluator.is_none())
       throw py::value_error("workers are not supported with runs > 1: the runs are the "
                             "parallelism (or use workers with one run)");
+    if (!store.is_none())
+      throw py::value_error("store is not supported with runs > 1: the store keeps one run at "
+                            "a time (make one run per call)");
     return minimize_runs(s, in, screen.stream());
   }
   s.options.screen = screen.stream();
   std::optional<kestro::Solver> solver;
-  start_solver(s, !checkpoint.empty() && file_exists(checkpoint) ? checkpoint : std::string(),
+  in.resuming = !checkpoint.empty() && file_exists(checkpoint);
+  in.store = store;
+  start_solver(s, in.resuming ? checkpoint : std::string(),
                [&](auto&&... a) { solver.emplace(a...); },
                take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
   const LoopOutcome loop = run_loop(*solver, s, in);
-  return make_result(finished(*solver, loop), solver->objectives(), solver->constraints(),
-                     solver->variables(), loop.interrupted);
+  py::object result = make_result(finished(*solver, loop), solver->objectives(),
+                                  solver->constraints(), solver->variables(), loop.interrupted);
+  if (!store.is_none()) store.attr("end")(result);
+  return result;
 }
 
 }  // namespace
@@ -955,7 +1041,8 @@ class OptimizeResult(dict):
           py::arg("n_obj") = 1, py::arg("x0") = py::none(), py::arg("vectorized") = false,
           py::arg("checkpoint") = py::none(), py::arg("checkpoint_every") = 100,
           py::arg("callback") = py::none(), py::arg("take_saved") = false,
-          py::arg("evaluator") = py::none(), py::arg("progress") = false,
+          py::arg("evaluator") = py::none(), py::arg("_store") = py::none(),
+          py::arg("progress") = false,
           R"(Minimises fun over the box `bounds` (shape (N, 2)).
 
 The last `integers` variables are whole numbers. `constraints` is the number

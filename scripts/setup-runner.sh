@@ -5,7 +5,7 @@
 # Safe to run again: it installs nothing that is already there.
 set -euo pipefail
 
-runner_packages=(cmake g++ gcc make libtomlplusplus-dev libcli11-dev)
+runner_packages=(cmake g++ gcc make libtomlplusplus-dev libcli11-dev libsqlite3-dev)
 
 # install_missing PACKAGE...: apt-get install of those not installed yet.
 install_missing() {

@@ -10,6 +10,6 @@ source "$(dirname "$0")/setup-runner.sh"
 packages=("${runner_packages[@]}"
           libgtest-dev libgmock-dev libbenchmark-dev gfortran clang libclang-rt-14-dev
           python3-dev pybind11-dev python3-numpy python3-venv python3-pip python3-setuptools
-          python3-wheel doxygen libopenmpi-dev openmpi-bin pkg-config dpkg-dev file
-          python3-matplotlib python3-tqdm tmux)
+          python3-wheel python3-pandas sqlite3 doxygen libopenmpi-dev openmpi-bin pkg-config
+          dpkg-dev file python3-matplotlib python3-tqdm tmux)
 install_missing "${packages[@]}"

@@ -26,6 +26,7 @@ import warnings
 import numpy as np
 
 from . import _core
+from . import store as _store
 
 _PICKLE_HINT = ("with workers, fun is sent to other processes and must be picklable: "
                 "a function defined at the top level of a module (not a lambda, a "
@@ -489,15 +490,33 @@ class BlockEvaluator:
 
 
 @functools.wraps(_core.minimize, assigned=("__module__", "__name__", "__qualname__"))
-def minimize(fun, bounds, *, workers=None, **options):
-    if workers is None:
-        return _core.minimize(fun, bounds, **options)
-    if options.get("vectorized"):
+def minimize(fun, bounds, *, workers=None, store=None, cache=False, cache_failures=False,
+             **options):
+    if workers is not None and options.get("vectorized"):
         raise ValueError("workers and vectorized=True exclude each other: with vectorized=True "
                          "fun gets the whole block and evaluates it as it likes")
-    with BlockEvaluator(fun, workers) as evaluator:
-        _follow_workers(options, evaluator.processes)
-        return _core.minimize(fun, bounds, evaluator=evaluator, **options)
+    recorder = None
+    if store is None:
+        if cache or cache_failures:
+            raise ValueError("cache=True needs a store: minimize(..., store=PATH, cache=True)")
+    else:
+        if options.get("runs", 1) > 1:
+            raise ValueError("store is not supported with runs > 1: the store keeps one run at "
+                             "a time (make one run per call)")
+        # The evaluation store (kestro/store.py), opened before any evaluation.
+        recorder = _store.Recorder(store, fun, bounds, options, cache=cache,
+                                   cache_failures=cache_failures)
+    try:
+        if recorder is not None:
+            options["_store"] = recorder
+        if workers is None:
+            return _core.minimize(fun, bounds, **options)
+        with BlockEvaluator(fun, workers) as evaluator:
+            _follow_workers(options, evaluator.processes)
+            return _core.minimize(fun, bounds, evaluator=evaluator, **options)
+    finally:
+        if recorder is not None:
+            recorder.close()
 
 
 def _follow_workers(options, processes):
@@ -523,7 +542,8 @@ def _follow_workers(options, processes):
         warnings.warn("kestro: " + warning, stacklevel=3)
 
 
-minimize.__doc__ = "minimize(fun, bounds, *, workers=None, **options)\n\n" + \
+minimize.__doc__ = "minimize(fun, bounds, *, workers=None, store=None, cache=False, " \
+    "cache_failures=False, **options)\n\n" + \
     _core.minimize.__doc__.split("\n", 1)[1].lstrip("\n").rstrip() + """
 
 workers: None (the default) calls fun on the calling thread. An int W
@@ -539,4 +559,19 @@ the same block_size bit for bit; an exception of fun
 marks its point as failed, as in the serial run, and a worker process that
 dies marks the point it was evaluating as failed and is replaced. Not with
 vectorized=True.
+
+store: a file name. Every evaluation is written to this SQLite file (created
+when missing), one transaction per block, with the schema kestro-run writes
+(see kestro.store); a resumed run (checkpoint) continues its record there.
+A store that cannot be used (not a Kestro store, a newer schema) raises
+kestro.StoreError before any evaluation; a failed write gives a
+RuntimeWarning and the run goes on. The result has cache_hits. Not with
+runs > 1.
+
+cache: with store, a point already evaluated successfully for the same
+problem (same function name and code, bounds, kinds, objectives and
+constraints) is not evaluated again: the stored values are used, and the
+result is that of the run without the cache. With workers only the other
+points are handed to them. cache_failures: serve failed evaluations from
+the cache too (implies cache).
 """

@@ -3,10 +3,12 @@
     kestro.plot.convergence(result)   the best feasible f against evaluations
     kestro.plot.front(result)         the Pareto front, the compromise marked
     python3 -m kestro.plot DIR        PNG files from a kestro-run output directory
+    python3 -m kestro.plot FILE       PNG files from an evaluation store (SQLite)
 
 Both functions return the matplotlib figure. They take the result of
 kestro.minimize or any mapping of the same plain shape, such as
-read_run(DIR) gives from kestro-run's CSV files:
+read_run(DIR) gives from kestro-run's CSV files (or kestro.store.read_run
+from an evaluation store):
 
     "history"      a mapping of equal-length sequences, one entry per block
                    where the best point improved: "nfev" (evaluations),
@@ -14,7 +16,9 @@ read_run(DIR) gives from kestro-run's CSV files:
                    value), "residual" (its constraint violation, 0 when
                    feasible) and, with several objectives, "front_size"
     "fun"          the best point's objective values (the compromise with
-                   several objectives)
+                   several objectives); None when not known (a run in a
+                   store that never ended), and with several objectives
+                   "history" may then lack "fun": the front size is drawn
     "pareto_fun"   the objectives of the front, one row per entry
     "nfev"         optional: the evaluations of the whole run
     "objective_names"  optional: names of the objectives
@@ -78,6 +82,8 @@ def convergence(result, ax=None):
     axis. Returns the figure."""
     plt = _pyplot()
     history = result["history"]
+    if "fun" not in history and "front_size" in history:
+        return _front_size(result, ax)
     nfev = np.asarray(history["nfev"], dtype=float)
     fun = np.asarray(history["fun"], dtype=float)
     residual = np.asarray(history["residual"], dtype=float)
@@ -121,24 +127,52 @@ def convergence(result, ax=None):
     return fig
 
 
+def _front_size(result, ax):
+    """The convergence of a run with several objectives whose compromise
+    values are not known (an evaluation store): the size of the front of
+    the feasible evaluations against the evaluations."""
+    plt = _pyplot()
+    history = result["history"]
+    nfev = np.asarray(history["nfev"], dtype=float)
+    size = np.asarray(history["front_size"], dtype=float)
+    if ax is None:
+        fig, ax = plt.subplots(figsize=(7, 4.5))
+    else:
+        fig = ax.figure
+    end = float(result.get("nfev", nfev[-1] if len(nfev) else 0))
+    if len(nfev):
+        end = max(end, float(nfev[-1]))
+        ax.step(np.append(nfev, end), np.append(size, size[-1]), where="post", color="C2",
+                label="front size")
+    ax.set_xlabel("evaluations")
+    ax.set_ylabel("front size")
+    ax.set_title("Convergence")
+    ax.grid(True, alpha=0.3)
+    ax.legend(loc="lower right")
+    fig.tight_layout()
+    return fig
+
+
 def front(result, ax=None):
     """The Pareto front: with two objectives a scatter, with three a 3-D
     scatter, with more parallel coordinates (each objective scaled to 0 .. 1
-    over the front). The compromise point (result["fun"]) is marked. Returns
-    the figure."""
+    over the front). The compromise point (result["fun"]) is marked, when
+    known. Returns the figure."""
     plt = _pyplot()
     pf = np.atleast_2d(np.asarray(result["pareto_fun"], dtype=float))
     o = pf.shape[1]
     if o < 2:
         raise ValueError("kestro.plot.front needs a run with several objectives")
-    best = np.asarray(result["fun"], dtype=float).reshape(-1)
+    best = result.get("fun")
+    best = None if best is None else np.asarray(best, dtype=float).reshape(-1)
     names = _objective_names(result, o)
     title = f"Pareto front ({len(pf)} points)"
     if o == 2:
         fig, ax = (plt.subplots(figsize=(6, 5)) if ax is None else (ax.figure, ax))
         ax.scatter(pf[:, 0], pf[:, 1], s=12, color="C0", label="front")
-        ax.scatter([best[0]], [best[1]], s=220, marker="*", color="C3", edgecolors="black",
-                   linewidths=0.6, zorder=3, label="compromise")
+        if best is not None:
+            ax.scatter([best[0]], [best[1]], s=220, marker="*", color="C3", edgecolors="black",
+                       linewidths=0.6, zorder=3, label="compromise")
         ax.set_xlabel(names[0])
         ax.set_ylabel(names[1])
         ax.grid(True, alpha=0.3)
@@ -150,9 +184,10 @@ def front(result, ax=None):
         else:
             fig = ax.figure
         ax.scatter(pf[:, 0], pf[:, 1], pf[:, 2], s=8, color="C0", alpha=0.6, label="front")
-        ax.scatter([best[0]], [best[1]], [best[2]], s=260, marker="*", color="C3",
-                   edgecolors="black", linewidths=0.6, depthshade=False, zorder=10,
-                   label="compromise")
+        if best is not None:
+            ax.scatter([best[0]], [best[1]], [best[2]], s=260, marker="*", color="C3",
+                       edgecolors="black", linewidths=0.6, depthshade=False, zorder=10,
+                       label="compromise")
         ax.set_xlabel(names[0])
         ax.set_ylabel(names[1])
         ax.set_zlabel(names[2])
@@ -165,8 +200,9 @@ def front(result, ax=None):
         for j, row in enumerate(scaled):
             ax.plot(axis, row, color="C0", alpha=0.25, linewidth=0.7,
                     label="front" if j == 0 else "_front")
-        ax.plot(axis, (best - low) / span, color="C3", linewidth=2.5, marker="o",
-                label="compromise")
+        if best is not None:
+            ax.plot(axis, (best - low) / span, color="C3", linewidth=2.5, marker="o",
+                    label="compromise")
         ax.set_xticks(axis)
         ax.set_xticklabels(names)
         ax.set_xlabel("objective")
@@ -230,18 +266,51 @@ def read_run(directory):
     return run
 
 
-def save_plots(directory, output=None):
+# The first 16 bytes of every SQLite database file.
+_SQLITE_HEADER = b"SQLite format 3\x00"
+
+
+def is_store(path):
+    """True when `path` is a file that starts as an SQLite database does
+    (an evaluation store; kestro.store checks that it is a Kestro one)."""
+    try:
+        with open(path, "rb") as f:
+            return f.read(len(_SQLITE_HEADER)) == _SQLITE_HEADER
+    except (IsADirectoryError, FileNotFoundError, NotADirectoryError):
+        return False
+
+
+def read(path, run=None):
+    """The run to plot from `path`: a kestro-run output directory (its CSV
+    files, see read_run) or an evaluation store (an SQLite file, see
+    kestro.store.read_run; `run` picks one of its runs, the last by
+    default)."""
+    if is_store(path):
+        from . import store
+        return store.read_run(path, run)
+    if run is not None:
+        raise ValueError("a run number is for an evaluation store; "
+                         f"{path} is not an SQLite file")
+    if not os.path.isdir(path):
+        raise ValueError("neither a kestro-run output directory nor an evaluation store "
+                         "(SQLite file)")
+    return read_run(path)
+
+
+def save_plots(directory, output=None, run=None):
     """Writes kestro_convergence.png and, with several objectives,
-    kestro_front.png from the results in `directory` to `output` (default:
-    the same directory). Returns the paths written."""
+    kestro_front.png from the results in `directory` (or from the
+    evaluation store file `directory`, its run `run`) to `output` (default:
+    the same directory, or the store's). Returns the paths written."""
     try:
         import matplotlib
     except ImportError:
         _pyplot()  # raises with what to install
     matplotlib.use("Agg")
     plt = _pyplot()
-    run = read_run(directory)
-    output = directory if output is None else output
+    if output is None:
+        output = (os.path.dirname(directory) or ".") if is_store(directory) else directory
+    run = read(directory, run)
     written = []
     fig = convergence(run)
     path = os.path.join(output, CONVERGENCE_PNG)
@@ -262,17 +331,23 @@ def main(argv=None):
     parser = argparse.ArgumentParser(
         prog="python3 -m kestro.plot",
         description="Writes PNG plots (convergence, Pareto front) from the result files of a "
-                    "kestro-run output directory.")
-    parser.add_argument("directory", help="where kestro-run wrote kestro_best.csv and the others")
-    parser.add_argument("-o", "--output", help="directory for the PNG files (default: DIRECTORY)")
+                    "kestro-run output directory, or from an evaluation store (SQLite file).")
+    parser.add_argument("directory", metavar="DIRECTORY|STORE",
+                        help="where kestro-run wrote kestro_best.csv and the others, or an "
+                             "evaluation store such as kestro-run.sqlite")
+    parser.add_argument("-o", "--output",
+                        help="directory for the PNG files (default: DIRECTORY, or the store's)")
+    parser.add_argument("--run", type=int,
+                        help="with a store: the id of the run to plot (default: the last)")
     args = parser.parse_args(argv)
+    from .store import StoreError
     try:
-        for path in save_plots(args.directory, args.output):
+        for path in save_plots(args.directory, args.output, args.run):
             print(path)
     except ImportError as e:
         print(f"kestro.plot: {e}", file=sys.stderr)
         return 1
-    except (OSError, ValueError, KeyError) as e:
+    except (OSError, ValueError, KeyError, StoreError) as e:
         print(f"kestro.plot: cannot plot the run in {args.directory}: {e}", file=sys.stderr)
         return 2
     return 0

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # python3 -m kestro.plot on the output directory of a real kestro-run run with
-# two objectives: it draws the convergence and the front from the CSV files.
+# two objectives: it draws the convergence and the front from the CSV files,
+# and from the run's evaluation store (kestro-run.sqlite) as well.
 # Usage: plot_kestro_run_test.sh KESTRO_RUN PYTHON PACKAGE_DIR
 # Exit status 77 (skipped) without matplotlib.
 runner=$1; python=$2; package=$3
@@ -45,4 +46,24 @@ print(len(fig.axes[0].collections[0].get_offsets()), " ".join(run["variable_name
 PY
 size=$(value 'pareto front' | awk '{ print $1 }')
 check "front of the summary's size, names a b" test "$(cat check.txt)" = "$size a b"
+
+# The same run from its store: the front of the stored evaluations holds
+# every point of the runner's front (kestro_front.csv), and the compromise
+# marked is the run's best point.
+mkdir from_store
+PYTHONPATH=$package "$python" -m kestro.plot kestro-run.sqlite -o from_store >plot.txt 2>plot_err.txt
+check "kestro.plot of the store: exit status 0" test $? -eq 0
+check "kestro.plot of the store names both files" \
+  test "$(cat plot.txt)" = "$(printf 'from_store/kestro_convergence.png\nfrom_store/kestro_front.png')"
+PYTHONPATH=$package "$python" - >check.txt <<'PY'
+import matplotlib
+matplotlib.use("Agg")
+import kestro.plot
+run = kestro.plot.read("kestro-run.sqlite")
+front, best = kestro.plot.front(run).axes[0].collections
+drawn = {tuple(p) for p in front.get_offsets()}
+csv = {tuple(p) for p in kestro.plot.read_run(".")["pareto_fun"]}
+print(len(csv) > 0 and csv <= drawn, list(best.get_offsets()[0]) == list(kestro.plot.read_run(".")["fun"]))
+PY
+check "the store's front holds the runner's, the best point marked" test "$(cat check.txt)" = "True True"
 finish

@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -241,19 +242,30 @@ Outcome Blackbox::evaluate(std::span<const double> x, std::span<double> f,
   }
   close(pipefd[0]);
   // A command that closed its output may still run: it too gets the time
-  // limit.
-  // It is waited for without being reaped, so that its process id, which
-  // names its group, cannot go to another process before what remains of the
-  // group is killed.
-  while (!timed_out) {
-    siginfo_t info{};
-    const int w = waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT);
-    if ((w == 0 && info.si_pid == pid) || (w < 0 && errno != EINTR)) break;
-    if (clock::now() >= deadline) {
-      timed_out = true;
-      break;
+  // limit. Its exit is awaited on a process descriptor, which becomes
+  // readable when it ends (short sleeps only on kernels without one). It is
+  // waited for without being reaped, so that its process id, which names its
+  // group, cannot go to another process before what remains of the group is
+  // killed.
+  if (!timed_out) {
+    const int pidfd = int(syscall(SYS_pidfd_open, pid, 0));
+    for (;;) {
+      siginfo_t info{};
+      const int w = waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+      if ((w == 0 && info.si_pid == pid) || (w < 0 && errno != EINTR)) break;
+      const double left = std::chrono::duration<double>(deadline - clock::now()).count();
+      if (left <= 0) {
+        timed_out = true;
+        break;
+      }
+      if (pidfd >= 0) {
+        pollfd p{pidfd, POLLIN, 0};
+        poll(&p, 1, int(std::min(left * 1000 + 1, 1e9)));
+      } else {
+        usleep(2000);
+      }
     }
-    usleep(2000);
+    if (pidfd >= 0) close(pidfd);
   }
   if (timed_out) kill(pid, SIGKILL);
   kill_what_remains(pid);
@@ -286,15 +298,19 @@ Outcome Blackbox::evaluate(std::span<const double> x, std::span<double> f,
 
 long long Blackbox::evaluate_block(std::span<const double> x, std::span<double> f,
                                    std::span<double> g, int l, int n, int jobs, bool quiet,
-                                   long long first_index, std::string* first_failure) const {
+                                   long long first_index, std::string* first_failure,
+                                   std::span<Outcome> outcomes,
+                                   std::span<const unsigned char> skip) const {
   std::atomic<int> next{0};
   std::atomic<long long> failed{0};
   std::mutex log;
   int first_failed = l;  // the index of the first failed point, under `log`
   auto work = [&] {
     for (int i = next.fetch_add(1); i < l; i = next.fetch_add(1)) {
+      if (!skip.empty() && skip[std::size_t(i)]) continue;
       const std::span<double> fi = f.subspan(std::size_t(i) * o_, o_);
       const std::span<double> gi = g.subspan(std::size_t(i) * m_, m_);
+      const auto start = std::chrono::steady_clock::now();
       Outcome r;
       try {
         r = evaluate(x.subspan(std::size_t(i) * n, n), fi, gi);
@@ -303,6 +319,8 @@ long long Blackbox::evaluate_block(std::span<const double> x, std::span<double> 
         std::fill(gi.begin(), gi.end(), std::numeric_limits<double>::quiet_NaN());
         r.why = e.what();
       }
+      r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      if (!outcomes.empty()) outcomes[std::size_t(i)] = r;
       if (!r.ok) {
         ++failed;
         if (first_failure) {

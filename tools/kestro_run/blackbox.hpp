@@ -22,7 +22,8 @@ namespace kestro_run {
 
 struct Outcome {
   bool ok = false;
-  std::string why;  // the reason of a failure
+  std::string why;       // the reason of a failure
+  double seconds = -1;   // the wall time of the evaluation (negative: not measured)
 };
 
 class Blackbox {
@@ -36,9 +37,14 @@ class Blackbox {
   // Evaluates the l points of a block, up to `jobs` at once. Failures are
   // logged to stderr (unless quiet) and their number is returned; the cause
   // of the block's first failed point goes to `first_failure` when given.
+  // When given, `outcomes` (l entries) receives each point's outcome and
+  // time, and the points i with skip[i] set are left as they are (served
+  // from the cache).
   long long evaluate_block(std::span<const double> x, std::span<double> f, std::span<double> g,
                            int l, int n, int jobs, bool quiet, long long first_index,
-                           std::string* first_failure = nullptr) const;
+                           std::string* first_failure = nullptr,
+                           std::span<Outcome> outcomes = {},
+                           std::span<const unsigned char> skip = {}) const;
 
  private:
   std::vector<std::string> command_;

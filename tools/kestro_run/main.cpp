@@ -9,6 +9,9 @@
 //        (the run is ended early with the first failure's cause, unless
 //        fail_fast = false), or the run ended with a failed point as its
 //        best (the summary is printed, with the cause on stderr)
+//   5    the evaluation store cannot be used (it cannot be opened, is not a
+//        Kestro store, has a newer schema or is a symbolic link; nothing was
+//        evaluated)
 //   128 + signal number: a stop signal with --checkpoint (the run is saved
 //        and resumes with --resume; 130 for Ctrl-C, 143 for SIGTERM, 129 for
 //        SIGHUP), or a second stop signal, which ends the run at once.
@@ -18,12 +21,19 @@
 // --checkpoint, saves it). A second one kills the evaluations in flight
 // with their process groups, removes their point files, saves the run as it
 // was before the block in flight (with --checkpoint) and reports the best
-// point evaluated so far.
+// point evaluated so far. The store keeps the blocks told to the library
+// before the signal; the block cut short by a second one is not written.
 //
 // --output-dir DIR: the report files (and any other file the runner writes
 // of its own) go to DIR, made when missing; by default the current directory.
 // With `runs = K` in [options] the K runs are made side by side
 // (several_runs.hpp); that is refused with checkpoints and with --mpi.
+//
+// Every evaluation is written to the store (kestro-run.sqlite in the output
+// directory unless --store or --no-store), one transaction per block; with
+// --cache the points already evaluated for the same problem are served from
+// it instead of running the black box. With `runs = K` no store is written:
+// --store, --cache and --cache-failures are refused there (status 2).
 //
 // With --mpi, started by mpirun, rank 0 runs the run and the other ranks
 // evaluate the points (mpi_job.hpp); SIGUSR1, which mpirun passes on, then
@@ -35,6 +45,7 @@
 #include <limits>
 #include <memory>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,11 +63,13 @@
 #include "several_runs.hpp"
 #include "status_line.hpp"
 #include "stop_signals.hpp"
+#include "store.hpp"
 #include "summary.hpp"
 
 namespace {
 
 constexpr int kNoEvaluationSucceeded = 4;
+constexpr int kStoreUnusable = 5;
 
 // The exit status after a stop signal: 128 + its number; SIGUSR1, which
 // stands in for Ctrl-C under mpirun, as SIGINT.
@@ -146,6 +159,19 @@ int main(int argc, char** argv) {
   app.add_flag("--take-saved", take_saved,
                "with --resume: go on with the file's bounds and options where they differ from "
                "the problem file's (else such a resume is refused)");
+  std::string store_path;
+  bool no_store = false, cache = false, cache_failures = false;
+  CLI::Option* store_option =
+      app.add_option("--store", store_path,
+                     "the SQLite file every evaluation is written to (default "
+                     "kestro-run.sqlite in the output directory); one that cannot be used "
+                     "ends the run before any evaluation with exit status 5");
+  app.add_flag("--no-store", no_store, "do not write the evaluations to a store")
+      ->excludes(store_option);
+  app.add_flag("--cache", cache,
+               "take the values of points already evaluated for this problem from the store");
+  app.add_flag("--cache-failures", cache_failures,
+               "with the cache, serve failed evaluations from it too (implies --cache)");
   // The version of the library that is loaded, which is the runner's own.
   app.set_version_flag("-V,--version", "kestro-run " + kestro::version(),
                        "print the version and exit");
@@ -154,6 +180,11 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
+  }
+  cache = cache || cache_failures;
+  if (no_store && cache) {
+    std::fprintf(stderr, "kestro-run: --cache needs the store: drop --no-store\n");
+    return 2;
   }
 
   kestro_run::MpiJob job(mpi, &argc, &argv);
@@ -185,6 +216,36 @@ int main(int argc, char** argv) {
                  "time there\n", file.options.runs, mpi ? "--mpi" : "checkpoints");
     return 2;
   }
+  // The runs of several are not told apart in the evaluations the runner
+  // sees: they are not stored, and asking for the store is refused.
+  if (file.options.runs > 1) {
+    if (!store_path.empty() || cache) {
+      std::fprintf(stderr, "kestro-run: runs = %d cannot be combined with %s: the evaluation "
+                   "store keeps one run at a time\n", file.options.runs,
+                   cache ? "--cache" : "--store");
+      return 2;
+    }
+    no_store = true;
+  }
+  // The store is opened (by rank 0) before anything is evaluated.
+  std::unique_ptr<kestro_run::Store> store;
+  std::string store_error;
+  if (!no_store && job.rank() == 0) {
+    if (store_path.empty()) {
+      // The default store goes to the output directory, made here when
+      // missing (the report files go there too).
+      std::filesystem::path dir = file.options.output_dir.empty() ? "." : file.options.output_dir;
+      std::error_code ignored;  // a directory that cannot be made fails the opening below
+      std::filesystem::create_directories(dir, ignored);
+      store_path = (dir / "kestro-run.sqlite").string();
+    }
+    try {
+      store = std::make_unique<kestro_run::Store>(store_path);
+    } catch (const kestro_run::StoreError& e) {
+      store_error = e.what();
+    }
+  }
+  if (!job.agree(store_error)) return kStoreUnusable;
   if (!mpi && job.rank() == 0) kestro_run::follow_jobs(file);
   stop_signals::handle(SIGINT);
   // SIGTERM (batch systems, timeout, kill) and SIGHUP (a closed terminal) as
@@ -198,7 +259,7 @@ int main(int argc, char** argv) {
   const kestro_run::Blackbox blackbox(file.command, file.directory, file.timeout,
                                       file.problem.objectives, file.problem.constraints);
   kestro::Result result;
-  long long failed = 0;
+  long long failed = 0, cache_hits = 0;
   int aborted_by = 0;  // the second stop signal
   std::optional<kestro_run::StatusLine> status;
   if (checkpoint.empty()) checkpoint = resume;
@@ -232,7 +293,23 @@ int main(int argc, char** argv) {
     checkpoints.start_from(solver.evaluations());
     const int l = solver.block_size(), n = solver.variables(), o = solver.objectives(),
               m = solver.constraints();
+    if (store) {
+      kestro_run::RunDescription run;
+      run.problem = kestro_run::describe_problem(file.command, file.directory, file.problem);
+      run.options = kestro_run::describe_options(file.options);
+      run.seed = file.options.seed;
+      run.variables = n, run.integers = file.problem.integers, run.objectives = o;
+      run.constraints = m, run.equalities = file.problem.equalities, run.block_size = l;
+      try {
+        store->begin_run(run, resumed ? solver.evaluations() : 0);
+      } catch (const kestro_run::StoreError& e) {
+        std::fprintf(stderr, "kestro-run: %s\n", e.what());
+        return kStoreUnusable;
+      }
+    }
     std::vector<double> f(std::size_t(l) * o), g(std::size_t(l) * m);
+    std::vector<kestro_run::Outcome> outcomes(static_cast<std::size_t>(l));
+    std::vector<unsigned char> hit(std::size_t(l), 0);
     bool stopping = false;
     std::string first_failure;  // the cause of the run's first failed evaluation
     while (!solver.done()) {
@@ -241,10 +318,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestro-run: internal error: block of unexpected size\n");
         return 1;
       }
+      const int hits = cache ? store->lookup(x, f, g, hit, outcomes, cache_failures) : 0;
       std::string block_first_failure;
       const long long block_failed =
           job.evaluate_block(blackbox, x, f, g, l, n, file.jobs, quiet, solver.evaluations(),
-                             &block_first_failure);
+                             &block_first_failure, outcomes, hit);
       if (first_failure.empty()) first_failure = block_first_failure;
       const int signal = stop_signals::first();
       if (signal != 0 && checkpoints.enabled()) {
@@ -271,6 +349,8 @@ int main(int argc, char** argv) {
         break;
       }
       failed += block_failed;
+      cache_hits += hits;
+      if (store) store->write_block(solver.evaluations(), x, f, g, outcomes, hit);
       solver.tell(f, g);
       status->sync(solver.progress());
       if (file.options.fail_fast &&
@@ -288,6 +368,9 @@ int main(int argc, char** argv) {
       }
     }
     result = solver.result();
+    // Cut short by a second stop signal with a checkpoint saved, the run
+    // stays open in the store: --resume continues it there.
+    if (store && !(aborted_by != 0 && checkpoints.enabled())) store->end_run(result, cache_hits);
   } catch (const kestro::EvaluationError& e) {
     // Every run of several ended early: none of its first evaluations succeeded.
     std::fprintf(stderr, "kestro-run: %s\n", e.what());
@@ -301,5 +384,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   status.reset();  // the terminal is the report's and the summary's again
-  return summary(result, file, failed, aborted_by);
+  const int code = summary(result, file, failed, aborted_by);
+  if (code == 0 && cache) std::printf("cache hits = %lld\n", cache_hits);
+  if (store && store->failed_blocks() > 0)
+    std::fprintf(stderr, "kestro-run: store %s: %lld blocks could not be written\n",
+                 store->path().c_str(), store->failed_blocks());
+  return code;
 }

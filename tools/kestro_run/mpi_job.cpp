@@ -1,7 +1,9 @@
 #include "mpi_job.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <vector>
 
 #ifdef KESTRO_RUN_MPI
 #include "kestro_mpi.hpp"
@@ -57,18 +59,38 @@ bool MpiJob::serve_if_worker(const Blackbox& blackbox, int n, int o, int m) {
 
 long long MpiJob::evaluate_block(const Blackbox& blackbox, std::span<const double> x,
                                  std::span<double> f, std::span<double> g, int l, int n, int jobs,
-                                 bool quiet, long long first_index,
-                                 std::string* first_failure) {
+                                 bool quiet, long long first_index, std::string* first_failure,
+                                 std::span<Outcome> outcomes, std::span<const unsigned char> skip) {
   if (!evaluation_)
-    return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure);
+    return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure,
+                                   outcomes, skip);
   kestro::mpi::BlockEvaluator& evaluator = evaluation_->evaluator;
-  evaluator.evaluate(x.first(std::size_t(l) * n), f, g);
+  const int o = int(f.size()) / l, m = int(g.size()) / l;
+  // The points served from the cache stay out: the others are evaluated as
+  // one shorter block and put back in their places.
+  std::vector<int> place;
+  for (int i = 0; i < l; ++i)
+    if (skip.empty() || !skip[std::size_t(i)]) place.push_back(i);
+  const std::size_t k = place.size();
+  std::vector<double> xs(k * std::size_t(n)), fs(k * std::size_t(o)), gs(k * std::size_t(m));
+  for (std::size_t j = 0; j < k; ++j)
+    std::copy_n(x.begin() + std::ptrdiff_t(place[j]) * n, n, xs.begin() + std::ptrdiff_t(j) * n);
+  if (k > 0) evaluator.evaluate(xs, fs, gs);
+  for (std::size_t j = 0; j < k; ++j) {
+    std::copy_n(fs.begin() + std::ptrdiff_t(j) * o, o, f.begin() + std::ptrdiff_t(place[j]) * o);
+    std::copy_n(gs.begin() + std::ptrdiff_t(j) * m, m, g.begin() + std::ptrdiff_t(place[j]) * m);
+    if (!outcomes.empty()) outcomes[std::size_t(place[j])] = Outcome{true, {}, -1};
+  }
+  if (k == 0) return 0;
   if (first_failure && !evaluator.failures().empty())
     *first_failure = evaluator.failures().front().what;
-  if (!quiet)
-    for (const kestro::mpi::Failure& failure : evaluator.failures())
+  for (const kestro::mpi::Failure& failure : evaluator.failures()) {
+    const int i = place[std::size_t(failure.index)];
+    if (!outcomes.empty()) outcomes[std::size_t(i)] = Outcome{false, failure.what, -1};
+    if (!quiet)
       std::fprintf(stderr, "kestro-run: evaluation %lld failed: %s (rank %d)\n",
-                   first_index + failure.index + 1, failure.what.c_str(), failure.rank);
+                   first_index + i + 1, failure.what.c_str(), failure.rank);
+  }
   return (long long)evaluator.failures().size();
 }
 
@@ -92,9 +114,10 @@ bool MpiJob::serve_if_worker(const Blackbox&, int, int, int) { return false; }
 
 long long MpiJob::evaluate_block(const Blackbox& blackbox, std::span<const double> x,
                                  std::span<double> f, std::span<double> g, int l, int n, int jobs,
-                                 bool quiet, long long first_index,
-                                 std::string* first_failure) {
-  return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure);
+                                 bool quiet, long long first_index, std::string* first_failure,
+                                 std::span<Outcome> outcomes, std::span<const unsigned char> skip) {
+  return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure, outcomes,
+                                 skip);
 }
 
 #endif

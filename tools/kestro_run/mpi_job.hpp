@@ -43,10 +43,14 @@ class MpiJob {
   // Rank 0: evaluates the l points of a block on the workers (on `jobs`
   // threads when there are none) and logs each failed evaluation, in block
   // order, unless quiet. Returns the number of failed evaluations.
+  // `outcomes` and `skip` as for Blackbox::evaluate_block (on the ranks the
+  // times are not measured).
   long long evaluate_block(const Blackbox& blackbox, std::span<const double> x,
                            std::span<double> f, std::span<double> g, int l, int n, int jobs,
                            bool quiet, long long first_index,
-                           std::string* first_failure = nullptr);
+                           std::string* first_failure = nullptr,
+                           std::span<Outcome> outcomes = {},
+                           std::span<const unsigned char> skip = {});
 
  private:
   struct Evaluation;
