@@ -90,8 +90,8 @@ Outcome run_kestro(int n, long long budget) {
   int l = 1, o = 1, ni = 0, m = 0, me = 0;
   int lrw = 120 * n + 20 * m + l * (m + 2 * o + 20) + o * (o + 20) + 4990;
   int liw = l + 3 * n + 990, lpf = 1, iflag = 0, istop = 0;
-  std::vector<double> x(std::size_t(l) * n, 0.0), f(1), g(1), xl(n, kLower), xu(n, kUpper),
-      rw(lrw), pf(1);
+  std::vector<double> x(std::size_t(l) * n, 0.0), f(1), g(1), xl(n, kLower), xu(n, kUpper), rw(lrw),
+      pf(1);
   std::vector<int> iw(liw);
   double param[13] = {};
   param[1] = 1;
@@ -100,8 +100,8 @@ Outcome run_kestro(int n, long long budget) {
   for (;;) {
     f[0] = counted_sphere(x.data(), n);
     if (evaluations >= budget) iflag = -999;
-    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
-            &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
+    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(), &iflag,
+            &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
     if (istop == 1) break;
   }
   return {evaluations, cpu_seconds() - t0, f[0]};
@@ -191,8 +191,8 @@ int main(int argc, char** argv) {
     measure("pagmo2 gaco", [&] {
       return run_pagmo(n, budget, 100u, [](unsigned gen) {
         // The stall limits are raised so that only the budget ends the run.
-        return pagmo::gaco(gen, 63u, 1.0, 0., 0.01, 1u, 7u, 1000000000u, 1000000000u, 0.,
-                           false, 1u);
+        return pagmo::gaco(gen, 63u, 1.0, 0., 0.01, 1u, 7u, 1000000000u, 1000000000u, 0., false,
+                           1u);
       });
     });
     measure("pagmo2 sade", [&] {
@@ -206,13 +206,11 @@ int main(int argc, char** argv) {
     tables.push_back(rows);
   }
 
-  std::printf("Budget %lld evaluations, best of %d runs; sphere in [-5, 5]^N\n\n", budget,
-              repeats);
+  std::printf("Budget %lld evaluations, best of %d runs; sphere in [-5, 5]^N\n\n", budget, repeats);
   for (std::size_t t = 0; t < tables.size(); ++t) {
-    std::printf("N = %d (objective alone: %.1f ns per call)\n", sizes[t],
-                objective_costs[t] * 1e9);
-    std::printf("  %-16s %12s %12s %14s %12s\n", "optimiser", "evaluations", "CPU s",
-                "own us/eval", "best f");
+    std::printf("N = %d (objective alone: %.1f ns per call)\n", sizes[t], objective_costs[t] * 1e9);
+    std::printf("  %-16s %12s %12s %14s %12s\n", "optimiser", "evaluations", "CPU s", "own us/eval",
+                "best f");
     for (const Row& row : tables[t])
       std::printf("  %-16s %12lld %12.4f %14.3f %12.3g\n", row.name.c_str(),
                   row.outcome.evaluations, row.outcome.cpu, row.net_per_evaluation * 1e6,

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "core/random.hpp"
-#include "kestro.hpp"
 #include "kestro.h"
+#include "kestro.hpp"
 #include "support/entry_caller.hpp"
 
 namespace {
@@ -59,9 +59,8 @@ struct Caller : kestro::testing::EntryCaller {
 void set_per_evaluation(benchmark::State& state, int l) {
   state.SetItemsProcessed(state.iterations() * l);
   // CPU seconds per evaluation, printed with its unit (e.g. 190ns).
-  state.counters["per_eval"] =
-      benchmark::Counter(double(state.iterations()) * l,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_eval"] = benchmark::Counter(
+      double(state.iterations()) * l, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // One call of kestro_ per iteration, model included (it is a few ns per
@@ -89,8 +88,7 @@ struct TempDirectory {
   std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::path path;
   TempDirectory() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kestro_bench_XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "kestro_bench_XXXXXX").string();
     path = mkdtemp(pattern.data());
     std::filesystem::current_path(path);
   }
@@ -149,9 +147,8 @@ void BM_GeneratorDraw(benchmark::State& state) {
     for (int i = 0; i < 100; ++i) sum += generator.draw();
   }
   benchmark::DoNotOptimize(sum);
-  state.counters["per_draw"] =
-      benchmark::Counter(double(state.iterations()) * 100,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_draw"] = benchmark::Counter(
+      double(state.iterations()) * 100, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_GeneratorDraw);
 

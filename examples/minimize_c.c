@@ -43,16 +43,16 @@ int main(void) {
     x[i * n] = 1.6;
     x[i * n + 1] = 0;
   }
-  kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f, g, x, xl, xu, &o, &n, &ni,
-                &m, &me, rw, pf, &maxeval, &maxtime, param, &l, &timediv);
+  kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f, g, x, xl, xu, &o, &n, &ni, &m,
+                &me, rw, pf, &maxeval, &maxtime, param, &l, &timediv);
   stage = 2;
   while (istop == 0) {
     for (i = 0; i < l; ++i) evaluate(&x[i * n], &f[i * o], &g[i * m]);
     evaluations += l;
-    kestro_(&l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw, &lrw, iw,
-            &liw, pf, &lpf);
-    kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f, g, x, xl, xu, &o, &n, &ni,
-                  &m, &me, rw, pf, &maxeval, &maxtime, param, &l, &timediv);
+    kestro_(&l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw, &lrw, iw, &liw,
+            pf, &lpf);
+    kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f, g, x, xl, xu, &o, &n, &ni, &m,
+                  &me, rw, pf, &maxeval, &maxtime, param, &l, &timediv);
   }
   printf("IFLAG %d: %s\n", iflag, kestro_iflag_text(&iflag));
   printf("x = (%.6f, %.0f)  F = %.8f  after %d evaluations\n", x[0], x[1], f[0], evaluations);

@@ -25,9 +25,9 @@ int main() {
 
   kestro::Options options;
   options.seed = 11;
-  options.block_size = 8;    // 8 points per block ...
-  options.threads = 4;       // ... evaluated on 4 threads
-  options.maxeval = 40000;   // evaluation budget
+  options.block_size = 8;   // 8 points per block ...
+  options.threads = 4;      // ... evaluated on 4 threads
+  options.maxeval = 40000;  // evaluation budget
 
   auto model = [](std::span<const double> v, std::span<double> f, std::span<double> g) {
     const double x = v[0], y = v[1], k = v[2];
@@ -47,8 +47,8 @@ int main() {
   std::printf("IFLAG %d: %s\n", r.iflag, r.message.c_str());
   std::printf("x = %.6f  y = %.6f  k = %.0f\n", r.x[0], r.x[1], r.x[2]);
   std::printf("F = %.8f  G = (%.6f, %.6f)  residual %.2e\n", r.f[0], r.g[0], r.g[1], r.residual);
-  std::printf("%lld evaluations, %lld failed (%lld threw)\n", r.evaluations,
-              r.failed_evaluations, r.exceptions);
+  std::printf("%lld evaluations, %lld failed (%lld threw)\n", r.evaluations, r.failed_evaluations,
+              r.exceptions);
 
   // k = 0 is infeasible (x + y >= 3 and y <= 2.5 - x^2 have no common
   // point) and every step of k costs 0.3, so k = 1. There the smallest F
@@ -56,8 +56,8 @@ int main() {
   // 2 (y - 1.5) = 0.1 x: x = 230/399, y = 610/399.
   const double xs = 230.0 / 399, ys = 610.0 / 399;
   const double best = (xs - 0.5) * (xs - 0.5) + (ys - 1.5) * (ys - 1.5) + 0.3 - 0.1 * xs * ys;
-  const bool found = r.feasible && r.iflag >= 1 && r.iflag <= 7 && r.x[2] == 1 &&
-                     std::fabs(r.f[0] - best) < 1e-6;
+  const bool found =
+      r.feasible && r.iflag >= 1 && r.iflag <= 7 && r.x[2] == 1 && std::fabs(r.f[0] - best) < 1e-6;
   std::printf(found ? "found the optimum\n" : "did not find the optimum\n");
   return found ? 0 : 1;
 }

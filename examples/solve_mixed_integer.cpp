@@ -17,8 +17,7 @@ namespace {
 
 // The model: objective and constraints of one point.
 void evaluate(const double* x, double* f, double* g) {
-  f[0] = (x[0] - 1) * (x[0] - 1) + (x[1] - 2) * (x[1] - 2) + (x[2] - 3) * (x[2] - 3) +
-         x[3] * x[3];
+  f[0] = (x[0] - 1) * (x[0] - 1) + (x[1] - 2) * (x[1] - 2) + (x[2] - 3) * (x[2] - 3) + x[3] * x[3];
   g[0] = x[0] + x[1] + x[2] + x[3] - 6;
   g[1] = 8 - x[0] * x[0] - x[1] * x[1] - x[3];
 }
@@ -41,7 +40,7 @@ int main() {
   // PARAM: 0 selects a default. Here: a seed, and a stop after 50000
   // evaluations without an improvement of at least 0.1 % (EVALSTOP 50000.001).
   double param[13] = {};
-  param[1] = 7;         // RANDOM-SEED
+  param[1] = 7;          // RANDOM-SEED
   param[4] = 50000.001;  // EVALSTOP
 
   // L start points (all the same here), evaluated before the first call.
@@ -67,8 +66,8 @@ int main() {
   report(1);
 
   while (true) {
-    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
-            &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
+    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(), &iflag,
+            &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
     // STAGE 2 after every call: progress, budgets (IFLAG = -999 asks the next
     // call to stop) and, once ISTOP = 1, the final report.
     report(2);

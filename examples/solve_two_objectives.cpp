@@ -67,11 +67,11 @@ int main() {
   stage = 2;
   while (istop == 0) {
     for (int i = 0; i < l; ++i) evaluate(&x[i * n], &f[i * o], &g[i * m]);
-    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
-            &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
-    kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(),
-                  x.data(), xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(),
-                  &maxeval, &maxtime, param, &l, &timediv);
+    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(), &iflag,
+            &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
+    kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(), x.data(),
+                  xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(), &maxeval,
+                  &maxtime, param, &l, &timediv);
   }
   if (iflag >= 100) {
     std::printf("input error, IFLAG %d\n", iflag);
@@ -84,7 +84,8 @@ int main() {
   const int size = static_cast<int>(pf[0]);
   std::vector<int> order(size);
   for (int j = 0; j < size; ++j) order[j] = j;
-  std::sort(order.begin(), order.end(), [&](int a, int b) { return pf[1 + a * o] < pf[1 + b * o]; });
+  std::sort(order.begin(), order.end(),
+            [&](int a, int b) { return pf[1 + a * o] < pf[1 + b * o]; });
 
   std::printf("IFLAG %d; front size %d\n", iflag, size);
   std::printf("%12s %12s %12s %10s %10s %3s\n", "F1", "F2", "G1", "x1", "x2", "k");

@@ -16,11 +16,19 @@ static int first_call(int n, int ni, double x0, double xl0, double xu0, double a
   double* rw = calloc((size_t)lrw, sizeof(double));
   int* iw = calloc((size_t)liw, sizeof(int));
   double f = 0.0, g = 0.0, pf = 0.0, param[13] = {0};
-  for (int i = 0; i < n; ++i) { x[i] = x0; xl[i] = xl0; xu[i] = xu0; }
+  for (int i = 0; i < n; ++i) {
+    x[i] = x0;
+    xl[i] = xl0;
+    xu[i] = xu0;
+  }
   param[0] = accuracy;
-  kestro_(&l, &o, &n, &ni, &m, &me, x, &f, &g, xl, xu, &iflag, &istop, param, rw,
-          &lrw, iw, &liw, &pf, &lpf);
-  free(x); free(xl); free(xu); free(rw); free(iw);
+  kestro_(&l, &o, &n, &ni, &m, &me, x, &f, &g, xl, xu, &iflag, &istop, param, rw, &lrw, iw, &liw,
+          &pf, &lpf);
+  free(x);
+  free(xl);
+  free(xu);
+  free(rw);
+  free(iw);
   return iflag;
 }
 

@@ -63,7 +63,9 @@ class Bytes {
         std::memcpy(&v, &bits, sizeof v);
         return v;
       }
-      case 9: case 10: case 11: return static_cast<double>(static_cast<int>(byte()) - 128);
+      case 9:
+      case 10:
+      case 11: return static_cast<double>(static_cast<int>(byte()) - 128);
       default: return (static_cast<int>(u32() % 2000001) - 1000000) / 1000.0;
     }
   }
@@ -144,8 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const long long min_lrw = required_lrw(l, o, n, m), min_liw = l + 3LL * n + 990;
   // PF around the front's minimum P(N + M + O) + 1 for the capacity PARETOMAX asks for.
   const double paretomax = std::fabs(param[9]);
-  const long long capacity =
-      paretomax >= 1 && paretomax < 1e6 ? std::llround(paretomax) : 1000;
+  const long long capacity = paretomax >= 1 && paretomax < 1e6 ? std::llround(paretomax) : 1000;
   const long long front = capacity * (static_cast<long long>(n) + m + o) + 1;
   long long lrw = workspace_length(in, min_lrw), liw = workspace_length(in, min_liw);
   long long lpf = o > 1 ? workspace_length(in, front) : in.byte() % 3;
@@ -158,7 +159,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<int> iw(liw > 0 ? liw : 0);
   for (auto& v : rw) v = std::numeric_limits<double>::quiet_NaN();  // contents must not matter
   for (auto& v : iw) v = -7;
-
 
   for (long long i = 0; i < lb; ++i) {
     double lo = in.real(), hi = in.real();

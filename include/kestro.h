@@ -103,12 +103,10 @@ extern "C" {
  *               not used when O = 1
  * \param lpf    length of PF (not read when O = 1)
  */
-KESTRO_API void kestro_(const int* l, const int* o, const int* n, const int* ni,
-                        const int* m, const int* me, double* x, double* f,
-                        double* g, const double* xl, const double* xu,
-                        int* iflag, int* istop, double* param, double* rw,
-                        const int* lrw, int* iw, const int* liw, double* pf,
-                        const int* lpf);
+KESTRO_API void kestro_(const int* l, const int* o, const int* n, const int* ni, const int* m,
+                        const int* me, double* x, double* f, double* g, const double* xl,
+                        const double* xu, int* iflag, int* istop, double* param, double* rw,
+                        const int* lrw, int* iw, const int* liw, double* pf, const int* lpf);
 
 /* ---- Reporting ---------------------------------------------------------- */
 
@@ -154,15 +152,12 @@ KESTRO_API void kestro_(const int* l, const int* o, const int* n, const int* ni,
  * \param l          block size L
  * \param timediv    1: the CPU time is divided by L; otherwise not
  */
-KESTRO_API void kestro_print_(const int* stage, const int* printeval,
-                              const int* save2file, int* iflag, int* istop,
-                              const double* f, const double* g, double* x,
-                              const double* xl, const double* xu, const int* o,
-                              const int* n, const int* ni, const int* m,
-                              const int* me, const double* rw, const double* pf,
-                              const int* maxeval, const int* maxtime,
-                              const double* param, const int* l,
-                              const int* timediv);
+KESTRO_API void kestro_print_(const int* stage, const int* printeval, const int* save2file,
+                              int* iflag, int* istop, const double* f, const double* g, double* x,
+                              const double* xl, const double* xu, const int* o, const int* n,
+                              const int* ni, const int* m, const int* me, const double* rw,
+                              const double* pf, const int* maxeval, const int* maxtime,
+                              const double* param, const int* l, const int* timediv);
 
 /**
  * Sends the screen report (unit 0) to another stream: a FILE* the caller
@@ -218,9 +213,8 @@ KESTRO_API const char* kestro_version(void);
  *         block of L*N, L*O or L*M values), 601 (IW) or 344 (PF), and the
  *         lengths are not set
  */
-KESTRO_API int kestro_workspace_lengths(const int* l, const int* o, const int* n,
-                                        const int* m, const double* paretomax,
-                                        int* lrw, int* liw, int* lpf);
+KESTRO_API int kestro_workspace_lengths(const int* l, const int* o, const int* n, const int* m,
+                                        const double* paretomax, int* lrw, int* liw, int* lpf);
 
 /**
  * \brief The number of entries the Pareto front holds for PARETOMAX.
@@ -282,8 +276,7 @@ KESTRO_API double kestro_residual(const int* m, const int* me, const double* g,
  * \return 0 when the point did not fail; k (1 .. O) for objective k; O + j
  *         for constraint j (1 .. M)
  */
-KESTRO_API int kestro_failed_value(const int* o, const double* f, const int* m,
-                                   const double* g);
+KESTRO_API int kestro_failed_value(const int* o, const double* f, const int* m, const double* g);
 
 /**
  * \brief The first fault of a problem's sizes, start point and bounds, as the
@@ -304,10 +297,9 @@ KESTRO_API int kestro_failed_value(const int* o, const double* f, const int* m,
  * \param position  out: the variable at fault (1 .. N), or 0
  * \return the IFLAG code of the first fault, or 0
  */
-KESTRO_API int kestro_check_problem(const int* o, const int* n, const int* ni,
-                                    const int* m, const int* me, const double* x,
-                                    const double* xl, const double* xu,
-                                    int* position);
+KESTRO_API int kestro_check_problem(const int* o, const int* n, const int* ni, const int* m,
+                                    const int* me, const double* x, const double* xl,
+                                    const double* xu, int* position);
 
 /**
  * \brief The first fault of PARAM, as kestro_ would find it: IFLAG 301 ..
@@ -335,9 +327,8 @@ KESTRO_API int kestro_check_param(const double* param, int* position);
  * \param second  out: with 402 the second variable of the pair, else 0
  * \return the IFLAG code of the fault, or 0
  */
-KESTRO_API int kestro_check_pairing(const int* o, const int* n, const int* ni,
-                                    const double* x, const double* param, int* first,
-                                    int* second);
+KESTRO_API int kestro_check_pairing(const int* o, const int* n, const int* ni, const double* x,
+                                    const double* param, int* first, int* second);
 
 /* ---- Checkpoints -------------------------------------------------------- */
 
@@ -383,16 +374,13 @@ KESTRO_API int kestro_check_pairing(const int* o, const int* n, const int* ni,
  *               sizes other than those of the run in progress, 3 the file
  *               could not be written)
  */
-KESTRO_API void kestro_save_(const char* path, const int* l, const int* o,
-                             const int* n, const int* ni, const int* m,
-                             const int* me, const double* x, const double* f,
-                             const double* g, const double* xl,
-                             const double* xu, const int* iflag,
-                             const int* istop, const double* param,
-                             const double* rw, const int* lrw, const int* iw,
-                             const int* liw, const double* pf, const int* lpf,
-                             const double* extra, const int* lextra,
-                             int* status);
+KESTRO_API void kestro_save_(const char* path, const int* l, const int* o, const int* n,
+                             const int* ni, const int* m, const int* me, const double* x,
+                             const double* f, const double* g, const double* xl, const double* xu,
+                             const int* iflag, const int* istop, const double* param,
+                             const double* rw, const int* lrw, const int* iw, const int* liw,
+                             const double* pf, const int* lpf, const double* extra,
+                             const int* lextra, int* status);
 
 /**
  * @brief Loads a run saved by kestro_save_, in this or another process.
@@ -435,13 +423,11 @@ KESTRO_API void kestro_save_(const char* path, const int* l, const int* o,
  *               mismatch, 10 other sizes, 11 inconsistent content, 12 no
  *               memory)
  */
-KESTRO_API void kestro_load_(const char* path, const int* l, const int* o,
-                             const int* n, const int* ni, const int* m,
-                             const int* me, double* x, double* f, double* g,
-                             double* xl, double* xu, int* iflag, int* istop,
-                             double* param, double* rw, const int* lrw,
-                             int* iw, const int* liw, double* pf,
-                             const int* lpf, double* extra, const int* lextra,
+KESTRO_API void kestro_load_(const char* path, const int* l, const int* o, const int* n,
+                             const int* ni, const int* m, const int* me, double* x, double* f,
+                             double* g, double* xl, double* xu, int* iflag, int* istop,
+                             double* param, double* rw, const int* lrw, int* iw, const int* liw,
+                             double* pf, const int* lpf, double* extra, const int* lextra,
                              int* status);
 
 /**
@@ -564,13 +550,12 @@ KESTRO_API void kestro_context_set_screen(kestro_context* ctx, FILE* stream);
  * @param pf     Pareto-front store, LPF values
  * @param lpf    length of PF
  */
-KESTRO_API void kestro_context_solve(kestro_context* ctx, const int* l, const int* o,
-                                     const int* n, const int* ni, const int* m,
-                                     const int* me, double* x, double* f, double* g,
-                                     const double* xl, const double* xu, int* iflag,
-                                     int* istop, double* param, double* rw,
-                                     const int* lrw, int* iw, const int* liw,
-                                     double* pf, const int* lpf);
+KESTRO_API void kestro_context_solve(kestro_context* ctx, const int* l, const int* o, const int* n,
+                                     const int* ni, const int* m, const int* me, double* x,
+                                     double* f, double* g, const double* xl, const double* xu,
+                                     int* iflag, int* istop, double* param, double* rw,
+                                     const int* lrw, int* iw, const int* liw, double* pf,
+                                     const int* lpf);
 
 /**
  * @brief The reporting entry on a handle's context: kestro_print_ for this
@@ -602,16 +587,13 @@ KESTRO_API void kestro_context_solve(kestro_context* ctx, const int* l, const in
  * @param l          block size L
  * @param timediv    1: the CPU time is divided by L; otherwise not
  */
-KESTRO_API void kestro_context_print(kestro_context* ctx, const int* stage,
-                                     const int* printeval, const int* save2file,
-                                     int* iflag, int* istop, const double* f,
-                                     const double* g, double* x, const double* xl,
-                                     const double* xu, const int* o, const int* n,
-                                     const int* ni, const int* m, const int* me,
-                                     const double* rw, const double* pf,
-                                     const int* maxeval, const int* maxtime,
-                                     const double* param, const int* l,
-                                     const int* timediv);
+KESTRO_API void kestro_context_print(kestro_context* ctx, const int* stage, const int* printeval,
+                                     const int* save2file, int* iflag, int* istop, const double* f,
+                                     const double* g, double* x, const double* xl, const double* xu,
+                                     const int* o, const int* n, const int* ni, const int* m,
+                                     const int* me, const double* rw, const double* pf,
+                                     const int* maxeval, const int* maxtime, const double* param,
+                                     const int* l, const int* timediv);
 
 /**
  * @brief Saves a handle's run: kestro_save_ for this run.
@@ -644,14 +626,13 @@ KESTRO_API void kestro_context_print(kestro_context* ctx, const int* stage,
  * @param status as for kestro_save_
  */
 KESTRO_API void kestro_context_save(kestro_context* ctx, const char* path, const int* l,
-                                    const int* o, const int* n, const int* ni,
-                                    const int* m, const int* me, const double* x,
-                                    const double* f, const double* g, const double* xl,
-                                    const double* xu, const int* iflag, const int* istop,
-                                    const double* param, const double* rw,
-                                    const int* lrw, const int* iw, const int* liw,
-                                    const double* pf, const int* lpf,
-                                    const double* extra, const int* lextra, int* status);
+                                    const int* o, const int* n, const int* ni, const int* m,
+                                    const int* me, const double* x, const double* f,
+                                    const double* g, const double* xl, const double* xu,
+                                    const int* iflag, const int* istop, const double* param,
+                                    const double* rw, const int* lrw, const int* iw, const int* liw,
+                                    const double* pf, const int* lpf, const double* extra,
+                                    const int* lextra, int* status);
 
 /**
  * @brief Loads a saved run into a handle: kestro_load_ for this run.
@@ -688,13 +669,11 @@ KESTRO_API void kestro_context_save(kestro_context* ctx, const char* path, const
  * @param status as for kestro_load_
  */
 KESTRO_API void kestro_context_load(kestro_context* ctx, const char* path, const int* l,
-                                    const int* o, const int* n, const int* ni,
-                                    const int* m, const int* me, double* x, double* f,
-                                    double* g, double* xl, double* xu, int* iflag,
-                                    int* istop, double* param, double* rw,
+                                    const int* o, const int* n, const int* ni, const int* m,
+                                    const int* me, double* x, double* f, double* g, double* xl,
+                                    double* xu, int* iflag, int* istop, double* param, double* rw,
                                     const int* lrw, int* iw, const int* liw, double* pf,
-                                    const int* lpf, double* extra, const int* lextra,
-                                    int* status);
+                                    const int* lpf, double* extra, const int* lextra, int* status);
 
 /** \cond KESTRO_INTERNAL */
 #ifdef __cplusplus

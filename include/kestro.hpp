@@ -79,8 +79,7 @@ class Error : public std::invalid_argument {
   /// An error with its code and message.
   /// \param iflag    the IFLAG code the library gives for the fault, or 0
   /// \param message  what is wrong, ending in "(IFLAG code)" for a code
-  Error(int iflag, const std::string& message)
-      : std::invalid_argument(message), iflag_(iflag) {}
+  Error(int iflag, const std::string& message) : std::invalid_argument(message), iflag_(iflag) {}
   /// \return the IFLAG code of the fault, or 0 for a fault of the C++ API alone
   int iflag() const { return iflag_; }
 
@@ -123,7 +122,8 @@ class EvaluationError : public std::runtime_error {
       : std::runtime_error("every one of the first " + std::to_string(evaluations) +
                            " evaluations failed; the first: " + first +
                            " (fail_fast = false lets a model fail at first)"),
-        evaluations_(evaluations), first_(first) {}
+        evaluations_(evaluations),
+        first_(first) {}
   /// @return the evaluations made before the run was ended
   long long evaluations() const { return evaluations_; }
   /// @return what the first failure said (an exception's what(), or which
@@ -313,7 +313,7 @@ struct HistoryEntry {
   /// F of the best point; with several objectives the compromise value (the
   /// scalar the library minimises, shown as PRO in the screen report).
   double f = 0;
-  double residual = 0;        ///< its constraint violation (0: feasible)
+  double residual = 0;  ///< its constraint violation (0: feasible)
   /// With several objectives the size of the library's front store (as the
   /// screen report shows it; see Result::pareto_store), else 0.
   long long front_size = 0;
@@ -328,8 +328,8 @@ struct Result {
   /// constraint values g.
   std::vector<double> x, f, g;  // the best point and its values
   /// @}
-  double residual = 0;          ///< its constraint violation beyond the accuracy
-  bool feasible = false;        ///< residual within the accuracy (never for a failed point)
+  double residual = 0;    ///< its constraint violation beyond the accuracy
+  bool feasible = false;  ///< residual within the accuracy (never for a failed point)
   /// The largest raw violation of its constraints, without the accuracy's
   /// tolerance: -g for an inequality, |g| for an equality (0: none violated).
   double max_violation = 0;
@@ -340,7 +340,7 @@ struct Result {
   /// Why the run ended in words that name the cause (a spent budget, the
   /// callback, an interrupt, ...); for other codes the meaning of iflag.
   std::string reason;
-  int iflag = 0;                ///< why the run ended
+  int iflag = 0;  ///< why the run ended
   /// The meaning of iflag in words; when best_failed, the cause instead,
   /// e.g. "no evaluation succeeded: 20 of 20 failed (...)".
   std::string message;
@@ -351,8 +351,8 @@ struct Result {
   /// The run ended without an input error (iflag below 100) and its best
   /// point is feasible and not a failed evaluation.
   bool success = false;
-  int warning = 0;              ///< a warning code (51 .. 92) of the first call, or 0
-  long long evaluations = 0;    ///< points evaluated, start block included
+  int warning = 0;                   ///< a warning code (51 .. 92) of the first call, or 0
+  long long evaluations = 0;         ///< points evaluated, start block included
   long long failed_evaluations = 0;  ///< of them failed: NaN or beyond 1e98, or thrown
   long long exceptions = 0;          ///< of them thrown by the function (minimize)
   std::string first_exception;       ///< what() of the first exception
@@ -380,12 +380,12 @@ struct Result {
 
 /// One of the independent runs of kestro::minimize with Options::runs > 1.
 struct RunOutcome {
-  double seed = 0;      ///< its seed
+  double seed = 0;  ///< its seed
   /// Empty when the run ended; otherwise the what() of the exception that
   /// ended it (such as std::bad_alloc, or one thrown by the stop callback),
   /// and `result` is empty.
   std::string error;
-  Result result;        ///< its own result (its `runs` is empty)
+  Result result;  ///< its own result (its `runs` is empty)
   /// \return true when the run ended with a result (no error)
   bool ok() const { return error.empty(); }
 };
@@ -395,7 +395,7 @@ struct RunOutcome {
 struct Progress {
   long long evaluations = 0;         ///< points evaluated so far
   long long failed_evaluations = 0;  ///< of them failed
-  int iflag = 0;  ///< the library's state code after the last call
+  int iflag = 0;                     ///< the library's state code after the last call
   /// F of the best point so far (with several objectives the compromise
   /// value); NaN before the first block.
   double best_f = std::numeric_limits<double>::quiet_NaN();
@@ -404,7 +404,7 @@ struct Progress {
   /// With several objectives the size of the library's front store (see
   /// HistoryEntry::front_size).
   long long front_size = 0;
-  int run = 0;    ///< which run (0 .. Options::runs - 1) the block belongs to
+  int run = 0;  ///< which run (0 .. Options::runs - 1) the block belongs to
 };
 
 namespace detail {
@@ -448,13 +448,12 @@ inline Fault problem_fault(const Problem& p) {
   const int o = p.objectives, ni = p.integers, m = p.constraints, me = p.equalities;
   const int n = int(std::min<std::size_t>(p.lower.size(), 100000001));
   int position = 0;
-  const int counts = kestro_check_problem(&o, &n, &ni, &m, &me, nullptr, nullptr, nullptr,
-                                          &position);
+  const int counts =
+      kestro_check_problem(&o, &n, &ni, &m, &me, nullptr, nullptr, nullptr, &position);
   if (counts == 101)
     return set(101, "objectives = " + std::to_string(p.objectives) + " must lie in 1 .. 1000000");
   if (counts == 102) return set(102, "no variables (lower is empty)");
-  if (p.lower.size() > 100000000)
-    return set(0, "more variables than the library can address");
+  if (p.lower.size() > 100000000) return set(0, "more variables than the library can address");
   if (p.upper.size() != p.lower.size())
     return set(0, "lower has " + std::to_string(p.lower.size()) + " values but upper has " +
                       std::to_string(p.upper.size()));
@@ -469,8 +468,8 @@ inline Fault problem_fault(const Problem& p) {
     case 105: return set(105, "constraints = " + std::to_string(p.constraints) + " is negative");
     case 106: return set(106, "equalities = " + std::to_string(p.equalities) + " is negative");
     case 107:
-      return set(107, "equalities = " + std::to_string(p.equalities) + " exceeds constraints = " +
-                          std::to_string(p.constraints));
+      return set(107, "equalities = " + std::to_string(p.equalities) +
+                          " exceeds constraints = " + std::to_string(p.constraints));
     default: break;
   }
   const bool given = !p.start.empty();
@@ -490,7 +489,8 @@ inline Fault problem_fault(const Problem& p) {
       return set(205, "start" + at + " = " + num(x) + " lies above upper" + at + " = " + num(xu));
     case 206:
       return set(206, "lower" + at + " = " + num(xl) + " lies above upper" + at + " = " + num(xu));
-    case 881: return set(881, "start" + at + " = " + num(x) + " of an integer variable is not whole");
+    case 881:
+      return set(881, "start" + at + " = " + num(x) + " of an integer variable is not whole");
     case 882:
       return set(882, "lower" + at + " = " + num(xl) + " of an integer variable is not whole");
     case 883:
@@ -519,7 +519,8 @@ inline Fault options_fault(const Options& o) {
     case 303: return set(303, "fstop = " + num(o.fstop) + " must lie in -1e99 .. 1e99");
     case 304: return set(304, "algostop = " + num(o.algostop) + " must lie in 0 .. 1e99");
     case 305: return set(305, "evalstop = " + num(o.evalstop) + " must lie in 0 .. 1e99");
-    case 306: return set(306, "focus = " + num(o.focus) + " must be a whole number of at most 1e99");
+    case 306:
+      return set(306, "focus = " + num(o.focus) + " must be a whole number of at most 1e99");
     case 307: return set(307, "ants = " + num(o.ants) + " must lie in 0 .. 1e99");
     case 308: return set(308, "kernel = " + num(o.kernel) + " must lie in 0 .. 100");
     case 309: return set(309, "kernel = " + num(o.kernel) + " exceeds ants = " + num(o.ants));
@@ -532,17 +533,17 @@ inline Fault options_fault(const Options& o) {
     case 322: return set(322, "paretomax = " + num(o.paretomax) + " must be a whole number");
     case 331: return set(331, "epsilon = " + num(o.epsilon) + " must lie in 0 .. 0.5");
     case 350:
-      return set(350, "balance = " + num(o.balance) + " must be 0, a whole number or lie in -1 .. 1");
+      return set(350,
+                 "balance = " + num(o.balance) + " must be 0, a whole number or lie in -1 .. 1");
     case 351: return set(351, "character = " + num(o.character) + " must lie in 0 .. 3");
     case 352: return set(352, "character = " + num(o.character) + " must be a whole number");
     case 399: {
-      static const char* const names[] = {"accuracy", "seed",   "fstop",     "algostop",
-                                          "evalstop", "focus",  "ants",      "kernel",
+      static const char* const names[] = {"accuracy", "seed",      "fstop",   "algostop",
+                                          "evalstop", "focus",     "ants",    "kernel",
                                           "oracle",   "paretomax", "epsilon", "balance"};
       return set(399, std::string(names[std::clamp(position, 1, 12) - 1]) + " is NaN");
     }
-    case 347:
-      return set(347, "evalstop = " + num(o.evalstop) + " between 0 and 1 is not allowed");
+    case 347: return set(347, "evalstop = " + num(o.evalstop) + " between 0 and 1 is not allowed");
     case 348:
       return set(348, "evalstop = " + num(o.evalstop) + " must have a fractional part below 0.5");
     default: return set(0, "a search parameter is refused");
@@ -551,7 +552,8 @@ inline Fault options_fault(const Options& o) {
   // it is refused here with the code of the other NaN parameters.
   if (std::isnan(o.character)) return set(399, "character is NaN");
   constexpr double huge = 1e99;
-  if (o.threads < 1) return set(0, "threads = " + std::to_string(o.threads) + " must be at least 1");
+  if (o.threads < 1)
+    return set(0, "threads = " + std::to_string(o.threads) + " must be at least 1");
   if (o.runs < 1) return set(0, "runs = " + std::to_string(o.runs) + " must be at least 1");
   if (o.runs > 1 && !(o.seed + (o.runs - 1) <= huge && o.seed + 1 != o.seed))
     return set(0, "runs = " + std::to_string(o.runs) + " from seed = " + num(o.seed) +
@@ -560,7 +562,8 @@ inline Fault options_fault(const Options& o) {
     return set(0, "output_dir contains a NUL character");
   if (o.output_prefix.find_first_of(std::string("/\0", 2)) != std::string::npos)
     return set(0, "output_prefix = \"" + o.output_prefix + "\" must not contain '/' or NUL");
-  if (!(o.maxwalltime >= 0)) return set(0, "maxwalltime = " + num(o.maxwalltime) + " must be 0 or positive");
+  if (!(o.maxwalltime >= 0))
+    return set(0, "maxwalltime = " + num(o.maxwalltime) + " must be 0 or positive");
   return f;
 }
 
@@ -648,15 +651,13 @@ inline std::string seconds(double s) {
 // meaning of the IFLAG.
 inline std::string reason_text(int iflag, StopCause cause, const Options& o) {
   if (iflag != 1 && iflag != 2) return iflag_text(iflag);
-  const std::string best = iflag == 1 ? "; the best point is feasible"
-                                      : "; the best point is not feasible";
+  const std::string best =
+      iflag == 1 ? "; the best point is feasible" : "; the best point is not feasible";
   switch (cause) {
     case StopCause::evaluations:
-      return "the evaluation budget was spent (maxeval = " + std::to_string(o.maxeval) + ")" +
-             best;
+      return "the evaluation budget was spent (maxeval = " + std::to_string(o.maxeval) + ")" + best;
     case StopCause::cpu_time:
-      return "the CPU-time budget was spent (maxtime = " + std::to_string(o.maxtime) + " s)" +
-             best;
+      return "the CPU-time budget was spent (maxtime = " + std::to_string(o.maxtime) + " s)" + best;
     case StopCause::wall_time:
       return "the wall-clock budget was spent (maxwalltime = " + seconds(o.maxwalltime) + ")" +
              best;
@@ -681,8 +682,8 @@ inline std::string failure_of(std::span<const double> f, std::span<const double>
 
 // The options with the 13 PARAM values of a checkpoint.
 inline void set_param(Options& o, const std::vector<double>& p) {
-  double* fields[] = {&o.accuracy, &o.seed,   &o.fstop,     &o.algostop, &o.evalstop,
-                      &o.focus,    &o.ants,   &o.kernel,    &o.oracle,   &o.paretomax,
+  double* fields[] = {&o.accuracy, &o.seed,    &o.fstop,    &o.algostop, &o.evalstop,
+                      &o.focus,    &o.ants,    &o.kernel,   &o.oracle,   &o.paretomax,
                       &o.epsilon,  &o.balance, &o.character};
   for (std::size_t i = 0; i < 13 && i < p.size(); ++i) *fields[i] = p[i];
 }
@@ -695,8 +696,8 @@ inline std::string saved_differences(const std::vector<double>& lower_saved,
                                      const std::vector<double>& lower,
                                      const std::vector<double>& upper,
                                      const std::vector<double>& param) {
-  static const char* const names[] = {"accuracy", "seed",    "fstop",     "algostop", "evalstop",
-                                      "focus",    "ants",    "kernel",    "oracle",   "paretomax",
+  static const char* const names[] = {"accuracy", "seed",    "fstop",    "algostop", "evalstop",
+                                      "focus",    "ants",    "kernel",   "oracle",   "paretomax",
                                       "epsilon",  "balance", "character"};
   std::string out;
   int listed = 0;
@@ -756,7 +757,8 @@ class Solver {
       : problem_(problem), options_(options), param_(options.param()) {
     if (detail::Fault f = detail::problem_fault(problem_)) throw Error(f.code, f.message);
     if (detail::Fault f = detail::options_fault(options_)) throw Error(f.code, f.message);
-    if (detail::Fault f = detail::combined_fault(problem_, options_)) throw Error(f.code, f.message);
+    if (detail::Fault f = detail::combined_fault(problem_, options_))
+      throw Error(f.code, f.message);
     size_workspaces();
     open_context();
     const std::vector<double> x0 = problem_.start_point();
@@ -792,19 +794,20 @@ class Solver {
       : problem_(problem), options_(options), param_(options.param()) {
     if (detail::Fault f = detail::problem_fault(problem_)) throw Error(f.code, f.message);
     if (detail::Fault f = detail::options_fault(options_)) throw Error(f.code, f.message);
-    if (detail::Fault f = detail::combined_fault(problem_, options_)) throw Error(f.code, f.message);
+    if (detail::Fault f = detail::combined_fault(problem_, options_))
+      throw Error(f.code, f.message);
     size_workspaces();
     open_context();
     std::vector<double> extra(kExtraValues, 0.0);
     int lextra = kExtraValues, status = 0;
     const std::vector<double> lower = problem_.lower, upper = problem_.upper, param = param_;
     kestro_context_load(context_.get(), checkpoint.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_,
-                        x_.data(), f_.data(), gptr(), problem_.lower.data(),
-                        problem_.upper.data(), &iflag_, &istop_, param_.data(), rw_.data(), &lrw_,
-                        iw_.data(), &liw_, pf_.data(), &lpf_, extra.data(), &lextra, &status);
+                        x_.data(), f_.data(), gptr(), problem_.lower.data(), problem_.upper.data(),
+                        &iflag_, &istop_, param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_,
+                        pf_.data(), &lpf_, extra.data(), &lextra, &status);
     if (status != 0) {
-      throw CheckpointError(status, "cannot resume from " + checkpoint + ": " +
-                                        kestro_checkpoint_text(&status));
+      throw CheckpointError(
+          status, "cannot resume from " + checkpoint + ": " + kestro_checkpoint_text(&status));
     }
     const std::string differences =
         detail::saved_differences(problem_.lower, problem_.upper, param_, lower, upper, param);
@@ -856,8 +859,10 @@ class Solver {
     if (stop_requested_ && istop_ == 0) iflag_ = -999;
     const bool asked = iflag_ == -999;
     print(2);
-    if (istop_ == 1) done_ = true;
-    else note_budgets(asked);
+    if (istop_ == 1)
+      done_ = true;
+    else
+      note_budgets(asked);
     track_best(search_state);
   }
 
@@ -897,14 +902,13 @@ class Solver {
                                         stop, done_ ? 1.0 : 0.0};
     const int lextra = kExtraValues;
     int status = 0;
-    kestro_context_save(context_.get(), path.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_,
-                        x_.data(), f_.data(), g_.empty() ? &no_g_ : g_.data(),
-                        problem_.lower.data(), problem_.upper.data(), &iflag_, &istop_,
-                        param_.data(), rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_,
-                        extra, &lextra, &status);
+    kestro_context_save(context_.get(), path.c_str(), &l_, &o_, &n_, &ni_, &m_, &me_, x_.data(),
+                        f_.data(), g_.empty() ? &no_g_ : g_.data(), problem_.lower.data(),
+                        problem_.upper.data(), &iflag_, &istop_, param_.data(), rw_.data(), &lrw_,
+                        iw_.data(), &liw_, pf_.data(), &lpf_, extra, &lextra, &status);
     if (status != 0)
-      throw CheckpointError(status, "cannot save the run to " + path + ": " +
-                                        kestro_checkpoint_text(&status));
+      throw CheckpointError(
+          status, "cannot save the run to " + path + ": " + kestro_checkpoint_text(&status));
   }
 
   /// \return true once the run has ended (ISTOP = 1)
@@ -967,24 +971,23 @@ class Solver {
     if (r.best_failed)
       r.message = (failed_ >= evaluations_ ? "no evaluation succeeded: "
                                            : "the best point is a failed evaluation: ") +
-                  std::to_string(failed_) + " of " + std::to_string(evaluations_) +
-                  " failed (" + r.message + ")";
+                  std::to_string(failed_) + " of " + std::to_string(evaluations_) + " failed (" +
+                  r.message + ")";
     r.warning = warning_;
     r.evaluations = evaluations_;
     r.failed_evaluations = failed_;
     r.history = history_;
     if (o_ > 1 && iflag_ < 100) {
       const int count_only = 0;
-      const int size = kestro_front_entry(&o_, &m_, &n_, pf_.data(), &lpf_,
-                                          &options_.paretomax, &count_only, nullptr, nullptr,
-                                          nullptr);
+      const int size = kestro_front_entry(&o_, &m_, &n_, pf_.data(), &lpf_, &options_.paretomax,
+                                          &count_only, nullptr, nullptr, nullptr);
       for (int j = 1; j <= size; ++j) {
         ParetoPoint e;
         e.f.resize(std::size_t(o_));
         e.g.resize(std::size_t(m_));
         e.x.resize(std::size_t(n_));
-        kestro_front_entry(&o_, &m_, &n_, pf_.data(), &lpf_, &options_.paretomax, &j,
-                           e.f.data(), e.g.data(), e.x.data());
+        kestro_front_entry(&o_, &m_, &n_, pf_.data(), &lpf_, &options_.paretomax, &j, e.f.data(),
+                           e.g.data(), e.x.data());
         r.pareto_store.push_back(std::move(e));
       }
       r.pareto_front = detail::non_dominated(r.pareto_store, me_, acc);
@@ -1018,15 +1021,16 @@ class Solver {
     int lrw = 0, liw = 0, lpf = 0;
     switch (kestro_workspace_lengths(&li, &oi, &nv, &mi, &options_.paretomax, &lrw, &liw, &lpf)) {
       case 0: break;
-      case 601: throw Error(601, "Problem: the integer workspace exceeds 32-bit lengths (IFLAG 601)");
+      case 601:
+        throw Error(601, "Problem: the integer workspace exceeds 32-bit lengths (IFLAG 601)");
       case 344:
         throw Error(344, "Options: a Pareto front of capacity paretomax = " +
                              detail::num(options_.paretomax) +
                              " does not fit a workspace of 32-bit length (IFLAG 344)");
       default:
-        throw Error(501, "Problem: the workspaces of N = " + std::to_string(n) + ", M = " +
-                             std::to_string(m) + ", O = " + std::to_string(o) + ", L = " +
-                             std::to_string(l) + " exceed 32-bit lengths (IFLAG 501)");
+        throw Error(501, "Problem: the workspaces of N = " + std::to_string(n) +
+                             ", M = " + std::to_string(m) + ", O = " + std::to_string(o) +
+                             ", L = " + std::to_string(l) + " exceed 32-bit lengths (IFLAG 501)");
     }
     const W rw = lrw, iw = liw, pf = lpf;
     l_ = int(l), o_ = int(o), n_ = int(n), ni_ = problem_.integers, m_ = int(m),
@@ -1053,7 +1057,8 @@ class Solver {
       std::filesystem::create_directories(dir, error);
       if (error) throw Error(0, what + "the directory cannot be made: " + error.message());
     }
-    switch (kestro_context_set_output(context_.get(), dir.c_str(), options_.output_prefix.c_str())) {
+    switch (
+        kestro_context_set_output(context_.get(), dir.c_str(), options_.output_prefix.c_str())) {
       case 0: return;
       case 3: throw Error(0, what + "not a directory");
       case 4: throw Error(0, what + "a report file's path would be too long");
@@ -1088,12 +1093,12 @@ class Solver {
   double* gptr() { return g_.empty() ? &no_g_ : g_.data(); }
 
   void print(int stage) {
-    int printeval = options_.printeval, save2file = options_.save2file,
-        maxeval = options_.maxeval, maxtime = options_.maxtime, timediv = 0;
+    int printeval = options_.printeval, save2file = options_.save2file, maxeval = options_.maxeval,
+        maxtime = options_.maxtime, timediv = 0;
     kestro_context_print(context_.get(), &stage, &printeval, &save2file, &iflag_, &istop_,
-                         f_.data(), gptr(), x_.data(), problem_.lower.data(),
-                         problem_.upper.data(), &o_, &n_, &ni_, &m_, &me_, rw_.data(), pf_.data(),
-                         &maxeval, &maxtime, param_.data(), &l_, &timediv);
+                         f_.data(), gptr(), x_.data(), problem_.lower.data(), problem_.upper.data(),
+                         &o_, &n_, &ni_, &m_, &me_, rw_.data(), pf_.data(), &maxeval, &maxtime,
+                         param_.data(), &l_, &timediv);
   }
 
   // A point fails as the library counts it: an objective NaN or at least
@@ -1127,14 +1132,13 @@ class Solver {
       return;
     }
     const std::size_t n = std::size_t(n_), mk = std::size_t(o_ > 1 ? m_ + 2 * o_ : m_);
-    const std::size_t global = std::size_t(5) * l_ + 7 * std::size_t(o_) + 107 * n +
-                               6 * std::size_t(m_) + 616;
+    const std::size_t global =
+        std::size_t(5) * l_ + 7 * std::size_t(o_) + 107 * n + 6 * std::size_t(m_) + 616;
     if (global + n + mk + 2 > rw_.size()) return;
     const double f1 = rw_[n + 9], r1 = rw_[n + mk + 10];
     const double f2 = rw_[global + n], r2 = rw_[global + n + mk + 1];
     const bool run_worse = r1 != r2 ? r1 > r2 : f1 > f2;
-    const bool use_global =
-        run_worse || iflag_ > 0 || search_state == -300 || search_state == -500;
+    const bool use_global = run_worse || iflag_ > 0 || search_state == -300 || search_state == -500;
     front_size_ = o_ > 1 ? std::max<long long>(detail::nint(pf_[0]), 0) : 0;
     add_history(use_global ? f2 : f1, use_global ? r2 : r1);
   }
@@ -1178,8 +1182,8 @@ class Solver {
 
 /// The user's model: writes the O objectives of x into f and its M
 /// constraint values into g. It is called from several threads at once when
-/// Options::threads > 1 (with Options::runs > 1, for points of several runs). An exception marks the point as a failed evaluation
-/// (as NaN does) and is counted in Result::exceptions.
+/// Options::threads > 1 (with Options::runs > 1, for points of several runs). An exception marks
+/// the point as a failed evaluation (as NaN does) and is counted in Result::exceptions.
 using Function =
     std::function<void(std::span<const double> x, std::span<double> f, std::span<double> g)>;
 
@@ -1332,8 +1336,8 @@ inline std::string first_failure_in(std::span<const double> f, std::span<const d
                                     int o, int m, const BlockPool& pool) {
   if (pool.exceptions() > 0) return pool.first_exception();
   for (int i = 0; i < l; ++i) {
-    const std::string why = failure_of(f.subspan(std::size_t(i) * o, o),
-                                       g.subspan(std::size_t(i) * m, m));
+    const std::string why =
+        failure_of(f.subspan(std::size_t(i) * o, o), g.subspan(std::size_t(i) * m, m));
     if (!why.empty()) return why;
   }
   return {};
@@ -1346,9 +1350,9 @@ namespace detail {
 // One run of minimize, with the points of each block evaluated on `threads`
 // threads; `run_index` numbers it for the stop callback. A warning, when not
 // empty, is written to the screen stream once the run has started.
-inline Result minimize_one(const Problem& problem, const Function& function,
-                           const Options& run, const StopCallback& stop, int threads,
-                           int run_index, const std::string& warning = {}) {
+inline Result minimize_one(const Problem& problem, const Function& function, const Options& run,
+                           const StopCallback& stop, int threads, int run_index,
+                           const std::string& warning = {}) {
   Solver solver(problem, run);
   if (!warning.empty())
     std::fprintf(run.screen ? run.screen : stderr, "kestro: %s\n", warning.c_str());
@@ -1360,7 +1364,8 @@ inline Result minimize_one(const Problem& problem, const Function& function,
   std::string first_failure;
   while (!solver.done()) {
     pool.evaluate(solver.ask(), f, g, l, n, o, m);
-    if (run.fail_fast && first_failure.empty() && solver.failed_evaluations() == solver.evaluations())
+    if (run.fail_fast && first_failure.empty() &&
+        solver.failed_evaluations() == solver.evaluations())
       first_failure = detail::first_failure_in(f, g, l, o, m, pool);
     solver.tell(f, g);
     if (run.fail_fast &&
@@ -1420,7 +1425,8 @@ inline int best_run(const std::vector<RunOutcome>& runs) {
     for (int k : feasible) {
       bool dominated = false;
       for (int j : feasible)
-        dominated = dominated || dominates(runs[std::size_t(j)].result.f, runs[std::size_t(k)].result.f);
+        dominated =
+            dominated || dominates(runs[std::size_t(j)].result.f, runs[std::size_t(k)].result.f);
       if (!dominated) return k;
     }
     return feasible[0];

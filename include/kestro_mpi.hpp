@@ -103,14 +103,14 @@ inline void broadcast_result(Result& r, int rank, MPI_Comm comm) {
       num.insert(num.end(), v.begin(), v.end());
     };
     put(r.x), put(r.f), put(r.g);
-    num.insert(num.end(), {r.residual, r.feasible ? 1.0 : 0.0, double(r.iflag), double(r.warning),
-                           double(r.evaluations), double(r.failed_evaluations),
-                           double(r.exceptions), double(r.message.size()),
-                           double(r.pareto_front.size())});
+    num.insert(num.end(),
+               {r.residual, r.feasible ? 1.0 : 0.0, double(r.iflag), double(r.warning),
+                double(r.evaluations), double(r.failed_evaluations), double(r.exceptions),
+                double(r.message.size()), double(r.pareto_front.size())});
     for (const ParetoPoint& p : r.pareto_front) put(p.f), put(p.g), put(p.x);
-    num.insert(num.end(), {r.max_violation, double(r.max_violation_index),
-                           double(int(r.stop_cause)), double(r.first_exception.size()),
-                           double(r.pareto_store.size())});
+    num.insert(num.end(),
+               {r.max_violation, double(r.max_violation_index), double(int(r.stop_cause)),
+                double(r.first_exception.size()), double(r.pareto_store.size())});
     for (const ParetoPoint& p : r.pareto_store) put(p.f), put(p.g), put(p.x);
     text = r.message + r.first_exception + r.reason;
   }
@@ -188,8 +188,9 @@ class BlockEvaluator {
     if (highest[0] != -highest[3] || highest[1] != -highest[4] || highest[2] != -highest[5] ||
         n_ < 1 || o_ < 1 || m_ < 0) {
       MPI_Comm_free(&comm_);
-      throw Error(0, "kestro::mpi: the ranks do not agree on the numbers of variables, "
-                     "objectives and constraints");
+      throw Error(0,
+                  "kestro::mpi: the ranks do not agree on the numbers of variables, "
+                  "objectives and constraints");
     }
     point_.resize(std::size_t(n_) + 1);
     values_.resize(std::size_t(o_ + m_) + 2);
@@ -230,8 +231,9 @@ class BlockEvaluator {
     const std::size_t l = x.size() / std::size_t(n_);
     if (x.size() != l * std::size_t(n_) || f.size() != l * std::size_t(o_) ||
         g.size() != l * std::size_t(m_) || l > std::size_t(INT_MAX))
-      throw std::logic_error("kestro::mpi::BlockEvaluator::evaluate: lengths of x, f and g "
-                             "do not hold the same number of points");
+      throw std::logic_error(
+          "kestro::mpi::BlockEvaluator::evaluate: lengths of x, f and g "
+          "do not hold the same number of points");
     failures_.clear();
     ranks_.assign(l, 0);
     if (size_ == 1) {
@@ -336,8 +338,9 @@ class BlockEvaluator {
     const int worker = status.MPI_SOURCE;
     const int i = outstanding_[std::size_t(worker)];
     if (i < 0 || i >= points || values_[0] != double(i))
-      throw std::logic_error("kestro::mpi::BlockEvaluator: a worker answered for a point it "
-                             "was not given");
+      throw std::logic_error(
+          "kestro::mpi::BlockEvaluator: a worker answered for a point it "
+          "was not given");
     outstanding_[std::size_t(worker)] = -1;
     std::copy_n(values_.begin() + 2, o_, f.begin() + std::ptrdiff_t(std::size_t(i) * o_));
     std::copy_n(values_.begin() + 2 + o_, m_, g.begin() + std::ptrdiff_t(std::size_t(i) * m_));
@@ -455,8 +458,8 @@ inline Result minimize(const Problem& problem, const Function& function, const O
     throw Error(refused[1], message);
   }
 
-  BlockEvaluator evaluator(function, problem.variables(), problem.objectives,
-                           problem.constraints, comm);
+  BlockEvaluator evaluator(function, problem.variables(), problem.objectives, problem.constraints,
+                           comm);
   Result result;
   if (rank == 0) {
     const int l = solver->block_size(), o = solver->objectives(), m = solver->constraints();

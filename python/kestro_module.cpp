@@ -1,5 +1,5 @@
-// The compiled part of the Python package `kestro` (kestro._core): kestro.minimize, kestro.Solver (ask/tell) and
-// the result object, over the C++ API of kestro.hpp.
+// The compiled part of the Python package `kestro` (kestro._core): kestro.minimize, kestro.Solver
+// (ask/tell) and the result object, over the C++ API of kestro.hpp.
 //
 // The user's function is Python, so it is called under the GIL, on the thread
 // that called minimize (Options::threads is not offered); a block of L points
@@ -9,9 +9,9 @@
 // the GIL, so that runs in several Python threads go on side by side; with
 // runs=K the K runs are made on threads of their own, each calling the
 // function under the GIL.
+#include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
-#include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
 #include <algorithm>
@@ -19,8 +19,8 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <exception>
 #include <cstdio>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -121,17 +121,27 @@ Setup make_setup(const py::handle& bounds, int integers, const py::handle& const
   if (!x0.is_none()) s.problem.start = as_vector(x0, "x0", n);
 
   kestro::Options& o = s.options;
-  struct Real { const char* name; double* field; };
-  struct Whole { const char* name; int* field; };
-  const Real reals[] = {{"accuracy", &o.accuracy}, {"seed", &o.seed},       {"fstop", &o.fstop},
-                        {"algostop", &o.algostop}, {"evalstop", &o.evalstop}, {"focus", &o.focus},
-                        {"ants", &o.ants},         {"kernel", &o.kernel},   {"oracle", &o.oracle},
-                        {"paretomax", &o.paretomax}, {"epsilon", &o.epsilon},
-                        {"balance", &o.balance},   {"character", &o.character}};
+  struct Real {
+    const char* name;
+    double* field;
+  };
+  struct Whole {
+    const char* name;
+    int* field;
+  };
+  const Real reals[] = {
+      {"accuracy", &o.accuracy},   {"seed", &o.seed},         {"fstop", &o.fstop},
+      {"algostop", &o.algostop},   {"evalstop", &o.evalstop}, {"focus", &o.focus},
+      {"ants", &o.ants},           {"kernel", &o.kernel},     {"oracle", &o.oracle},
+      {"paretomax", &o.paretomax}, {"epsilon", &o.epsilon},   {"balance", &o.balance},
+      {"character", &o.character}};
   const Whole wholes[] = {{"block_size", &o.block_size}, {"printeval", &o.printeval},
                           {"save2file", &o.save2file},   {"maxeval", &o.maxeval},
                           {"maxtime", &o.maxtime},       {"runs", &o.runs}};
-  struct Text { const char* name; std::string* field; };
+  struct Text {
+    const char* name;
+    std::string* field;
+  };
   const Text texts[] = {{"output_dir", &o.output_dir}, {"output_prefix", &o.output_prefix}};
   if (!runs && kw.contains("runs"))
     throw py::type_error("runs is an option of kestro.minimize; a Solver is one run");
@@ -200,15 +210,15 @@ py::dict make_history(const std::vector<kestro::HistoryEntry>& history, int o) {
 py::object make_progress_bar(bool progress, const kestro::Options& options, int objectives) {
   if (!progress) return py::none();
   return py::module_::import("kestro._progress")
-      .attr("ProgressBar")(options.maxeval, objectives, py::arg("runs") = std::max(options.runs, 1));
+      .attr("ProgressBar")(options.maxeval, objectives,
+                           py::arg("runs") = std::max(options.runs, 1));
 }
 
 // Moves the bar after a block of run `run` (0 with one run).
 void update_progress_bar(const py::object& bar, const kestro::Solver& solver, int run) {
   if (bar.is_none()) return;
   const kestro::Progress p = solver.progress();
-  bar.attr("update")(p.evaluations, p.best_f, p.residual, p.failed_evaluations, p.front_size,
-                     run);
+  bar.attr("update")(p.evaluations, p.best_f, p.residual, p.failed_evaluations, p.front_size, run);
 }
 
 const char* cause_name(kestro::StopCause cause) {
@@ -226,8 +236,8 @@ const char* cause_name(kestro::StopCause cause) {
 
 // The front entries as three (P, O), (P, M), (P, N) arrays under
 // `prefix`_fun, `prefix`_constr and `prefix`_x.
-void put_front(py::dict& d, const std::string& prefix, const std::vector<kestro::ParetoPoint>& front,
-               int o, int m, int n) {
+void put_front(py::dict& d, const std::string& prefix,
+               const std::vector<kestro::ParetoPoint>& front, int o, int m, int n) {
   const py::ssize_t p = py::ssize_t(front.size());
   Array pf({p, py::ssize_t(o)}), pg({p, py::ssize_t(m)}), px({p, py::ssize_t(n)});
   auto wf = pf.mutable_unchecked<2>();
@@ -249,8 +259,10 @@ py::object make_result(const kestro::Result& r, int o, int m, int n, bool interr
   py::object cls = py::module_::import("kestro._core").attr("OptimizeResult");
   py::dict d;
   d["x"] = Array(py::ssize_t(r.x.size()), r.x.data());
-  if (o == 1) d["fun"] = r.f.at(0);
-  else d["fun"] = Array(py::ssize_t(r.f.size()), r.f.data());
+  if (o == 1)
+    d["fun"] = r.f.at(0);
+  else
+    d["fun"] = Array(py::ssize_t(r.f.size()), r.f.data());
   d["constr"] = Array(py::ssize_t(r.g.size()), r.g.data());
   d["residual"] = r.residual;
   d["max_violation"] = r.max_violation;
@@ -303,9 +315,8 @@ std::string describe(const py::handle& v) {
   if (py::isinstance<py::list>(v)) return "a list of " + std::to_string(py::len(v)) + " items";
   if (py::isinstance<py::array>(v)) {
     py::array a = py::reinterpret_borrow<py::array>(v);
-    return "an array of shape " +
-           std::string(py::str(py::tuple(py::cast(
-               std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim())))));
+    return "an array of shape " + std::string(py::str(py::tuple(py::cast(
+                                      std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim())))));
   }
   if (v.is_none()) return "None";
   return "a " + std::string(py::str(v.get_type().attr("__name__")));
@@ -319,24 +330,24 @@ void copy_values(const py::handle& value, double* out, py::ssize_t rows, py::ssi
                  const char* what, bool block, const std::string& setting = {}) {
   const std::string why = setting.empty() ? std::string() : " (" + setting + ")";
   if (value.is_none())
-    throw py::value_error(std::string(what) + " is None, expected " +
-                          std::to_string(rows * count) + " values" + why);
+    throw py::value_error(std::string(what) + " is None, expected " + std::to_string(rows * count) +
+                          " values" + why);
   Array a = Array::ensure(value);
   if (!a) {
     PyErr_Clear();
     throw py::value_error(std::string(what) + " is not an array of floats: fun returned " +
                           describe(value) + why);
   }
-  const bool ok = !block
-                      ? (a.size() == count && a.ndim() <= 1)
-                      : ((a.ndim() == 2 && a.shape(0) == rows && a.shape(1) == count) ||
-                         (count == 1 && a.ndim() == 1 && a.shape(0) == rows) ||
-                         (count == 0 && a.size() == 0));
+  const bool ok = !block ? (a.size() == count && a.ndim() <= 1)
+                         : ((a.ndim() == 2 && a.shape(0) == rows && a.shape(1) == count) ||
+                            (count == 1 && a.ndim() == 1 && a.shape(0) == rows) ||
+                            (count == 0 && a.size() == 0));
   if (!ok)
-    throw py::value_error(std::string(what) + " has " + std::to_string(a.size()) +
-                          " values of shape " + std::string(py::str(py::tuple(
-                              py::cast(std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim()))))) +
-                          ", expected " + std::to_string(rows * count) + why);
+    throw py::value_error(
+        std::string(what) + " has " + std::to_string(a.size()) + " values of shape " +
+        std::string(py::str(
+            py::tuple(py::cast(std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim()))))) +
+        ", expected " + std::to_string(rows * count) + why);
   std::copy(a.data(), a.data() + rows * count, out);
 }
 
@@ -350,8 +361,8 @@ void take_return(const py::object& ret, int m, double* f, double* g, py::ssize_t
   const bool two = py::isinstance<py::tuple>(ret) && py::len(ret) == 2;
   if (m == 0) {
     // The objectives alone, or a pair (f, g) with an empty g.
-    const bool pair = two && Array::ensure(py::tuple(ret)[1]) &&
-                      Array::ensure(py::tuple(ret)[1]).size() == 0;
+    const bool pair =
+        two && Array::ensure(py::tuple(ret)[1]) && Array::ensure(py::tuple(ret)[1]).size() == 0;
     PyErr_Clear();
     try {
       copy_values(pair ? py::object(py::tuple(ret)[0]) : ret, f, rows, o, fw, block, n_obj);
@@ -361,14 +372,16 @@ void take_return(const py::object& ret, int m, double* f, double* g, py::ssize_t
       throw py::value_error("fun returned a pair (" + describe(t[0]) + ", " + describe(t[1]) +
                             "), but constraints = 0: a pair (objectives, constraints) needs "
                             "constraints=M, the number of constraint values; without "
-                            "constraints return the " + std::to_string(o) +
-                            " objective value(s) alone (" + n_obj + ")");
+                            "constraints return the " +
+                            std::to_string(o) + " objective value(s) alone (" + n_obj + ")");
     }
     return;
   }
   if (!two)
-    throw py::value_error("with " + n_con + ", fun must return a pair (objectives, constraints), "
-                          "but it returned " + describe(ret));
+    throw py::value_error("with " + n_con +
+                          ", fun must return a pair (objectives, constraints), "
+                          "but it returned " +
+                          describe(ret));
   py::tuple t = ret;
   copy_values(t[0], f, rows, o, fw, block, n_obj);
   copy_values(t[1], g, rows, m, gw, block, n_con);
@@ -426,8 +439,10 @@ void start_solver(const Setup& s, const std::string& checkpoint, Make make,
   try {
     // Starting (or loading) the run is the library's work: without the GIL.
     py::gil_scoped_release release;
-    if (checkpoint.empty()) make(s.problem, s.options);
-    else make(s.problem, s.options, checkpoint, mode);
+    if (checkpoint.empty())
+      make(s.problem, s.options);
+    else
+      make(s.problem, s.options, checkpoint, mode);
   } catch (const kestro::Error& e) {
     raise_value_error(e);
   }
@@ -438,9 +453,9 @@ struct PySolver {
            py::handle x0, py::handle resume, bool take_saved, py::kwargs kw) {
     Setup s = make_setup(bounds, integers, constraints, n_eq, n_obj, x0, kw);
     s.options.screen = screen.stream();
-    start_solver(s, as_path(resume),
-                 [&](auto&&... a) { solver = std::make_unique<kestro::Solver>(a...); },
-                 take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
+    start_solver(
+        s, as_path(resume), [&](auto&&... a) { solver = std::make_unique<kestro::Solver>(a...); },
+        take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
   }
   // Held by the call that uses the run: a Solver is used by one thread at a
   // time, and a second thread is told so instead of racing the first (the
@@ -499,9 +514,13 @@ struct PySolver {
 class BlockWatch {
  public:
   BlockWatch(py::object callback, const Setup& s, const kestro::Solver& sv)
-      : callback_(std::move(callback)), fail_fast_(s.options.fail_fast),
-        me_(s.problem.equalities), accuracy_(sv.accuracy()), n_(sv.variables()),
-        o_(sv.objectives()), m_(sv.constraints()) {}
+      : callback_(std::move(callback)),
+        fail_fast_(s.options.fail_fast),
+        me_(s.problem.equalities),
+        accuracy_(sv.accuracy()),
+        n_(sv.variables()),
+        o_(sv.objectives()),
+        m_(sv.constraints()) {}
 
   // Before the block is told: its points and values.
   void note_block(std::span<const double> x, const std::vector<double>& f,
@@ -530,9 +549,8 @@ class BlockWatch {
   // After the block is told: raises the first failure when every one of the
   // first evaluations failed (fail_fast).
   void check_failures(const kestro::Solver& sv, std::optional<py::error_already_set>& first_error) {
-    if (!fail_fast_ ||
-        !kestro::detail::all_first_failed(sv.evaluations(), sv.failed_evaluations(),
-                                          sv.block_size()))
+    if (!fail_fast_ || !kestro::detail::all_first_failed(sv.evaluations(), sv.failed_evaluations(),
+                                                         sv.block_size()))
       return;
     const std::string note = kestro::EvaluationError(sv.evaluations(), "").what();
     if (first_error) {
@@ -545,10 +563,10 @@ class BlockWatch {
       throw *first_error;
     }
     throw std::runtime_error(
-        kestro::EvaluationError(sv.evaluations(),
-                                "fun returned " + (first_value_failure_.empty()
-                                                       ? std::string("no usable value")
-                                                       : first_value_failure_))
+        kestro::EvaluationError(
+            sv.evaluations(),
+            "fun returned " + (first_value_failure_.empty() ? std::string("no usable value")
+                                                            : first_value_failure_))
             .what());
   }
 
@@ -563,8 +581,10 @@ class BlockWatch {
     d["status"] = sv.iflag();
     if (!best_x_.empty()) {
       d["x"] = Array(py::ssize_t(best_x_.size()), best_x_.data());
-      if (o_ == 1) d["fun"] = best_f_[0];
-      else d["fun"] = Array(py::ssize_t(best_f_.size()), best_f_.data());
+      if (o_ == 1)
+        d["fun"] = best_f_[0];
+      else
+        d["fun"] = Array(py::ssize_t(best_f_.size()), best_f_.data());
       d["constr"] = Array(py::ssize_t(best_g_.size()), best_g_.data());
       d["max_violation"] = kestro::detail::largest_violation(best_g_, me_).first;
       d["feasible"] = best_r_ == 0;
@@ -632,7 +652,7 @@ struct LoopSetup {
   // None, or the evaluation store (kestro/store.py's Recorder): told of the
   // run, asked for the cached points of each block and given each block.
   py::object store = py::none();
-  bool resuming = false;  // the run was resumed from the checkpoint
+  bool resuming = false;        // the run was resumed from the checkpoint
   py::object bar = py::none();  // None, or the progress bar (shared by the runs)
   int run = 0;                  // which run of runs=K, for the bar
 };
@@ -822,8 +842,7 @@ LoopOutcome run_loop(kestro::Solver& sv, const Setup& s, const LoopSetup& in) {
     }
     tell(sv, f, g);
     update_progress_bar(in.bar, sv, in.run);
-    if (!in.checkpoint.empty() &&
-        (sv.done() || sv.evaluations() - saved_at >= in.checkpoint_every))
+    if (!in.checkpoint.empty() && (sv.done() || sv.evaluations() - saved_at >= in.checkpoint_every))
       save();
     if (!interrupted) watch.check_failures(sv, first_error);
     if (!interrupted && !sv.done()) {
@@ -854,9 +873,9 @@ kestro::Result finished(const kestro::Solver& sv, const LoopOutcome& loop) {
 // Ctrl-C while the others end. An interrupt ends every run with the best
 // point it has evaluated.
 py::object minimize_runs(const Setup& s, const LoopSetup& in, std::FILE* screen) {
-  for (auto fault : {kestro::detail::problem_fault(s.problem),
-                     kestro::detail::options_fault(s.options),
-                     kestro::detail::combined_fault(s.problem, s.options)})
+  for (auto fault :
+       {kestro::detail::problem_fault(s.problem), kestro::detail::options_fault(s.options),
+        kestro::detail::combined_fault(s.problem, s.options)})
     if (fault) raise_value_error(kestro::Error(fault.code, fault.message));
   const int count = s.options.runs;
   const int cores = std::max(1, int(std::thread::hardware_concurrency()));
@@ -967,23 +986,26 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
   } close_bar{in.bar};
   if (s.options.runs > 1) {
     if (!checkpoint.empty())
-      throw py::value_error("checkpoint is not supported with runs > 1: save the runs one by "
-                            "one, or make one run per call");
+      throw py::value_error(
+          "checkpoint is not supported with runs > 1: save the runs one by "
+          "one, or make one run per call");
     if (!evaluator.is_none())
-      throw py::value_error("workers are not supported with runs > 1: the runs are the "
-                            "parallelism (or use workers with one run)");
+      throw py::value_error(
+          "workers are not supported with runs > 1: the runs are the "
+          "parallelism (or use workers with one run)");
     if (!store.is_none())
-      throw py::value_error("store is not supported with runs > 1: the store keeps one run at "
-                            "a time (make one run per call)");
+      throw py::value_error(
+          "store is not supported with runs > 1: the store keeps one run at "
+          "a time (make one run per call)");
     return minimize_runs(s, in, screen.stream());
   }
   s.options.screen = screen.stream();
   std::optional<kestro::Solver> solver;
   in.resuming = !checkpoint.empty() && file_exists(checkpoint);
   in.store = store;
-  start_solver(s, in.resuming ? checkpoint : std::string(),
-               [&](auto&&... a) { solver.emplace(a...); },
-               take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
+  start_solver(
+      s, in.resuming ? checkpoint : std::string(), [&](auto&&... a) { solver.emplace(a...); },
+      take_saved ? kestro::Resume::take_saved : kestro::Resume::check);
   const LoopOutcome loop = run_loop(*solver, s, in);
   py::object result = make_result(finished(*solver, loop), solver->objectives(),
                                   solver->constraints(), solver->variables(), loop.interrupted);
@@ -994,8 +1016,9 @@ py::object minimize(py::function fun, py::handle bounds, int integers, py::handl
 }  // namespace
 
 PYBIND11_MODULE(_core, mod) {
-  mod.doc() = "Derivative-free optimisation of mixed-integer, constrained, single- and "
-              "multi-objective black-box problems.";
+  mod.doc() =
+      "Derivative-free optimisation of mixed-integer, constrained, single- and "
+      "multi-objective black-box problems.";
   py::exec(R"(
 class OptimizeResult(dict):
     """The outcome of a run; the keys read as attributes."""
@@ -1011,7 +1034,8 @@ class OptimizeResult(dict):
         return "\n".join(k.rjust(width) + ": " + repr(v) for k, v in self.items())
     def __dir__(self):
         return list(self)
-)", mod.attr("__dict__"));
+)",
+           mod.attr("__dict__"));
   mod.attr("OptimizeResult").attr("__module__") = "kestro";
 
   py::register_exception<kestro::CheckpointError>(mod, "CheckpointError", PyExc_RuntimeError);
@@ -1133,17 +1157,41 @@ front_size.)");
       .def("ask", &PySolver::ask, "The points of the current block, shape (L, N).")
       .def("tell", &PySolver::tell, py::arg("f"), py::arg("g") = py::none(),
            "Hands back the (L, O) objectives and (L, M) constraints of the block from ask().")
-      .def("stop", [](PySolver& s) { PySolver::Use use(s); s.get().stop(); },
-           "Asks the run to end after the next tell.")
-      .def_property_readonly("done", [](const PySolver& s) { PySolver::Use use(s); return s.get().done(); })
-      .def_property_readonly("status", [](const PySolver& s) { PySolver::Use use(s); return s.get().iflag(); })
-      .def_property_readonly("nfev", [](const PySolver& s) { PySolver::Use use(s); return s.get().evaluations(); })
-      .def_property_readonly("block_size", [](const PySolver& s) { PySolver::Use use(s); return s.get().block_size(); })
-      .def("result", [](const PySolver& s) {
+      .def(
+          "stop",
+          [](PySolver& s) {
+            PySolver::Use use(s);
+            s.get().stop();
+          },
+          "Asks the run to end after the next tell.")
+      .def_property_readonly("done",
+                             [](const PySolver& s) {
+                               PySolver::Use use(s);
+                               return s.get().done();
+                             })
+      .def_property_readonly("status",
+                             [](const PySolver& s) {
+                               PySolver::Use use(s);
+                               return s.get().iflag();
+                             })
+      .def_property_readonly("nfev",
+                             [](const PySolver& s) {
+                               PySolver::Use use(s);
+                               return s.get().evaluations();
+                             })
+      .def_property_readonly("block_size",
+                             [](const PySolver& s) {
+                               PySolver::Use use(s);
+                               return s.get().block_size();
+                             })
+      .def("result",
+           [](const PySolver& s) {
              PySolver::Use use(s);
              const kestro::Solver& sv = s.get();
-             if (!sv.done()) throw std::runtime_error("kestro.Solver.result before the run has ended");
-             return make_result(sv.result(), sv.objectives(), sv.constraints(), sv.variables(), false);
+             if (!sv.done())
+               throw std::runtime_error("kestro.Solver.result before the run has ended");
+             return make_result(sv.result(), sv.objectives(), sv.constraints(), sv.variables(),
+                                false);
            })
       .def("close", &PySolver::close, "Ends the run now and frees what it holds.")
       .def("__enter__", [](py::object self) { return self; })

@@ -66,6 +66,6 @@ py::dict run(const std::string& name, double seed, int block_size, int maxeval, 
 }  // namespace
 
 PYBIND11_MODULE(kestro_reference, mod) {
-  mod.def("run", &run, py::arg("name"), py::arg("seed"), py::arg("block_size"),
-          py::arg("maxeval"), py::arg("threads"));
+  mod.def("run", &run, py::arg("name"), py::arg("seed"), py::arg("block_size"), py::arg("maxeval"),
+          py::arg("threads"));
 }

@@ -9,9 +9,9 @@
 #include "core/param_positions.hpp"
 #include "core/workspace_layout.hpp"
 #include "kernel/validation.hpp"
+#include "kestro.h"
 #include "multiobjective/front_store.hpp"
 #include "multiobjective/scalarisation.hpp"
-#include "kestro.h"
 
 namespace {
 
@@ -26,13 +26,11 @@ int position_of(Index where) { return kestro::saturate_int(where); }
 }  // namespace
 
 extern "C" int kestro_workspace_lengths(const int* l, const int* o, const int* n, const int* m,
-                                        const double* paretomax, int* lrw, int* liw,
-                                        int* lpf) {
+                                        const double* paretomax, int* lrw, int* liw, int* lpf) {
   using namespace kestro;
   const Wide limit = INT32_MAX;
   const FrontEndLengths lengths = front_end_lengths(*l, *o, *n, *m, *paretomax);
-  if (lengths.rw > limit || Wide(*l) * *n > limit || Wide(*l) * *o > limit ||
-      Wide(*l) * *m > limit)
+  if (lengths.rw > limit || Wide(*l) * *n > limit || Wide(*l) * *o > limit || Wide(*l) * *m > limit)
     return iflag::kRealWorkspaceTooShort;
   if (lengths.iw > limit) return iflag::kIntegerWorkspaceTooShort;
   if (lengths.pf > limit) return iflag::kFrontTooShort;
@@ -58,17 +56,15 @@ extern "C" int kestro_check_problem(const int* o, const int* n, const int* ni, c
 }
 
 extern "C" int kestro_check_param(const double* param, int* position) {
-  const kestro::InputFault fault =
-      kestro::param_fault(ConstRealView(param, kestro::param::kCount));
+  const kestro::InputFault fault = kestro::param_fault(ConstRealView(param, kestro::param::kCount));
   *position = position_of(fault.first);
   return fault.code;
 }
 
 extern "C" int kestro_check_pairing(const int* o, const int* n, const int* ni, const double* x,
                                     const double* param, int* first, int* second) {
-  const kestro::InputFault fault =
-      kestro::pairing_fault(*o, *n, *ni, ConstRealView(x, count(*n)),
-                            ConstRealView(param, kestro::param::kCount));
+  const kestro::InputFault fault = kestro::pairing_fault(
+      *o, *n, *ni, ConstRealView(x, count(*n)), ConstRealView(param, kestro::param::kCount));
   *first = position_of(fault.first);
   *second = position_of(fault.second);
   return fault.code;
@@ -97,7 +93,6 @@ extern "C" double kestro_residual(const int* m, const int* me, const double* g,
   return kestro::multiobjective::point_residual(ConstRealView(g, count(*m)), *m, *me, *accuracy);
 }
 
-extern "C" int kestro_failed_value(const int* o, const double* f, const int* m,
-                                   const double* g) {
+extern "C" int kestro_failed_value(const int* o, const double* f, const int* m, const double* g) {
   return kestro::saturate_int(kestro::failed_value_position(f, count(*o), g, count(*m)));
 }

@@ -35,9 +35,8 @@ extern "C" {
  * \param iflag  the information flag IFLAG
  * \param istop  the stop flag ISTOP
  */
-KESTRO_API void precheck_(const int* l, const int* o, const int* n,
-                          const int* m, const int* lrw, const int* liw,
-                          const int* lpf, double* pf, const double* param,
+KESTRO_API void precheck_(const int* l, const int* o, const int* n, const int* m, const int* lrw,
+                          const int* liw, const int* lpf, double* pf, const double* param,
                           int* iflag, int* istop);
 
 /**
@@ -75,13 +74,12 @@ KESTRO_API void precheck_(const int* l, const int* o, const int* n,
  * \param dist2_base   start in RW of the random-weighted values
  */
 KESTRO_API void kestro_kernel_driver_(
-    const int* l, const int* o, const int* n, const int* ni, const int* m,
-    const int* me, double* f, double* g, double* x, const double* xl,
-    const double* xu, int* iflag, int* istop, double* param, double* rw,
-    const int* lrw, int* iw, const int* liw, double* pf, const int* lpf,
-    const int* pen_base, const int* res_base, const int* gblock_base,
-    const int* fblock_base, const int* objlo_base, const int* objhi_base,
-    const int* step_base, const int* dist_base, const int* dist2_base);
+    const int* l, const int* o, const int* n, const int* ni, const int* m, const int* me, double* f,
+    double* g, double* x, const double* xl, const double* xu, int* iflag, int* istop, double* param,
+    double* rw, const int* lrw, int* iw, const int* liw, double* pf, const int* lpf,
+    const int* pen_base, const int* res_base, const int* gblock_base, const int* fblock_base,
+    const int* objlo_base, const int* objhi_base, const int* step_base, const int* dist_base,
+    const int* dist2_base);
 
 /**
  * Cleans one point's O objective values and M constraint values.
@@ -131,12 +129,11 @@ KESTRO_API void io7_lomfy_(double* fp, const int* o);
  * \param iwk    receives the length of the kernel's integer area
  * \param warn   receives 1 when a warning was found, else 0
  */
-KESTRO_API void o19_(const int* l, const int* o, const int* n, const int* ni,
-                     const int* m, const int* me, const double* x,
-                     const double* f, const double* g, const double* xl,
-                     const double* xu, int* iflag, int* istop,
-                     const double* param, double* rw, const int* lrw, int* iw,
-                     const int* liw, int* k, int* base, int* iwk, int* warn);
+KESTRO_API void o19_(const int* l, const int* o, const int* n, const int* ni, const int* m,
+                     const int* me, const double* x, const double* f, const double* g,
+                     const double* xl, const double* xu, int* iflag, int* istop,
+                     const double* param, double* rw, const int* lrw, int* iw, const int* liw,
+                     int* k, int* base, int* iwk, int* warn);
 
 /* ---- Numeric helpers and random generator ------------------------------ */
 
@@ -225,8 +222,8 @@ KESTRO_API int k31_(const double* f, const double* g, const int* m);
  * \param acc    the feasibility tolerance ACC
  * \param state  set to 7 when the target is met
  */
-KESTRO_API void o22_(const double* f, const double* param, const double* res,
-                     const double* acc, int* state);
+KESTRO_API void o22_(const double* f, const double* param, const double* res, const double* acc,
+                     int* state);
 
 /* ---- Tuning presets ---------------------------------------------------- */
 
@@ -247,9 +244,8 @@ KESTRO_API void o22_(const double* f, const double* param, const double* res,
  * \param stage         the stage whose preset is requested, 1 to 3
  * \param kernel_calls  the number of kernel calls of the run so far
  */
-KESTRO_API void o17_(const int* l, const int* n, const int* ni, double* preset_r,
-                     int* preset_i, const double* param, const int* stage,
-                     const int* kernel_calls);
+KESTRO_API void o17_(const int* l, const int* n, const int* ni, double* preset_r, int* preset_i,
+                     const double* param, const int* stage, const int* kernel_calls);
 
 /**
  * Fills buffer(1..33) with the stage-1 preset of character 1, 2 or 3.
@@ -284,8 +280,7 @@ KESTRO_API void o5_(const int* character, double* buffer);
  * \param l          block size L (points per call)
  * \param buffer     the 33 preset values; adjusted in place
  */
-KESTRO_API void t5_(const int* stage, const int* character, const int* l,
-                    double* buffer);
+KESTRO_API void t5_(const int* stage, const int* character, const int* l, double* buffer);
 
 /**
  * Fills multipliers(1..33) with the stage-1 block-size multipliers of
@@ -335,12 +330,10 @@ KESTRO_API void io12_(const int* character, double* multipliers);
  * \param preset_r  the real tuning preset PRESET_R(1..17)
  * \param preset_i  the integer tuning preset PRESET_I(1..16)
  */
-KESTRO_API void i408_(const int* l, const int* n, const int* ni, const int* m,
-                      const int* me, double* x, double* f, double* g,
-                      const double* xl, const double* xu, int* phase,
-                      int* done, const double* step, const double* t1,
-                      const double* t2, double* rw, int* iw,
-                      const double* acc, const double* preset_r,
+KESTRO_API void i408_(const int* l, const int* n, const int* ni, const int* m, const int* me,
+                      double* x, double* f, double* g, const double* xl, const double* xu,
+                      int* phase, int* done, const double* step, const double* t1, const double* t2,
+                      double* rw, int* iw, const double* acc, const double* preset_r,
                       const int* preset_i);
 
 /**
@@ -361,10 +354,9 @@ KESTRO_API void i408_(const int* l, const int* n, const int* ni, const int* m,
  * \param improved    1 when the trial improved the base point
  * \param prev_best   receives the old best merit
  */
-KESTRO_API void i412_(const double* merit, const double* f, const double* xp,
-                      const double* gp, double* best_merit, double* rw,
-                      const int* base_x, const int* base_g, const int* base_f,
-                      const int* n, const int* m, int* improved,
+KESTRO_API void i412_(const double* merit, const double* f, const double* xp, const double* gp,
+                      double* best_merit, double* rw, const int* base_x, const int* base_g,
+                      const int* base_f, const int* n, const int* m, int* improved,
                       double* prev_best);
 
 /**
@@ -380,9 +372,8 @@ KESTRO_API void i412_(const double* merit, const double* f, const double* xp,
  * \param p              the block size L
  * \param min_step       the smallest step
  */
-KESTRO_API void i417_(const int* d, const int* improved, const int* c,
-                      double* rw, const int* steps, int* success_count,
-                      const int* p, const double* min_step);
+KESTRO_API void i417_(const int* d, const int* improved, const int* c, double* rw, const int* steps,
+                      int* success_count, const int* p, const double* min_step);
 
 /**
  * Exploratory trial: the base point with variable c moved by d times its
@@ -399,9 +390,9 @@ KESTRO_API void i417_(const int* d, const int* improved, const int* c,
  * \param pos       the position of the variable in the trial order
  * \param p         the block size L
  */
-KESTRO_API void i402_(double* xp, const double* rw, const int* d, const int* c,
-                      const int* steps, const int* n, const int* base_x,
-                      const int* improved, const int* pos, const int* p);
+KESTRO_API void i402_(double* xp, const double* rw, const int* d, const int* c, const int* steps,
+                      const int* n, const int* base_x, const int* improved, const int* pos,
+                      const int* p);
 
 /**
  * Random point around the base point, scaled by the steps over N.
@@ -412,8 +403,7 @@ KESTRO_API void i402_(double* xp, const double* rw, const int* d, const int* c,
  * \param steps   position in RW of the step of each variable
  * \param base_x  position in RW of the base point X
  */
-KESTRO_API void ol002_(double* xp, const int* n, double* rw, const int* steps,
-                       const int* base_x);
+KESTRO_API void ol002_(double* xp, const int* n, double* rw, const int* steps, const int* base_x);
 
 /**
  * Pattern point i of a pattern block: the base point moved along the
@@ -439,12 +429,10 @@ KESTRO_API void ol002_(double* xp, const int* n, double* rw, const int* steps,
  * \param preset_r        the real tuning preset PRESET_R(1..17)
  * \param preset_i        the integer tuning preset PRESET_I(1..16)
  */
-KESTRO_API void k19_(double* rw, const int* steps, int* done,
-                     const int* base_x, int* pattern_blocks, int* stall_count,
-                     const int* f_plus, const int* f_minus, double* xp,
-                     int* c, int* phase, const int* n, const int* ni,
-                     const int* i, const int* block_improved,
-                     const double* tolerance, const double* preset_r,
+KESTRO_API void k19_(double* rw, const int* steps, int* done, const int* base_x,
+                     int* pattern_blocks, int* stall_count, const int* f_plus, const int* f_minus,
+                     double* xp, int* c, int* phase, const int* n, const int* ni, const int* i,
+                     const int* block_improved, const double* tolerance, const double* preset_r,
                      const int* preset_i);
 
 /**
@@ -469,8 +457,7 @@ KESTRO_API void io18_(double* xp, const int* n, const int* ni, double* rw);
  * \param me   number of equality constraints ME (the first ME constraints)
  * \param acc  the feasibility tolerance ACC
  */
-KESTRO_API void o31_(double* res, const double* g, const int* m, const int* me,
-                     const double* acc);
+KESTRO_API void o31_(double* res, const double* g, const int* m, const int* me, const double* acc);
 
 /**
  * Replaces the best-point record after RW(BASE) by the point when it is
@@ -492,10 +479,9 @@ KESTRO_API void o31_(double* res, const double* g, const int* m, const int* me,
  * \param acc   the feasibility tolerance ACC
  * \param flag  receives 1 when the record was replaced, else 0
  */
-KESTRO_API void i401_(const double* f, const double* g, const double* x,
-                      double* rw, const int* pf, const int* pg, const int* px,
-                      const int* pr, const int* n, const int* m, const int* me,
-                      const int* base, const double* acc, int* flag);
+KESTRO_API void i401_(const double* f, const double* g, const double* x, double* rw, const int* pf,
+                      const int* pg, const int* px, const int* pr, const int* n, const int* m,
+                      const int* me, const int* base, const double* acc, int* flag);
 
 /**
  * Copies the best of the block's L points into every slot of the block.
@@ -509,8 +495,8 @@ KESTRO_API void i401_(const double* f, const double* g, const double* x,
  * \param x    the L points of the block
  * \param acc  the feasibility tolerance ACC
  */
-KESTRO_API void k22_(const int* l, const int* n, const int* m, const int* me,
-                     double* f, double* g, double* x, const double* acc);
+KESTRO_API void k22_(const int* l, const int* n, const int* m, const int* me, double* f, double* g,
+                     double* x, const double* acc);
 
 /**
  * EVALSTOP accounting for one evaluated point; with IFLAG = 0 the point
@@ -525,9 +511,8 @@ KESTRO_API void k22_(const int* l, const int* n, const int* m, const int* me,
  * \param istop  the stop flag ISTOP
  * \param iflag  the information flag IFLAG
  */
-KESTRO_API void i405_(const double* f, const double* g, const int* m,
-                      const int* me, const double* acc, const double* param,
-                      int* istop, int* iflag);
+KESTRO_API void i405_(const double* f, const double* g, const int* m, const int* me,
+                      const double* acc, const double* param, int* istop, int* iflag);
 
 /**
  * Makes the integer variables of one point pairwise different, with
@@ -542,8 +527,8 @@ KESTRO_API void i405_(const double* f, const double* g, const int* m,
  * \param iw   the integer workspace IW
  * \param iwk  position in IW of the scratch area
  */
-KESTRO_API void i409_(const int* n, const int* ni, double* x, const double* xl,
-                      const double* xu, double* rw, int* iw, const int* iwk);
+KESTRO_API void i409_(const int* n, const int* ni, double* x, const double* xl, const double* xu,
+                      double* rw, int* iw, const int* iwk);
 
 /**
  * Writes the linear rank weights of K archive members to RW(BASE) ..
@@ -554,8 +539,7 @@ KESTRO_API void i409_(const int* n, const int* ni, double* x, const double* xl,
  * \param unused  not read
  * \param base    position in RW of the first weight
  */
-KESTRO_API void o37_(const int* k, double* rw, const void* unused,
-                     const int* base);
+KESTRO_API void o37_(const int* k, double* rw, const void* unused, const int* base);
 
 /**
  * Positions of the colony's work area for N variables, M constraints and an
@@ -579,14 +563,13 @@ KESTRO_API void o37_(const int* k, double* rw, const void* unused,
  * \param c0                    receives the position in RW of the cumulative rank weights
  * \param generation_reference  receives the position in RW of the generation reference
  * \param cycle_start_f         receives the position in RW of F at the start of the cycle
- * \param cycle_start_res       receives the position in RW of the residual at the start of the cycle
+ * \param cycle_start_res       receives the position in RW of the residual at the start of the
+ * cycle
  */
-KESTRO_API void o34_(const int* n, const int* m, int* run_best_x,
-                     int* run_best_f, int* run_best_g, int* run_best_res,
-                     int* oracle, const int* k, int* a0, int* af, int* ar,
-                     int* ap, int* w0, int* s0, int* c0,
-                     int* generation_reference, int* cycle_start_f,
-                     int* cycle_start_res);
+KESTRO_API void o34_(const int* n, const int* m, int* run_best_x, int* run_best_f, int* run_best_g,
+                     int* run_best_res, int* oracle, const int* k, int* a0, int* af, int* ar,
+                     int* ap, int* w0, int* s0, int* c0, int* generation_reference,
+                     int* cycle_start_f, int* cycle_start_res);
 
 /**
  * IW positions of the restart counter, ant count, archive size, generation
@@ -601,9 +584,8 @@ KESTRO_API void o34_(const int* n, const int* m, int* run_best_x,
  * \param second_ants      receives the position in IW of the second ant count
  * \param schedule_length  receives the position in IW of the schedule length
  */
-KESTRO_API void o33_(int* restart_count, int* ants, int* archive_size,
-                     int* generation, int* ants_generated, int* base_ants,
-                     int* second_ants, int* schedule_length);
+KESTRO_API void o33_(int* restart_count, int* ants, int* archive_size, int* generation,
+                     int* ants_generated, int* base_ants, int* second_ants, int* schedule_length);
 
 /**
  * Oracle penalty of one point against the oracle value OMEGA.
@@ -614,8 +596,8 @@ KESTRO_API void o33_(int* restart_count, int* ants, int* archive_size,
  * \param omega  the oracle value
  * \param acc    the feasibility tolerance ACC
  */
-KESTRO_API void o27_(double* pen, const double* f, const double* res,
-                     const double* omega, const double* acc);
+KESTRO_API void o27_(double* pen, const double* f, const double* res, const double* omega,
+                     const double* acc);
 
 /**
  * Offers one point to the archive; it goes in when it beats the worst
@@ -634,10 +616,9 @@ KESTRO_API void o27_(double* pen, const double* f, const double* res,
  * \param resp  the point's residual
  * \param penp  the point's penalty
  */
-KESTRO_API void o36_(const int* n, const int* k, double* rw, const int* lrw,
-                     const int* a0, const int* af, const int* ar, const int* ap,
-                     const double* xp, const double* fp, const double* resp,
-                     const double* penp);
+KESTRO_API void o36_(const int* n, const int* k, double* rw, const int* lrw, const int* a0,
+                     const int* af, const int* ar, const int* ap, const double* xp,
+                     const double* fp, const double* resp, const double* penp);
 
 /**
  * Local acceptance of point I of the block against archive member 1; sets
@@ -660,11 +641,10 @@ KESTRO_API void o36_(const int* n, const int* k, double* rw, const int* lrw,
  * \param penp      the point's penalty
  * \param preset_i  the integer tuning preset PRESET_I(1..16)
  */
-KESTRO_API void o13_(const int* l, const int* i, const int* n, double* rw,
-                     const int* lrw, int* iw, const int* liw, const int* a0,
-                     const int* af, const int* ar, const int* ap,
-                     const double* xp, const double* fp, const double* resp,
-                     const double* penp, const int* preset_i);
+KESTRO_API void o13_(const int* l, const int* i, const int* n, double* rw, const int* lrw, int* iw,
+                     const int* liw, const int* a0, const int* af, const int* ar, const int* ap,
+                     const double* xp, const double* fp, const double* resp, const double* penp,
+                     const int* preset_i);
 
 /* ---- Candidate sampling and coordinate search -------------------------- */
 
@@ -695,11 +675,9 @@ KESTRO_API double o16_(const double* u1, const double* u2);
  * \param preset_r         the real tuning preset PRESET_R(1..17)
  * \param preset_i         the integer tuning preset PRESET_I(1..16)
  */
-KESTRO_API void o21_(const int* n, const int* ni, double* rw, const int* lrw,
-                     const int* s0, const int* a0, const int* iw,
-                     const int* liw, const int* k_cell,
-                     const int* generation_cell, const double* preset_r,
-                     const int* preset_i);
+KESTRO_API void o21_(const int* n, const int* ni, double* rw, const int* lrw, const int* s0,
+                     const int* a0, const int* iw, const int* liw, const int* k_cell,
+                     const int* generation_cell, const double* preset_r, const int* preset_i);
 
 /**
  * Samples one point X(1..N) from the archive of k members: points from
@@ -719,9 +697,8 @@ KESTRO_API void o21_(const int* n, const int* ni, double* rw, const int* lrw,
  * \param c0        position in RW of the cumulative rank weights
  * \param preset_r  the real tuning preset PRESET_R(1..17)
  */
-KESTRO_API void o28_(const int* n, const int* ni, const int* k, double* x,
-                     const double* xl, const double* xu, double* rw,
-                     const int* lrw, const int* a0, const int* s0,
+KESTRO_API void o28_(const int* n, const int* ni, const int* k, double* x, const double* xl,
+                     const double* xu, double* rw, const int* lrw, const int* a0, const int* s0,
                      const int* c0, const double* preset_r);
 
 /**
@@ -739,9 +716,8 @@ KESTRO_API void o28_(const int* n, const int* ni, const int* k, double* x,
  * \param focus     abs(FOCUS)
  * \param preset_r  the real tuning preset PRESET_R(1..17)
  */
-KESTRO_API void o35_(const int* n, const int* ni, double* x, const double* xl,
-                     const double* xu, double* rw, const int* lrw,
-                     const int* best_x, const double* focus,
+KESTRO_API void o35_(const int* n, const int* ni, double* x, const double* xl, const double* xu,
+                     double* rw, const int* lrw, const int* best_x, const double* focus,
                      const double* preset_r);
 
 /**
@@ -764,10 +740,9 @@ KESTRO_API void o35_(const int* n, const int* ni, double* x, const double* xl,
  * \param focus     abs(FOCUS)
  * \param preset_r  the real tuning preset PRESET_R(1..17)
  */
-KESTRO_API void o23_(const int* n, const int* ni, double* rw, const int* lrw,
-                     const int* iw, const int* liw, const int* compared,
-                     const int* a0, const int* best_x, double* x,
-                     const double* xl, const double* xu, const double* focus,
+KESTRO_API void o23_(const int* n, const int* ni, double* rw, const int* lrw, const int* iw,
+                     const int* liw, const int* compared, const int* a0, const int* best_x,
+                     double* x, const double* xl, const double* xu, const double* focus,
                      const double* preset_r);
 
 /**
@@ -781,8 +756,8 @@ KESTRO_API void o23_(const int* n, const int* ni, double* rw, const int* lrw,
  * \param rw   the real workspace RW
  * \param lrw  the length of RW
  */
-KESTRO_API void o30_(const int* n, const int* ni, double* x, const double* xl,
-                     const double* xu, double* rw, const int* lrw);
+KESTRO_API void o30_(const int* n, const int* ni, double* x, const double* xl, const double* xu,
+                     double* rw, const int* lrw);
 
 /**
  * Moves an all-integer point X(1..N) off the archive member it duplicates.
@@ -795,8 +770,8 @@ KESTRO_API void o30_(const int* n, const int* ni, double* x, const double* xl,
  * \param rw   the real workspace RW
  * \param lrw  the length of RW
  */
-KESTRO_API void o10_(const int* n, const int* ni, double* x, const double* xl,
-                     const double* xu, double* rw, const int* lrw);
+KESTRO_API void o10_(const int* n, const int* ni, double* x, const double* xl, const double* xu,
+                     double* rw, const int* lrw);
 
 /**
  * Writes the next coordinate-search move around archive member 1 into
@@ -819,11 +794,10 @@ KESTRO_API void o10_(const int* n, const int* ni, double* x, const double* xl,
  * \param preset_r  the real tuning preset PRESET_R(1..17)
  * \param preset_i  the integer tuning preset PRESET_I(1..16)
  */
-KESTRO_API void o32_(const int* l, const int* n, const int* ni, double* xp,
-                     const double* xl, const double* xu, const int* a0,
-                     const int* s0, double* rw, const int* lrw, int* iw,
-                     const int* liw, int* state, int* run_out,
-                     const double* preset_r, const int* preset_i);
+KESTRO_API void o32_(const int* l, const int* n, const int* ni, double* xp, const double* xl,
+                     const double* xu, const int* a0, const int* s0, double* rw, const int* lrw,
+                     int* iw, const int* liw, int* state, int* run_out, const double* preset_r,
+                     const int* preset_i);
 
 /**
  * Writes a random perturbation of archive member 1 into XP(1..N), scaled by
@@ -843,10 +817,9 @@ KESTRO_API void o32_(const int* l, const int* n, const int* ni, double* xp,
  * \param a0               position in RW of the archive points
  * \param preset_r         the real tuning preset PRESET_R(1..17)
  */
-KESTRO_API void o24_(const int* n, const int* ni, double* xp, const double* xl,
-                     const double* xu, double* rw, const int* lrw,
-                     const int* iw, const int* liw, const int* generation_cell,
-                     const int* compared, const int* a0,
+KESTRO_API void o24_(const int* n, const int* ni, double* xp, const double* xl, const double* xu,
+                     double* rw, const int* lrw, const int* iw, const int* liw,
+                     const int* generation_cell, const int* compared, const int* a0,
                      const double* preset_r);
 
 /* ---- Colony step -------------------------------------------------------- */
@@ -883,14 +856,12 @@ KESTRO_API void o24_(const int* n, const int* ni, double* xp, const double* xl,
  * \param preset_r    the real tuning preset PRESET_R(1..17)
  * \param preset_i    the integer tuning preset PRESET_I(1..16)
  */
-KESTRO_API void o11_(const int* l, const int* n, const int* ni, const int* m,
-                     const int* me, double* x, double* f, double* g,
-                     const double* xl, const double* xu, const double* acc,
-                     int* cell1, int* cell2, int* state, const int* final_call,
-                     double* rw, const int* lrw, int* iw, const int* liw,
-                     const int* k, const double* oracle, const double* param,
-                     double* pen, double* res, const double* preset_r,
-                     const int* preset_i);
+KESTRO_API void o11_(const int* l, const int* n, const int* ni, const int* m, const int* me,
+                     double* x, double* f, double* g, const double* xl, const double* xu,
+                     const double* acc, int* cell1, int* cell2, int* state, const int* final_call,
+                     double* rw, const int* lrw, int* iw, const int* liw, const int* k,
+                     const double* oracle, const double* param, double* pen, double* res,
+                     const double* preset_r, const int* preset_i);
 
 /**
  * Parameters of a new restart cycle: focus divisor, ant counts, archive size,
@@ -918,15 +889,12 @@ KESTRO_API void o11_(const int* l, const int* n, const int* ni, const int* m,
  * \param preset_r         the real tuning preset PRESET_R(1..17)
  * \param preset_i         the integer tuning preset PRESET_I(1..16)
  */
-KESTRO_API void o26_(const int* n, double* rw, const int* lrw,
-                     const int* run_best_f, const int* run_best_res,
-                     const int* oracle, const double* acc, const int* af,
+KESTRO_API void o26_(const int* n, double* rw, const int* lrw, const int* run_best_f,
+                     const int* run_best_res, const int* oracle, const double* acc, const int* af,
                      const int* ar, const int* ap, int* iw, const int* liw,
-                     const int* restart_count, const int* archive_size,
-                     const int* base_ants, const int* second_ants,
-                     const int* schedule_length, const double* oracle_in,
-                     const double* param, const double* preset_r,
-                     const int* preset_i);
+                     const int* restart_count, const int* archive_size, const int* base_ants,
+                     const int* second_ants, const int* schedule_length, const double* oracle_in,
+                     const double* param, const double* preset_r, const int* preset_i);
 
 /**
  * Ant count of the current generation by the step schedule.
@@ -939,9 +907,8 @@ KESTRO_API void o26_(const int* n, double* rw, const int* lrw,
  * \param second_ants      position in IW of the second ant count
  * \param schedule_length  position in IW of the length of the ant schedule
  */
-KESTRO_API void o29_(int* iw, const int* liw, const int* generation,
-                     const int* ants, const int* base_ants,
-                     const int* second_ants, const int* schedule_length);
+KESTRO_API void o29_(int* iw, const int* liw, const int* generation, const int* ants,
+                     const int* base_ants, const int* second_ants, const int* schedule_length);
 
 /**
  * CPU time of the process in seconds, divided by L when TIMEDIV is 1.
@@ -982,11 +949,10 @@ KESTRO_API void flush_output_(const int* unit);
  * \param save2file  SAVE2FILE of the reporting entry
  * \param unit       the output unit: 0 the screen, 36 the screen copy
  */
-KESTRO_API void print_head_(const int* l, const int* o, const int* n,
-                            const int* ni, const int* m, const int* me,
-                            const double* param, const int* maxeval,
-                            const int* maxtime, const int* printeval,
-                            const int* save2file, const int* unit);
+KESTRO_API void print_head_(const int* l, const int* o, const int* n, const int* ni, const int* m,
+                            const int* me, const double* param, const int* maxeval,
+                            const int* maxtime, const int* printeval, const int* save2file,
+                            const int* unit);
 
 /**
  * Writes one progress line to UNIT.
@@ -999,9 +965,8 @@ KESTRO_API void print_head_(const int* l, const int* o, const int* n,
  * \param psize  the size of the front shown (O > 1)
  * \param unit   the output unit: 0 the screen, 36 to 39 the files
  */
-KESTRO_API void print_line_(const int* o, const int* eval, const double* time,
-                            const double* f, const double* res,
-                            const int* psize, const int* unit);
+KESTRO_API void print_line_(const int* o, const int* eval, const double* time, const double* f,
+                            const double* res, const int* psize, const int* unit);
 
 /**
  * Writes the warning or input-error banner of IFLAG to UNIT.
@@ -1020,26 +985,20 @@ KESTRO_API void warnings_and_errors_(const int* iflag, const int* unit);
  * \param m      number of constraints M
  * \param me     number of equality constraints ME (the first ME constraints)
  * \param x      the N variables of the point
- * \param g      the M constraint values, with O > 1 followed by the O objective magnitudes and the O sign flags
- * \param f      the objective value, or with O > 1 the scalar progress value
- * \param res    the residual of the point
- * \param pf     the Pareto-front array PF
- * \param xl     the N lower bounds XL
- * \param xu     the N upper bounds XU
- * \param acc    the feasibility tolerance ACC
+ * \param g      the M constraint values, with O > 1 followed by the O objective magnitudes and the
+ * O sign flags \param f      the objective value, or with O > 1 the scalar progress value \param
+ * res    the residual of the point \param pf     the Pareto-front array PF \param xl     the N
+ * lower bounds XL \param xu     the N upper bounds XU \param acc    the feasibility tolerance ACC
  * \param eval   the number of evaluations so far
  * \param time   the CPU seconds of the run so far
  * \param iflag  the IFLAG shown
  * \param unit   the output unit: 0 the screen, 36 to 39 the files
  */
-KESTRO_API void print_solution_(const int* o, const int* n, const int* m,
-                                const int* me, const double* x,
-                                const double* g, const double* f,
-                                const double* res, const double* pf,
-                                const double* xl, const double* xu,
-                                const double* acc, const int* eval,
-                                const double* time, const int* iflag,
-                                const int* unit);
+KESTRO_API void print_solution_(const int* o, const int* n, const int* m, const int* me,
+                                const double* x, const double* g, const double* f,
+                                const double* res, const double* pf, const double* xl,
+                                const double* xu, const double* acc, const int* eval,
+                                const double* time, const int* iflag, const int* unit);
 
 /**
  * Writes the final report to UNIT; the residual shown is RW(IRES).
@@ -1065,14 +1024,11 @@ KESTRO_API void print_solution_(const int* o, const int* n, const int* m,
  * \param param    the 13 PARAM values
  * \param unit     the output unit: 0 the screen, 36 to 39 the files
  */
-KESTRO_API void print_final_(const int* iflag, const double* time,
-                             const double* maxtime, const int* eval,
-                             const int* maxeval, const int* o, const int* n,
-                             const int* m, const int* me, const double* x,
-                             const double* g, const double* f,
-                             const double* xl, const double* xu,
-                             const double* rw, const double* acc,
-                             const int* ires, const double* pf,
+KESTRO_API void print_final_(const int* iflag, const double* time, const double* maxtime,
+                             const int* eval, const int* maxeval, const int* o, const int* n,
+                             const int* m, const int* me, const double* x, const double* g,
+                             const double* f, const double* xl, const double* xu, const double* rw,
+                             const double* acc, const int* ires, const double* pf,
                              const double* param, const int* unit);
 
 /**
@@ -1088,9 +1044,8 @@ KESTRO_API void print_final_(const int* iflag, const double* time,
  * \param pmax  the capacity P of the front
  * \param unit  the output unit: 0 the screen, 36 to 39 the files
  */
-KESTRO_API void print_paretofront_(const int* o, const int* m, const int* n,
-                                   const double* pf, const double* x,
-                                   const double* g, const int* pmax,
+KESTRO_API void print_paretofront_(const int* o, const int* m, const int* n, const double* pf,
+                                   const double* x, const double* g, const int* pmax,
                                    const int* unit);
 
 /**
@@ -1109,11 +1064,9 @@ KESTRO_API void print_paretofront_(const int* o, const int* m, const int* n,
  * \param iflag      the information flag IFLAG
  * \param istop      the stop flag ISTOP
  */
-KESTRO_API void save_history_(const int* save2file, const int* l, const int* o,
-                              const int* n, const int* m, const double* f,
-                              const double* g, const double* x,
-                              const int* unit, const int* iflag,
-                              const int* istop);
+KESTRO_API void save_history_(const int* save2file, const int* l, const int* o, const int* n,
+                              const int* m, const double* f, const double* g, const double* x,
+                              const int* unit, const int* iflag, const int* istop);
 
 /* ---- Multi-objective layer ---------------------------------------------- */
 
@@ -1157,14 +1110,12 @@ KESTRO_API void save_history_(const int* save2file, const int* l, const int* o,
  * \param dist    the user-weighted values of the block
  * \param dist2   the random-weighted values of the block
  */
-KESTRO_API void o12_(const int* l, const int* o, const int* n, const int* ni,
-                     const int* m, const int* me, double* x, double* f,
-                     double* g, const double* xl, const double* xu,
-                     int* iflag, int* istop, double* param, double* rw,
-                     const int* lrw, int* iw, const int* liw, double* pf,
-                     double* pen, double* res, double* gblock, double* fblock,
-                     double* objlo, double* objhi, double* step, double* dist,
-                     double* dist2);
+KESTRO_API void o12_(const int* l, const int* o, const int* n, const int* ni, const int* m,
+                     const int* me, double* x, double* f, double* g, const double* xl,
+                     const double* xu, int* iflag, int* istop, double* param, double* rw,
+                     const int* lrw, int* iw, const int* liw, double* pf, double* pen, double* res,
+                     double* gblock, double* fblock, double* objlo, double* objhi, double* step,
+                     double* dist, double* dist2);
 
 /**
  * Offers one point (F, G, X) to the Pareto front whose three blocks are
@@ -1193,14 +1144,12 @@ KESTRO_API void o12_(const int* l, const int* o, const int* n, const int* ni,
  * \param relative_bound_change  the relative size of the last movement of a front bound
  * \param added                  1 when the point passed the dominance and outlier tests
  */
-KESTRO_API void i410_(const int* o, const int* n, const int* m, const double* f,
-                      const double* g, const double* x, double* objectives,
-                      double* constraints, double* variables, int* psize,
-                      const int* front_capacity, const double* front_epsilon,
-                      double* objlo, double* objhi, double* front_shift,
-                      const int* offered_count, const int* objective_ignored,
-                      int* bounds_changed, double* relative_bound_change,
-                      int* added);
+KESTRO_API void i410_(const int* o, const int* n, const int* m, const double* f, const double* g,
+                      const double* x, double* objectives, double* constraints, double* variables,
+                      int* psize, const int* front_capacity, const double* front_epsilon,
+                      double* objlo, double* objhi, double* front_shift, const int* offered_count,
+                      const int* objective_ignored, int* bounds_changed,
+                      double* relative_bound_change, int* added);
 
 /**
  * Removes entry J of the front: entry PSIZE moves into slot J, PSIZE
@@ -1215,9 +1164,8 @@ KESTRO_API void i410_(const int* o, const int* n, const int* m, const double* f,
  * \param psize        the number of entries of the front
  * \param j            the entry to remove
  */
-KESTRO_API void ol004_(const int* o, const int* m, const int* n,
-                       double* objectives, double* constraints,
-                       double* variables, int* psize, const int* j);
+KESTRO_API void ol004_(const int* o, const int* m, const int* n, double* objectives,
+                       double* constraints, double* variables, int* psize, const int* j);
 
 /**
  * Books one movement of a front bound: sets the bounds-changed flag, lowers
@@ -1231,9 +1179,8 @@ KESTRO_API void ol004_(const int* o, const int* m, const int* n,
  * \param bounds_changed         set to 1 when a bound of the front moved
  * \param relative_bound_change  the relative size of the last movement of a front bound
  */
-KESTRO_API void o9_(double* front_shift, const double* new_bound,
-                    const double* old_bound, const int* o,
-                    const int* offered_count, int* bounds_changed,
+KESTRO_API void o9_(double* front_shift, const double* new_bound, const double* old_bound,
+                    const int* o, const int* offered_count, int* bounds_changed,
                     double* relative_bound_change);
 
 /**
@@ -1261,9 +1208,8 @@ KESTRO_API void o6_(const int* o, double* weights, const double* balance);
  * \param result         receives the value
  * \param offered_count  the number of points offered to the front so far
  */
-KESTRO_API void o1_(const int* o, const double* f, const double* r,
-                    const double* acc, const double* objlo,
-                    const double* objhi, const double* balance,
+KESTRO_API void o1_(const int* o, const double* f, const double* r, const double* acc,
+                    const double* objlo, const double* objhi, const double* balance,
                     const double* shift, const double* weights, double* result,
                     const int* offered_count);
 
@@ -1277,8 +1223,8 @@ KESTRO_API void o1_(const int* o, const double* f, const double* r,
  * \param acc     the feasibility tolerance ACC
  * \param result  receives the residual
  */
-KESTRO_API void i403_(const double* g, const int* m, const int* me,
-                      const double* acc, double* result);
+KESTRO_API void i403_(const double* g, const int* m, const int* me, const double* acc,
+                      double* result);
 
 /**
  * Weight-mode switch: MODE 0 starts it for a run, MODE 1 books one point's
@@ -1298,11 +1244,10 @@ KESTRO_API void i403_(const double* g, const int* m, const int* me,
  * \param random_shift       the offset of the random-weighted values
  * \param random_weights     the O random weights
  */
-KESTRO_API void ol001_(const int* mode, const int* o, const int* n,
-                       const double* u, const double* z,
-                       const int* bounds_changed, const int* psize, double* rw,
-                       int* weight_mode, const int* objective_ignored,
-                       double* random_shift, double* random_weights);
+KESTRO_API void ol001_(const int* mode, const int* o, const int* n, const double* u,
+                       const double* z, const int* bounds_changed, const int* psize, double* rw,
+                       int* weight_mode, const int* objective_ignored, double* random_shift,
+                       double* random_weights);
 
 /**
  * Best-point steering of one evaluated point: adjusts its user-weighted
@@ -1334,18 +1279,13 @@ KESTRO_API void ol001_(const int* mode, const int* o, const int* n,
  * \param relative_bound_change  the relative size of the last movement of a front bound
  * \param offered_count          the number of points offered to the front so far
  */
-KESTRO_API void io17_(const int* o, const int* m, const int* n, double* s,
-                      double* f, double* g, double* x, const double* r,
-                      const double* accuracy, const double* best_scalar,
-                      const double* best_residual,
-                      const double* best_objectives, const double* pf,
-                      const int* front_capacity, const double* objlo,
-                      const double* objhi, const double* weights,
-                      const double* balance, int* steer_started,
-                      const int* weight_mode, const int* added,
-                      const int* bounds_changed,
-                      const double* relative_bound_change,
-                      const int* offered_count);
+KESTRO_API void io17_(const int* o, const int* m, const int* n, double* s, double* f, double* g,
+                      double* x, const double* r, const double* accuracy, const double* best_scalar,
+                      const double* best_residual, const double* best_objectives, const double* pf,
+                      const int* front_capacity, const double* objlo, const double* objhi,
+                      const double* weights, const double* balance, int* steer_started,
+                      const int* weight_mode, const int* added, const int* bounds_changed,
+                      const double* relative_bound_change, const int* offered_count);
 
 /* ---- Kernel main loop --------------------------------------------------- */
 
@@ -1374,12 +1314,11 @@ KESTRO_API void io17_(const int* o, const int* m, const int* n, double* s,
  * \param res    the residual (constraint violation)
  * \param step   the step row of the pattern search
  */
-KESTRO_API void o15_(const int* l, const int* o, const int* n, const int* ni,
-                     const int* m, const int* me, double* x, double* f,
-                     double* g, const double* xl, const double* xu, int* iflag,
-                     int* istop, const double* param, double* rw,
-                     const int* lrw, int* iw, const int* liw, double* pen,
-                     double* res, double* step);
+KESTRO_API void o15_(const int* l, const int* o, const int* n, const int* ni, const int* m,
+                     const int* me, double* x, double* f, double* g, const double* xl,
+                     const double* xu, int* iflag, int* istop, const double* param, double* rw,
+                     const int* lrw, int* iw, const int* liw, double* pen, double* res,
+                     double* step);
 
 #ifdef __cplusplus
 }

@@ -1,4 +1,7 @@
 // The C entries of the multi-objective layer, one per routine.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include "abi/default_context.hpp"
 #include "abi/internal_routines.h"
 #include "core/numeric.hpp"
@@ -7,16 +10,13 @@
 #include "core/workspace_layout.hpp"
 #include "interface/context.hpp"
 #include "kernel/main_loop.hpp"
+#include "kestro.h"
 #include "multiobjective/driver.hpp"
 #include "multiobjective/front_store.hpp"
 #include "multiobjective/layer_workspace.hpp"
 #include "multiobjective/scalarisation.hpp"
 #include "multiobjective/steering.hpp"
 #include "multiobjective/weight_switch.hpp"
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include "kestro.h"
 
 // Multi-objective driver: one call per evaluated block. Besides the values
 // the regions are named for, it keeps the user and random weights in the
@@ -25,9 +25,9 @@
 extern "C" void o12_(const int* l, const int* o, const int* n, const int* ni, const int* m,
                      const int* me, double* x, double* f, double* g, const double* xl,
                      const double* xu, int* iflag, int* istop, double* param, double* rw,
-                     const int* lrw, int* iw, const int* liw, double* pf, double* pen,
-                     double* res, double* gblock, double* fblock, double* objlo,
-                     double* objhi, double* step, double* dist, double* dist2) {
+                     const int* lrw, int* iw, const int* liw, double* pf, double* pen, double* res,
+                     double* gblock, double* fblock, double* objlo, double* objhi, double* step,
+                     double* dist, double* dist2) {
   using namespace kestro;
   using namespace kestro::multiobjective;
   const auto need = LayerRegionLengths::for_sizes(*l, *o, *n, *m);
@@ -38,13 +38,19 @@ extern "C" void o12_(const int* l, const int* o, const int* n, const int* ni, co
       front_capacity(ConstRealView(param, param::kCount)[param::kParetomax]);
   const Index pf_length =
       (*o < 1 || *m < 0) ? 0 : saturate_index(1 + (Wide(*o) + *m + variables) * capacity);
-  MultiObjectiveCall call{*l, *o, *n, *ni, *m, *me,
+  MultiObjectiveCall call{*l,
+                          *o,
+                          *n,
+                          *ni,
+                          *m,
+                          *me,
                           RealView(x, block_length(*l, *n)),
                           RealView(f, block_length(*l, *o)),
                           RealView(g, block_length(*l, *m)),
                           ConstRealView(xl, variables),
                           ConstRealView(xu, variables),
-                          *iflag, *istop,
+                          *iflag,
+                          *istop,
                           RealView(param, param::kCount),
                           RealView(rw, *lrw),
                           IntView(iw, *liw),
@@ -63,13 +69,12 @@ extern "C" void o12_(const int* l, const int* o, const int* n, const int* ni, co
 }
 
 // Offers one point to the Pareto front.
-extern "C" void i410_(const int* o, const int* n, const int* m, const double* f,
-                      const double* g, const double* x, double* objectives,
-                      double* constraints, double* variables, int* psize,
-                      const int* front_capacity, const double* front_epsilon,
-                      double* objlo, double* objhi, double* front_shift,
-                      const int* offered_count, const int* objective_ignored,
-                      int* bounds_changed, double* relative_bound_change, int* added) {
+extern "C" void i410_(const int* o, const int* n, const int* m, const double* f, const double* g,
+                      const double* x, double* objectives, double* constraints, double* variables,
+                      int* psize, const int* front_capacity, const double* front_epsilon,
+                      double* objlo, double* objhi, double* front_shift, const int* offered_count,
+                      const int* objective_ignored, int* bounds_changed,
+                      double* relative_bound_change, int* added) {
   using namespace kestro;
   using namespace kestro::multiobjective;
   MultiObjectiveState& state = abi::default_context().solver.multiobjective;
@@ -93,9 +98,8 @@ extern "C" void i410_(const int* o, const int* n, const int* m, const double* f,
                  *added,
                  OfferScratch{RealView(state.standalone_scratch.ranges, *o),
                               RealView(state.standalone_scratch.max_entries, *o)}};
-  offer_point(state.front, OfferedPoint{ConstRealView(f, *o), ConstRealView(g, *m),
-                                        ConstRealView(x, *n)},
-              call);
+  offer_point(state.front,
+              OfferedPoint{ConstRealView(f, *o), ConstRealView(g, *m), ConstRealView(x, *n)}, call);
 }
 
 // Removes entry j of the front; the last entry moves into its slot.
@@ -145,13 +149,12 @@ extern "C" void i403_(const double* g, const int* m, const int* me, const double
 }
 
 // Best-point steering of one evaluated point.
-extern "C" void io17_(const int* o, const int* m, const int* n, double* s, double* f,
-                      double* g, double* x, const double* r, const double* accuracy,
-                      const double* best_scalar, const double* best_residual,
-                      const double* best_objectives, const double* pf, const int* front_capacity,
-                      const double* objlo, const double* objhi, const double* weights,
-                      const double* balance, int* steer_started, const int* weight_mode,
-                      const int* added, const int* bounds_changed,
+extern "C" void io17_(const int* o, const int* m, const int* n, double* s, double* f, double* g,
+                      double* x, const double* r, const double* accuracy, const double* best_scalar,
+                      const double* best_residual, const double* best_objectives, const double* pf,
+                      const int* front_capacity, const double* objlo, const double* objhi,
+                      const double* weights, const double* balance, int* steer_started,
+                      const int* weight_mode, const int* added, const int* bounds_changed,
                       const double* relative_bound_change, const int* offered_count) {
   using namespace kestro;
   using namespace kestro::multiobjective;
@@ -159,8 +162,7 @@ extern "C" void io17_(const int* o, const int* m, const int* n, double* s, doubl
   const std::int32_t capacity = std::max(*front_capacity, 0);
   // PF as the front store lays it out: PF(1) and three blocks of `capacity`
   // entries.
-  const Index pf_length =
-      saturate_index(1 + (Wide(*o) + *m + *n) * capacity);
+  const Index pf_length = saturate_index(1 + (Wide(*o) + *m + *n) * capacity);
   // PF is only read here; the front's views are mutable for the store's sake.
   RealView pf_view(const_cast<double*>(pf), pf_length);
   SteeringCall call{*s,
@@ -191,9 +193,9 @@ extern "C" void io17_(const int* o, const int* m, const int* n, double* s, doubl
 // Weight-mode switch: with mode 0 starts it for a run, with mode 1 books one
 // point's user-weighted and random-weighted values.
 extern "C" void ol001_(const int* mode, const int* o, const int* n, const double* u,
-                       const double* z, const int* bounds_changed, const int* psize,
-                       double* rw, int* weight_mode, const int* objective_ignored,
-                       double* random_shift, double* random_weights) {
+                       const double* z, const int* bounds_changed, const int* psize, double* rw,
+                       int* weight_mode, const int* objective_ignored, double* random_shift,
+                       double* random_weights) {
   using namespace kestro;
   using namespace kestro::multiobjective;
   const Index objectives = *o > 0 ? *o : 0;

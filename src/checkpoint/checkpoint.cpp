@@ -36,8 +36,7 @@ constexpr int kUnits[] = {report::kScreenUnit, report::kScreenCopyUnit, report::
 constexpr int kUnitCount = 5;
 // The file each unit writes; the screen has none.
 constexpr const char* kUnitFiles[kUnitCount] = {nullptr, report::kScreenCopyName,
-                                                report::kSolutionName,
-                                                report::kParetoFrontTempName,
+                                                report::kSolutionName, report::kParetoFrontTempName,
                                                 report::kHistoryName};
 
 // 64-bit FNV-1a.
@@ -66,7 +65,7 @@ class Writer {
   std::vector<unsigned char> bytes;
 
   template <class T>
-    requires kScalar<T>
+  requires kScalar<T>
   void operator()(const T& value) {
     if constexpr (std::is_same_v<T, bool>) {
       bytes.push_back(value ? 1 : 0);
@@ -97,7 +96,7 @@ class Reader {
   bool failed = false;
 
   template <class T>
-    requires kScalar<T>
+  requires kScalar<T>
   void operator()(T& value) {
     if constexpr (std::is_same_v<T, bool>) {
       unsigned char b = 0;
@@ -130,7 +129,8 @@ class Reader {
   // `count` values into a fresh buffer.
   template <class T>
   void array(std::vector<T>& values, Index count) {
-    if (failed || count < 0 || static_cast<std::uint64_t>(count) > (length_ - position_) / sizeof(T)) {
+    if (failed || count < 0 ||
+        static_cast<std::uint64_t>(count) > (length_ - position_) / sizeof(T)) {
       failed = true;
       return;
     }
@@ -153,7 +153,7 @@ class LayoutHasher {
   Fnv fnv;
 
   template <class T>
-    requires kScalar<T>
+  requires kScalar<T>
   void operator()(const T&) {
     const unsigned char tag[3] = {static_cast<unsigned char>(sizeof(T)),
                                   static_cast<unsigned char>(std::is_floating_point_v<T>),
@@ -300,8 +300,8 @@ Status read_file(const char* path, std::vector<unsigned char>& bytes) {
         } else {
           // A length beyond the file only reads what is there.
           const std::uint64_t rest = payload_length > UINT64_MAX - kChecksumLength - 1
-                                       ? UINT64_MAX
-                                       : payload_length + kChecksumLength + 1;
+                                         ? UINT64_MAX
+                                         : payload_length + kChecksumLength + 1;
           if (!read_more(file, bytes, rest)) status = kCannotOpen;
         }
       }
@@ -322,11 +322,11 @@ bool positions_agree(const SolverState& s, const RunSizes& sizes) {
   if (i.run_started) {
     if (!(i.sizes == sizes)) return false;
     const RegionStarts r = RegionStarts::for_sizes(sizes.l, sizes.o, sizes.n, sizes.m);
-    const Index a[] = {r.pen_base, r.res_base, r.gblock_base, r.fblock_base, r.objlo_base,
-                       r.objhi_base, r.step_base, r.dist_base, r.dist2_base};
-    const Index b[] = {i.regions.pen_base,   i.regions.res_base,   i.regions.gblock_base,
+    const Index a[] = {r.pen_base,   r.res_base,  r.gblock_base, r.fblock_base, r.objlo_base,
+                       r.objhi_base, r.step_base, r.dist_base,   r.dist2_base};
+    const Index b[] = {i.regions.pen_base,    i.regions.res_base,   i.regions.gblock_base,
                        i.regions.fblock_base, i.regions.objlo_base, i.regions.objhi_base,
-                       i.regions.step_base,  i.regions.dist_base,  i.regions.dist2_base};
+                       i.regions.step_base,   i.regions.dist_base,  i.regions.dist2_base};
     if (std::memcmp(a, b, sizeof a) != 0) return false;
   }
   const kernel::KernelState& k = s.kernel;
@@ -366,8 +366,7 @@ bool CallerRun::from_arguments(const int* l, const int* o, const int* n, const i
                                const int* m, const int* me, double* x, double* f, double* g,
                                double* xl, double* xu, int* iflag, int* istop, double* param,
                                double* rw, const int* lrw, int* iw, const int* liw, double* pf,
-                               const int* lpf, double* extra, const int* lextra,
-                               CallerRun& run) {
+                               const int* lpf, double* extra, const int* lextra, CallerRun& run) {
   const int* sizes[] = {l, o, n, ni, m, me, lrw, liw, lpf, lextra};
   for (const int* s : sizes)
     if (s == nullptr) return false;
@@ -412,9 +411,9 @@ Status save(Context& context, const char* path, const CallerRun& run) {
     fields(w, context.solver);
     report::ReportState& r = context.report;
     // TIME as it stands now; loading starts the clock again from it.
-    const double elapsed =
-        report::report_time(r.clock, r.controller.l > 0 ? r.controller.l : 1,
-                            r.controller.timediv) - r.controller.t_start;
+    const double elapsed = report::report_time(r.clock, r.controller.l > 0 ? r.controller.l : 1,
+                                               r.controller.timediv) -
+                           r.controller.t_start;
     w(elapsed);
     fields(w, r.controller);
     fields(w, r.history);
@@ -452,7 +451,8 @@ Status load(Context& context, const char* path, CallerRun& run) {
   std::memcpy(&payload_length, bytes.data() + kHeaderLength - sizeof payload_length,
               sizeof payload_length);
   const std::size_t available = bytes.size() - kHeaderLength;
-  if (available < kChecksumLength || payload_length > available - kChecksumLength) return kTruncated;
+  if (available < kChecksumLength || payload_length > available - kChecksumLength)
+    return kTruncated;
   if (payload_length != available - kChecksumLength) return kCorrupted;  // bytes after the end
   Fnv checksum;
   checksum.add(bytes.data(), kHeaderLength + payload_length);
@@ -499,7 +499,8 @@ Status load(Context& context, const char* path, CallerRun& run) {
     report.controller = std::move(state->controller);
     report.controller.t_start =
         report::report_time(report.clock, report.controller.l > 0 ? report.controller.l : 1,
-                            report.controller.timediv) - state->elapsed;
+                            report.controller.timediv) -
+        state->elapsed;
     report.clock_gate = report::ClockGate{};  // the next budget check reads the clock
     report.history = std::move(state->history);
     for (int u = 0; u < kUnitCount; ++u) report.units.restore(kUnits[u], state->units[u]);
@@ -512,17 +513,24 @@ Status load(Context& context, const char* path, CallerRun& run) {
 const char* status_text(std::int32_t status) {
   switch (status) {
     case kOk: return "the checkpoint was saved or loaded";
-    case kBadArguments: return "no file name was given, or an array is missing for a positive length";
+    case kBadArguments:
+      return "no file name was given, or an array is missing for a positive length";
     case kOtherRun: return "the sizes given are not those of the run in progress";
-    case kWriteFailed: return "the checkpoint file could not be written (directory missing or not writable, or disk full)";
+    case kWriteFailed:
+      return "the checkpoint file could not be written (directory missing or not writable, or disk "
+             "full)";
     case kCannotOpen: return "the checkpoint file could not be opened or read";
     case kNotACheckpoint: return "the file is not a checkpoint";
     case kOtherVersion: return "the checkpoint was written in another format version";
-    case kOtherLayout: return "the checkpoint was written by a build of the library that keeps other state";
+    case kOtherLayout:
+      return "the checkpoint was written by a build of the library that keeps other state";
     case kTruncated: return "the checkpoint file is truncated";
     case kCorrupted: return "the checkpoint file is corrupted (its checksum does not match)";
-    case kOtherSizes: return "the checkpoint was saved for other problem sizes or workspace lengths";
-    case kInconsistent: return "the checkpoint's content contradicts its own sizes or names a file that is no report file of the library";
+    case kOtherSizes:
+      return "the checkpoint was saved for other problem sizes or workspace lengths";
+    case kInconsistent:
+      return "the checkpoint's content contradicts its own sizes or names a file that is no report "
+             "file of the library";
     case kNoMemory: return "not enough memory to read the checkpoint";
     default: return "unknown checkpoint status";
   }

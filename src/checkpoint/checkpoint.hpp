@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "interface/context.hpp"
 #include "core/run_sizes.hpp"
 #include "core/view.hpp"
+#include "interface/context.hpp"
 
 namespace kestro::checkpoint {
 
@@ -43,11 +43,11 @@ struct CallerRun {
 
   // Views over the arrays of the C entries; false when a pointer is missing
   // for a positive length.
-  static bool from_arguments(const int* l, const int* o, const int* n, const int* ni,
-                             const int* m, const int* me, double* x, double* f, double* g,
-                             double* xl, double* xu, int* iflag, int* istop, double* param,
-                             double* rw, const int* lrw, int* iw, const int* liw, double* pf,
-                             const int* lpf, double* extra, const int* lextra, CallerRun& run);
+  static bool from_arguments(const int* l, const int* o, const int* n, const int* ni, const int* m,
+                             const int* me, double* x, double* f, double* g, double* xl, double* xu,
+                             int* iflag, int* istop, double* param, double* rw, const int* lrw,
+                             int* iw, const int* liw, double* pf, const int* lpf, double* extra,
+                             const int* lextra, CallerRun& run);
 };
 
 // Writes the run (the context's saved state and the caller's arrays) to

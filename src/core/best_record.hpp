@@ -28,8 +28,7 @@ struct RecordView {
 
   // The record at `at` in RW.
   static RecordView in(RealView rw, const RecordPositions& at, Index n, Index m) {
-    return RecordView{rw.slice(at.x, n), rw.slice(at.f, 1), rw.slice(at.g, m),
-                      rw.slice(at.res, 1)};
+    return RecordView{rw.slice(at.x, n), rw.slice(at.f, 1), rw.slice(at.g, m), rw.slice(at.res, 1)};
   }
 
   // Point i of a block of points (X: N values per point, F: one, G: M), with

@@ -99,6 +99,7 @@ struct IflagEntry {
 };
 
 // Every value the library gives IFLAG, in ascending order.
+// clang-format off
 inline constexpr IflagEntry kIflagTable[] = {
     {iflag::kStopRequest, "stop requested: the next call ends the run and returns the best point",
      "Set it yourself to end a run early; call once more and the call returns the best point so far with IFLAG 1 or 2."},
@@ -231,6 +232,7 @@ inline constexpr IflagEntry kIflagTable[] = {
     {iflag::kUpperNotWhole, "input error: the upper bound of an integer variable is not a whole number",
      "Give integer variables whole-number upper bounds."},
 };
+// clang-format on
 
 // The meaning of a value that is not in the table.
 inline constexpr const char* kIflagRunGoesOn = "the run goes on";

@@ -11,16 +11,16 @@ namespace kestro {
 // next. The main loop hands 0 (or any value >= 0) to start a kernel run.
 namespace state_code {
 inline constexpr std::int32_t kFirstCall = 0;
-inline constexpr std::int32_t kGenerationPoints = -1;    // points of the current generation
-inline constexpr std::int32_t kNewGeneration = -2;       // first block of a new generation
-inline constexpr std::int32_t kNewCycle = -3;            // first block of a restart cycle
-inline constexpr std::int32_t kGenerationComplete = -10; // block that completed a generation
-inline constexpr std::int32_t kSearchStart = -30;        // first block of a coordinate-search pass
-inline constexpr std::int32_t kSearchMove = -31;         // further coordinate-search blocks, to -38
-inline constexpr std::int32_t kSearchPerturbed = -39;    // archive-best perturbations after a run-out
-inline constexpr std::int32_t kSearchPassDone = -40;     // coordinate-search pass finished
-inline constexpr std::int32_t kSearchExhausted = -99;    // nothing more for the coordinate search
-inline constexpr std::int32_t kTargetMet = 7;            // FSTOP met by a feasible point
+inline constexpr std::int32_t kGenerationPoints = -1;     // points of the current generation
+inline constexpr std::int32_t kNewGeneration = -2;        // first block of a new generation
+inline constexpr std::int32_t kNewCycle = -3;             // first block of a restart cycle
+inline constexpr std::int32_t kGenerationComplete = -10;  // block that completed a generation
+inline constexpr std::int32_t kSearchStart = -30;         // first block of a coordinate-search pass
+inline constexpr std::int32_t kSearchMove = -31;       // further coordinate-search blocks, to -38
+inline constexpr std::int32_t kSearchPerturbed = -39;  // archive-best perturbations after a run-out
+inline constexpr std::int32_t kSearchPassDone = -40;   // coordinate-search pass finished
+inline constexpr std::int32_t kSearchExhausted = -99;  // nothing more for the coordinate search
+inline constexpr std::int32_t kTargetMet = 7;          // FSTOP met by a feasible point
 
 // Codes below this one (down to kSearchExhausted) say that the coordinate
 // search has run out; the colony then begins a new cycle.

@@ -25,8 +25,8 @@ class View1 {
 
   // A view of mutable elements is also a view of constant ones.
   template <class U>
-    requires std::is_same_v<T, const U>
-  View1(const View1<U>& other) : data_(other.data()), length_(other.size()) {}
+  requires std::is_same_v<T, const U> View1(const View1<U>& other)
+      : data_(other.data()), length_(other.size()) {}
 
   T& operator[](Index position) const {
 #ifdef KESTRO_CHECKED_VIEWS
@@ -40,8 +40,7 @@ class View1 {
 
   // True when positions first .. first+count-1 all lie inside the view.
   bool holds(Index first, Index count) const {
-    return count >= 0 && first >= 1 && first <= length_ + 1 &&
-           count <= length_ - first + 1;
+    return count >= 0 && first >= 1 && first <= length_ + 1 && count <= length_ - first + 1;
   }
   bool holds(Index position) const { return holds(position, 1); }
 

@@ -104,8 +104,7 @@ inline FrontEndLengths front_end_lengths(Wide l, Wide o, Wide n, Wide m, double 
 }
 
 // End of the kernel work area; the global-best record follows it.
-inline Index best_base_for(std::int64_t l, std::int64_t o, std::int64_t n,
-                           std::int64_t kernel_m) {
+inline Index best_base_for(std::int64_t l, std::int64_t o, std::int64_t n, std::int64_t kernel_m) {
   const Wide m = callers_constraint_count(o, kernel_m);
   return saturate_index(5 * Wide(l) + 107 * Wide(n) + 6 * m + 7 * Wide(o) + 616);
 }
@@ -127,8 +126,7 @@ struct RegionStarts {
   Index dist_base = 0;    // per-point user-weighted scalar value
   Index dist2_base = 0;   // per-point random-weighted scalar value
 
-  static RegionStarts for_sizes(std::int64_t l, std::int64_t o, std::int64_t n,
-                                std::int64_t m) {
+  static RegionStarts for_sizes(std::int64_t l, std::int64_t o, std::int64_t n, std::int64_t m) {
     const Wide L = l, O = o, N = n, M = m;
     const Wide unit = L + N + M + 2 * O + 200;
     RegionStarts r;

@@ -1,8 +1,8 @@
 #include <cmath>
 
-#include "interface/context.hpp"
 #include "core/iflag_table.hpp"
 #include "core/numeric.hpp"
+#include "interface/context.hpp"
 #include "interface/solver_call.hpp"
 #include "kernel/main_loop.hpp"
 #include "multiobjective/driver.hpp"
@@ -40,20 +40,34 @@ void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) 
     // the front in PF and runs the kernel itself. It may switch FSTOP off in
     // the caller's PARAM.
     const auto need = multiobjective::LayerRegionLengths::for_sizes(c.l, c.o, c.n, c.m);
-    multiobjective::MultiObjectiveCall layer_call{
-        c.l, c.o, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl, c.xu, c.iflag, c.istop,
-        c.param, c.rw, c.iw, c.pf,
-        c.rw.slice(regions.pen_base, need.pen),
-        c.rw.slice(regions.res_base, need.res),
-        c.rw.slice(regions.gblock_base, need.gblock),
-        c.rw.slice(regions.fblock_base, need.fblock),
-        c.rw.slice(regions.objlo_base, need.objlo),
-        c.rw.slice(regions.objhi_base, need.objhi),
-        c.rw.slice(regions.step_base, need.step),
-        c.rw.slice(regions.dist_base, need.dist),
-        c.rw.slice(regions.dist2_base, need.dist2)};
-    multiobjective::run_multiobjective_call(context.solver.multiobjective,
-                                            context.solver.kernel, layer_call);
+    multiobjective::MultiObjectiveCall layer_call{c.l,
+                                                  c.o,
+                                                  c.n,
+                                                  c.ni,
+                                                  c.m,
+                                                  c.me,
+                                                  c.x,
+                                                  c.f,
+                                                  c.g,
+                                                  c.xl,
+                                                  c.xu,
+                                                  c.iflag,
+                                                  c.istop,
+                                                  c.param,
+                                                  c.rw,
+                                                  c.iw,
+                                                  c.pf,
+                                                  c.rw.slice(regions.pen_base, need.pen),
+                                                  c.rw.slice(regions.res_base, need.res),
+                                                  c.rw.slice(regions.gblock_base, need.gblock),
+                                                  c.rw.slice(regions.fblock_base, need.fblock),
+                                                  c.rw.slice(regions.objlo_base, need.objlo),
+                                                  c.rw.slice(regions.objhi_base, need.objhi),
+                                                  c.rw.slice(regions.step_base, need.step),
+                                                  c.rw.slice(regions.dist_base, need.dist),
+                                                  c.rw.slice(regions.dist2_base, need.dist2)};
+    multiobjective::run_multiobjective_call(context.solver.multiobjective, context.solver.kernel,
+                                            layer_call);
   } else {
     // The kernel works on a copy of G with one trailing 0.0, so the caller's G
     // keeps its values during the run. When the copy would not fit in RW (only
@@ -62,26 +76,36 @@ void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) 
     if (c.m < 1) {
       if (c.rw.holds(regions.gblock_base)) c.rw[regions.gblock_base] = 0.0;
     } else if (c.rw.holds(regions.gblock_base, constraint_values + 1)) {
-      for (Index k = 1; k <= constraint_values; ++k)
-        c.rw[regions.gblock_base + k - 1] = c.g[k];
+      for (Index k = 1; k <= constraint_values; ++k) c.rw[regions.gblock_base + k - 1] = c.g[k];
       c.rw[regions.gblock_base + constraint_values] = 0.0;
     }
 
     const Index points = c.l > 0 ? c.l : 0;
-    kernel::KernelCall kernel_call{
-        c.l, c.o, c.n, c.ni, c.m, c.me,
-        c.x, c.f, c.rw.slice(regions.gblock_base, constraint_values),
-        c.xl, c.xu, c.iflag, c.istop, c.param, c.rw, c.iw,
-        c.rw.slice(regions.pen_base, points),
-        c.rw.slice(regions.res_base, points),
-        c.rw.slice(regions.step_base, c.n > 0 ? c.n : 0)};
+    kernel::KernelCall kernel_call{c.l,
+                                   c.o,
+                                   c.n,
+                                   c.ni,
+                                   c.m,
+                                   c.me,
+                                   c.x,
+                                   c.f,
+                                   c.rw.slice(regions.gblock_base, constraint_values),
+                                   c.xl,
+                                   c.xu,
+                                   c.iflag,
+                                   c.istop,
+                                   c.param,
+                                   c.rw,
+                                   c.iw,
+                                   c.rw.slice(regions.pen_base, points),
+                                   c.rw.slice(regions.res_base, points),
+                                   c.rw.slice(regions.step_base, c.n > 0 ? c.n : 0)};
     kernel::run_kernel_call(context.solver.kernel, kernel_call);
   }
 
   // The best point's constraint values, written by the kernel to the head of
   // its block, go back to the caller.
-  if (c.istop == 1 && c.m > 0 && c.rw.holds(regions.gblock_base, c.m) &&
-      c.g.holds(1, c.m)) {
+  if (c.istop == 1 && c.m > 0 && c.rw.holds(regions.gblock_base, c.m) && c.g.holds(1, c.m)) {
     for (Index j = 1; j <= c.m; ++j) c.g[j] = c.rw[regions.gblock_base + j - 1];
   }
 }

@@ -1,16 +1,14 @@
 #include <cmath>
 
-#include "interface/context.hpp"
 #include "core/iflag_table.hpp"
 #include "core/numeric.hpp"
 #include "core/param_positions.hpp"
+#include "interface/context.hpp"
 #include "interface/solver_call.hpp"
 #include "kernel/validation.hpp"
 
 namespace kestro {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 void check_workspace(const SolverCall& c) {
   auto fail = [&](int code) {
@@ -24,8 +22,7 @@ void check_workspace(const SolverCall& c) {
   if (c.o < 1 || c.o > kMaxObjectives) return fail(iflag::kBadObjectiveCount);
   const double paretomax = c.param[param::kParetomax];
   if (int code = front_param_error(paretomax, c.param[param::kEpsilon])) return fail(code);
-  if (c.lpf <= pareto_entries_length(paretomax, c.o, c.n, c.m))
-    return fail(iflag::kFrontTooShort);
+  if (c.lpf <= pareto_entries_length(paretomax, c.o, c.n, c.m)) return fail(iflag::kFrontTooShort);
   for (Index i = 1; i <= c.pf.size(); ++i) c.pf[i] = 0.0;
 }
 

@@ -27,26 +27,32 @@ struct SolverCall {
   RealView pf;
   std::int32_t lrw, liw, lpf;
 
-  static SolverCall from_arguments(const int* l, const int* o, const int* n,
-                                   const int* ni, const int* m, const int* me,
-                                   double* x, double* f, double* g,
-                                   const double* xl, const double* xu,
-                                   int* iflag, int* istop, double* param,
-                                   double* rw, const int* lrw, int* iw,
+  static SolverCall from_arguments(const int* l, const int* o, const int* n, const int* ni,
+                                   const int* m, const int* me, double* x, double* f, double* g,
+                                   const double* xl, const double* xu, int* iflag, int* istop,
+                                   double* param, double* rw, const int* lrw, int* iw,
                                    const int* liw, double* pf, const int* lpf) {
     const Index variables = *n > 0 ? *n : 0;
-    return SolverCall{*l, *o, *n, *ni, *m, *me,
+    return SolverCall{*l,
+                      *o,
+                      *n,
+                      *ni,
+                      *m,
+                      *me,
                       RealView(x, block_length(*l, *n)),
                       RealView(f, block_length(*l, *o)),
                       RealView(g, block_length(*l, *m)),
                       ConstRealView(xl, variables),
                       ConstRealView(xu, variables),
-                      *iflag, *istop,
+                      *iflag,
+                      *istop,
                       RealView(param, param::kCount),
                       RealView(rw, *lrw),
                       IntView(iw, *liw),
                       RealView(pf, *lpf),
-                      *lrw, *liw, *lpf};
+                      *lrw,
+                      *liw,
+                      *lpf};
   }
 
   RunSizes sizes() const { return RunSizes{l, o, n, ni, m, me, lrw, liw, lpf}; }

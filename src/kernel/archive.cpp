@@ -18,8 +18,7 @@ double oracle_penalty(double f, double res, double omega, double acc) {
 bool archive_fits(ConstRealView rw, const ArchivePositions& archive, Index k) {
   if (k <= 0 || archive.n < 0) return false;
   if (archive.n > 0 && !rw.holds(archive.x(1, 1), archive.n * k)) return false;
-  return rw.holds(archive.f(1), k) && rw.holds(archive.res(1), k) &&
-         rw.holds(archive.pen(1), k);
+  return rw.holds(archive.f(1), k) && rw.holds(archive.res(1), k) && rw.holds(archive.pen(1), k);
 }
 
 namespace {
@@ -41,8 +40,8 @@ void shift_members_down(RealView rw, const ArchivePositions& a, Index first, Ind
   move_down(a.pen(first), count, 1);
 }
 
-void write_member(RealView rw, const ArchivePositions& a, Index member, ConstRealView xp,
-                  double fp, double resp, double penp) {
+void write_member(RealView rw, const ArchivePositions& a, Index member, ConstRealView xp, double fp,
+                  double resp, double penp) {
   for (Index i = 1; i <= a.n; ++i) rw[a.x(member, i)] = xp[i];
   rw[a.f(member)] = fp;
   rw[a.res(member)] = resp;
@@ -51,8 +50,8 @@ void write_member(RealView rw, const ArchivePositions& a, Index member, ConstRea
 
 }  // namespace
 
-Index insert_into_archive(RealView rw, const ArchivePositions& archive, Index k,
-                          ConstRealView xp, double fp, double resp, double penp) {
+Index insert_into_archive(RealView rw, const ArchivePositions& archive, Index k, ConstRealView xp,
+                          double fp, double resp, double penp) {
   if (!archive_fits(rw, archive, k) || !xp.holds(1, archive.n)) return 0;
   // Only a point strictly better than the worst member gets in; written as
   // "not below" so that a NaN on either side refuses the point too.
@@ -66,9 +65,8 @@ Index insert_into_archive(RealView rw, const ArchivePositions& archive, Index k,
   return position;
 }
 
-bool accept_locally(RealView rw, const ArchivePositions& archive, IntView iw, Index l,
-                    Index i, ConstRealView xp, double fp, double resp, double penp,
-                    ConstIntView preset_i) {
+bool accept_locally(RealView rw, const ArchivePositions& archive, IntView iw, Index l, Index i,
+                    ConstRealView xp, double fp, double resp, double penp, ConstIntView preset_i) {
   bool accepted = false;
   if (archive_fits(rw, archive, 1) && xp.holds(1, archive.n)) {
     const double t =

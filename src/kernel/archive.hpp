@@ -30,8 +30,8 @@ bool archive_fits(ConstRealView rw, const ArchivePositions& archive, Index k);
 // members move down one place and member k drops out. Returns the slot the
 // point went to, or 0 when it was refused or the archive does not fit in RW.
 // xp must not lie inside the archive.
-Index insert_into_archive(RealView rw, const ArchivePositions& archive, Index k,
-                          ConstRealView xp, double fp, double resp, double penp);
+Index insert_into_archive(RealView rw, const ArchivePositions& archive, Index k, ConstRealView xp,
+                          double fp, double resp, double penp);
 
 // Local acceptance of point i of a block of l points against archive member
 // 1, with the margin abs(ref)/T, T = 10^PRESET_I(5) + n. When the point or
@@ -41,8 +41,7 @@ Index insert_into_archive(RealView rw, const ArchivePositions& archive, Index k,
 // IW(31) to 1 when any of IW(32 .. 31 + l) is 1, else 0. Cells outside IW are
 // neither read nor written; when member 1 does not lie inside RW the point is
 // not accepted. preset_i holds PRESET_I(1..16). True when accepted.
-bool accept_locally(RealView rw, const ArchivePositions& archive, IntView iw, Index l,
-                    Index i, ConstRealView xp, double fp, double resp, double penp,
-                    ConstIntView preset_i);
+bool accept_locally(RealView rw, const ArchivePositions& archive, IntView iw, Index l, Index i,
+                    ConstRealView xp, double fp, double resp, double penp, ConstIntView preset_i);
 
 }  // namespace kestro::kernel

@@ -15,8 +15,8 @@ bool better_than(double res, double f, double best_res, double best_f, double ac
   return best_res <= acc && res <= acc && f < best_f;
 }
 
-bool update_global_best(RealView rw, const RecordPositions& record, ConstRealView x,
-                        double f, ConstRealView g, Index n, Index m, Index me, double acc) {
+bool update_global_best(RealView rw, const RecordPositions& record, ConstRealView x, double f,
+                        ConstRealView g, Index n, Index m, Index me, double acc) {
   if (n < 0 || m < 0 || !x.holds(1, n) || !g.holds(1, m)) return false;
   if (!rw.holds(record.f) || !rw.holds(record.res) || !rw.holds(record.x, n) ||
       !rw.holds(record.g, m))
@@ -30,8 +30,8 @@ bool update_global_best(RealView rw, const RecordPositions& record, ConstRealVie
   return true;
 }
 
-Index pick_best_start_point(Index l, Index n, Index m, Index me, RealView f, RealView g,
-                            RealView x, double acc) {
+Index pick_best_start_point(Index l, Index n, Index m, Index me, RealView f, RealView g, RealView x,
+                            double acc) {
   if (l <= 1) return 1;
   const Index row_g = m > 0 ? m : 0;
   const Index row_x = n > 0 ? n : 0;
@@ -105,11 +105,10 @@ void move_to_free_value(RealView x, ConstRealView xl, ConstRealView xu, Index fi
 
 }  // namespace
 
-void make_integers_all_different(Index n, Index ni, RealView x, ConstRealView xl,
-                                 ConstRealView xu, RealView rw, IntView iw, Index iwk) {
+void make_integers_all_different(Index n, Index ni, RealView x, ConstRealView xl, ConstRealView xu,
+                                 RealView rw, IntView iw, Index iwk) {
   if (n <= 0) return;
-  if (!rw.holds(1, 2) || !iw.holds(iwk, n) || !x.holds(1, n) || !xl.holds(1, n) ||
-      !xu.holds(1, n))
+  if (!rw.holds(1, 2) || !iw.holds(iwk, n) || !x.holds(1, n) || !xl.holds(1, n) || !xu.holds(1, n))
     return;
   const IntView perm = iw.slice(iwk, n);
   for (Index k = 1; k <= n; ++k) perm[k] = static_cast<int>(k);

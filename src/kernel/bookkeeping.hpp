@@ -22,8 +22,8 @@ bool better_than(double res, double f, double best_res, double best_f, double ac
 // better, writes its F, residual, X and G over the record. True when the
 // record was replaced. A record that does not lie inside RW, or a point whose
 // views are shorter than n and m, leaves everything as it was.
-bool update_global_best(RealView rw, const RecordPositions& record, ConstRealView x,
-                        double f, ConstRealView g, Index n, Index m, Index me, double acc);
+bool update_global_best(RealView rw, const RecordPositions& record, ConstRealView x, double f,
+                        ConstRealView g, Index n, Index m, Index me, double acc);
 
 // Picks the best of the l points of a block (f: one value per point; g: l rows
 // of m values; x: l rows of n values) and copies its F, G and X into every
@@ -32,8 +32,8 @@ bool update_global_best(RealView rw, const RecordPositions& record, ConstRealVie
 // and a smaller F among points of residual 0 once it has none. Returns the
 // index of the chosen point: 1 when l <= 1 (nothing is copied), 0 when the
 // views are too short for the block (nothing is touched).
-Index pick_best_start_point(Index l, Index n, Index m, Index me, RealView f, RealView g,
-                            RealView x, double acc);
+Index pick_best_start_point(Index l, Index n, Index m, Index me, RealView f, RealView g, RealView x,
+                            double acc);
 
 // EVALSTOP accounting for one evaluated point (f, g(1..m)), PARAM(5) being
 // n + d with n evaluations and d the relative tolerance. With iflag = 0 the
@@ -43,8 +43,7 @@ Index pick_best_start_point(Index l, Index n, Index m, Index me, RealView f, Rea
 // count reaches NINT(PARAM(5)) the run ends: istop = 1 and iflag = 5 when the
 // reference is feasible, else 6.
 void evalstop_account(EvalstopState& state, double f, ConstRealView g, Index m, Index me,
-                      double acc, ConstRealView param, std::int32_t& istop,
-                      std::int32_t& iflag);
+                      double acc, ConstRealView param, std::int32_t& istop, std::int32_t& iflag);
 
 // Makes the integer variables (the last ni of x(1..n)) pairwise different.
 // The variables are visited in a shuffled order built in IW(iwk .. iwk+n-1)
@@ -53,8 +52,8 @@ void evalstop_account(EvalstopState& state, double f, ConstRealView g, Index m, 
 // before down, to a value inside its bounds that no other integer variable
 // holds. Does nothing (and draws nothing) when n <= 0 or when the scratch, the
 // generator state or a point view does not lie inside its array.
-void make_integers_all_different(Index n, Index ni, RealView x, ConstRealView xl,
-                                 ConstRealView xu, RealView rw, IntView iw, Index iwk);
+void make_integers_all_different(Index n, Index ni, RealView x, ConstRealView xl, ConstRealView xu,
+                                 RealView rw, IntView iw, Index iwk);
 
 // Writes the linear rank weights w_r = (k - r + 1) / (k(k + 1)/2), r = 1..k,
 // to RW(first) .. RW(first + k - 1): member 1 gets the largest weight and the

@@ -19,8 +19,8 @@ double bounds_profile_code(double x, double xl, double xu, double previous) {
   return 90;
 }
 
-void write_bounds_profile(RealView rw, Index first, ConstRealView x,
-                          ConstRealView xl, ConstRealView xu, Index n) {
+void write_bounds_profile(RealView rw, Index first, ConstRealView x, ConstRealView xl,
+                          ConstRealView xu, Index n) {
   for (Index i = 1; i <= n; ++i) {
     const Index position = first + i - 1;
     if (!rw.holds(position) || !x.holds(i) || !xl.holds(i) || !xu.holds(i)) continue;

@@ -12,7 +12,7 @@ double bounds_profile_code(double x, double xl, double xu, double previous);
 
 // Writes the codes of X(1..n) to RW(first) .. RW(first + n - 1). Positions
 // outside RW are neither read nor written.
-void write_bounds_profile(RealView rw, Index first, ConstRealView x,
-                          ConstRealView xl, ConstRealView xu, Index n);
+void write_bounds_profile(RealView rw, Index first, ConstRealView x, ConstRealView xl,
+                          ConstRealView xu, Index n);
 
 }  // namespace kestro::kernel

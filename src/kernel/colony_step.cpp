@@ -171,11 +171,8 @@ class Step {
       return Next::kLocalSearch;
     }
     switch (c_.state) {
-      case kGenerationPoints:
-        return Next::kGenerate;
-      case kNewGeneration:
-        c_.state = kGenerationPoints;
-        return Next::kGenerate;
+      case kGenerationPoints: return Next::kGenerate;
+      case kNewGeneration: c_.state = kGenerationPoints; return Next::kGenerate;
       case kNewCycle:
         if (c_.iw[kAntsGenerated] >= c_.iw[kAnts]) {
           c_.state = kSearchStart;
@@ -183,14 +180,9 @@ class Step {
         }
         c_.state = kGenerationPoints;
         return Next::kGenerate;
-      case kSearchStart:
-        c_.state = kSearchMove;
-        return Next::kLocalSearch;
-      case kSearchPassDone:
-        c_.state = kNewGeneration;
-        return Next::kNewGeneration;
-      default:
-        break;
+      case kSearchStart: c_.state = kSearchMove; return Next::kLocalSearch;
+      case kSearchPassDone: c_.state = kNewGeneration; return Next::kNewGeneration;
+      default: break;
     }
     if (c_.state <= kSearchMove && c_.state >= kSearchPerturbed) return Next::kLocalSearch;
     if (c_.state < kRanOutBelow || c_.state == kFirstCall) c_.state = kNewCycle;
@@ -218,8 +210,8 @@ class Step {
   Next coordinate_search_block() {
     for (Index i = 1; i <= c_.l; ++i) {
       if (c_.l > 1) c_.iw[kBlockImproved] = 0;
-      coordinate_search_move(search_, search_.run_out, c_.state, c_.l, box(), point_x_mut(i),
-                             c_.rw, c_.iw, area_.a0, area_.s0, c_.preset_r, c_.preset_i);
+      coordinate_search_move(search_, search_.run_out, c_.state, c_.l, box(), point_x_mut(i), c_.rw,
+                             c_.iw, area_.a0, area_.s0, c_.preset_r, c_.preset_i);
       if (c_.state == kSearchStart && c_.l > 1) c_.state = kSearchMove;
       if (search_.run_out != 0 && i > 1) {
         perturb_archive_best(box(), point_x_mut(i), c_.rw, c_.iw[kGeneration], 1, area_.a0,
@@ -255,8 +247,8 @@ class Step {
   Next new_generation() {
     c_.iw[kGeneration] = c_.iw[kGeneration] + 1;
     c_.iw[kAntsGenerated] = 0;
-    compute_spreads(c_.n, c_.ni, c_.rw, area_.s0, area_.a0, c_.iw[kArchiveSize],
-                    c_.iw[kGeneration], c_.preset_r, c_.preset_i);
+    compute_spreads(c_.n, c_.ni, c_.rw, area_.s0, area_.a0, c_.iw[kArchiveSize], c_.iw[kGeneration],
+                    c_.preset_r, c_.preset_i);
     if (c_.param[param::kAnts] > 0)
       c_.iw[kAnts] = c_.iw[kBaseAnts];
     else
@@ -274,8 +266,7 @@ class Step {
       if (c_.iw[kGeneration] == 1) {
         if (c_.iw[kFocusDivisor] < 2) {
           if (focus != 0)
-            sample_around_best(box(), xp, c_.rw, area_.run_best_x, std::fabs(focus),
-                               c_.preset_r);
+            sample_around_best(box(), xp, c_.rw, area_.run_best_x, std::fabs(focus), c_.preset_r);
           else
             sample_uniform(box(), xp, c_.rw);
         } else {
@@ -283,8 +274,8 @@ class Step {
                                  area_.run_best_x, std::fabs(focus), c_.preset_r);
         }
       } else {
-        sample_from_archive(box(), xp, c_.rw, c_.iw[kArchiveSize], area_.a0, area_.s0,
-                            area_.c0, c_.preset_r);
+        sample_from_archive(box(), xp, c_.rw, c_.iw[kArchiveSize], area_.a0, area_.s0, area_.c0,
+                            c_.preset_r);
       }
     }
     if (c_.iw[kAntsGenerated] >= c_.iw[kAnts] && c_.state != kNewCycle)
@@ -297,13 +288,13 @@ class Step {
 
 CycleCells CycleCells::of(const WorkArea& area) {
   using namespace iw_cell;
-  return CycleCells{area.n,        area.run_best_f, area.run_best_res, area.oracle,
-                    area.af,       area.ar,         area.ap,           kRestartCount,
-                    kArchiveSize,  kBaseAnts,       kSecondAnts,       kScheduleLength};
+  return CycleCells{area.n,       area.run_best_f, area.run_best_res, area.oracle,
+                    area.af,      area.ar,         area.ap,           kRestartCount,
+                    kArchiveSize, kBaseAnts,       kSecondAnts,       kScheduleLength};
 }
 
-void choose_cycle_parameters(ColonyState& colony, const CycleCells& cells, RealView rw,
-                             IntView iw, double acc, double oracle_in, ConstRealView param,
+void choose_cycle_parameters(ColonyState& colony, const CycleCells& cells, RealView rw, IntView iw,
+                             double acc, double oracle_in, ConstRealView param,
                              ConstRealView preset_r, ConstIntView preset_i) {
   using iw_cell::kFocusDivisor;
   const Index capacity_needed = kArchiveCapacity;
@@ -311,9 +302,8 @@ void choose_cycle_parameters(ColonyState& colony, const CycleCells& cells, RealV
       rw.holds(1, 2) && rw.holds(cells.run_best_f) && rw.holds(cells.run_best_res) &&
       rw.holds(cells.oracle) && rw.holds(cells.af, capacity_needed) &&
       rw.holds(cells.ar, capacity_needed) && rw.holds(cells.ap, capacity_needed) &&
-      iw.holds(cells.restart_count) && iw.holds(cells.archive_size) &&
-      iw.holds(cells.base_ants) && iw.holds(cells.second_ants) &&
-      iw.holds(cells.schedule_length) && iw.holds(kFocusDivisor);
+      iw.holds(cells.restart_count) && iw.holds(cells.archive_size) && iw.holds(cells.base_ants) &&
+      iw.holds(cells.second_ants) && iw.holds(cells.schedule_length) && iw.holds(kFocusDivisor);
   if (!cells_inside) return;
 
   LaggedGenerator generator(&rw[1]);
@@ -383,8 +373,8 @@ void schedule_ants(IntView iw, const ScheduleCells& cells) {
   const std::int64_t base = iw[cells.base_ants], second = iw[cells.second_ants];
   std::int64_t ants = (g == 1 && e == 1) ? second : base;
   if (g <= e && e >= 2) {
-    ants = base + trunc_to_int(static_cast<double>(g - 1) / static_cast<double>(e - 1)) *
-                      (second - base);
+    ants = base +
+           trunc_to_int(static_cast<double>(g - 1) / static_cast<double>(e - 1)) * (second - base);
   } else if (g > e && g < 2 * e) {
     ants = 2 * (second + trunc_to_int(static_cast<double>(g) / (2.0 * e)) * (base - second));
   }

@@ -17,16 +17,16 @@ struct ColonyCall {
   RealView x, f, g;
   ConstRealView xl, xu;
   double acc;
-  std::int32_t& state;       // the kernel state code
-  std::int32_t final_call;   // 1 when the run ends on this call
+  std::int32_t& state;      // the kernel state code
+  std::int32_t final_call;  // 1 when the run ends on this call
   RealView rw;
   IntView iw;
   std::int32_t archive_capacity;
-  double oracle;             // the oracle value handed in by the main loop
+  double oracle;  // the oracle value handed in by the main loop
   ConstRealView param;
   RealView pen, res;
-  ConstRealView preset_r;    // PRESET_R(1..17)
-  ConstIntView preset_i;     // PRESET_I(1..16)
+  ConstRealView preset_r;  // PRESET_R(1..17)
+  ConstIntView preset_i;   // PRESET_I(1..16)
 };
 
 void colony_step(ColonyState& colony, CoordinateSearchState& search, ColonyCall& call);
@@ -35,7 +35,7 @@ void colony_step(ColonyState& colony, CoordinateSearchState& search, ColonyCall&
 // archive columns) and of IW (counters and ant counts).
 struct CycleCells {
   Index n;
-  Index run_best_f, run_best_res, oracle, af, ar, ap;  // RW
+  Index run_best_f, run_best_res, oracle, af, ar, ap;                          // RW
   Index restart_count, archive_size, base_ants, second_ants, schedule_length;  // IW
 
   static CycleCells of(const WorkArea& area);
@@ -44,8 +44,8 @@ struct CycleCells {
 // Chooses the parameters of a new restart cycle (focus divisor, ant counts,
 // archive size, schedule length) with three draws, sets the cycle's oracle and
 // empties the archive. Does nothing when a cell lies outside RW or IW.
-void choose_cycle_parameters(ColonyState& colony, const CycleCells& cells, RealView rw,
-                             IntView iw, double acc, double oracle_in, ConstRealView param,
+void choose_cycle_parameters(ColonyState& colony, const CycleCells& cells, RealView rw, IntView iw,
+                             double acc, double oracle_in, ConstRealView param,
                              ConstRealView preset_r, ConstIntView preset_i);
 
 // Where the ant schedule reads and writes in IW.

@@ -22,12 +22,21 @@ double clip(double v, double lo, double hi) {
 
 class CoordinateSearch {
  public:
-  CoordinateSearch(CoordinateSearchState& saved, std::int32_t& run_out,
-                   std::int32_t& state_code, Index l, const VariableBox& box, RealView xp,
-                   RealView rw, IntView iw, Index a0, Index s0, ConstRealView preset_r,
-                   ConstIntView preset_i)
-      : saved_(saved), run_out_(run_out), code_(state_code), l_(l), box_(box), xp_(xp),
-        rw_(rw), iw_(iw), a0_(a0), s0_(s0), preset_r_(preset_r), preset_i_(preset_i),
+  CoordinateSearch(CoordinateSearchState& saved, std::int32_t& run_out, std::int32_t& state_code,
+                   Index l, const VariableBox& box, RealView xp, RealView rw, IntView iw, Index a0,
+                   Index s0, ConstRealView preset_r, ConstIntView preset_i)
+      : saved_(saved),
+        run_out_(run_out),
+        code_(state_code),
+        l_(l),
+        box_(box),
+        xp_(xp),
+        rw_(rw),
+        iw_(iw),
+        a0_(a0),
+        s0_(s0),
+        preset_r_(preset_r),
+        preset_i_(preset_i),
         generator_(&rw[1]) {}
 
   void run() {
@@ -153,9 +162,9 @@ class CoordinateSearch {
 }  // namespace
 
 void coordinate_search_move(CoordinateSearchState& saved, std::int32_t& run_out,
-                            std::int32_t& state_code, Index l, const VariableBox& box,
-                            RealView xp, RealView rw, IntView iw, Index a0, Index s0,
-                            ConstRealView preset_r, ConstIntView preset_i) {
+                            std::int32_t& state_code, Index l, const VariableBox& box, RealView xp,
+                            RealView rw, IntView iw, Index a0, Index s0, ConstRealView preset_r,
+                            ConstIntView preset_i) {
   const Index n = box.n;
   if (!box.complete() || l < 1 || !xp.holds(1, n) || !rw.holds(1, 2) || !rw.holds(a0, n) ||
       !rw.holds(s0, n) || !iw.holds(iw_cell::kCurrentVariable) ||
@@ -165,8 +174,8 @@ void coordinate_search_move(CoordinateSearchState& saved, std::int32_t& run_out,
       .run();
 }
 
-void perturb_archive_best(const VariableBox& box, RealView xp, RealView rw, Index g,
-                          Index compared, Index a0, ConstRealView preset_r) {
+void perturb_archive_best(const VariableBox& box, RealView xp, RealView rw, Index g, Index compared,
+                          Index a0, ConstRealView preset_r) {
   const Index n = box.n;
   const bool check_duplicates = box.all_integer() && compared >= 1;
   if (!box.complete() || !xp.holds(1, n) || !rw.holds(1, 2) || !rw.holds(a0, n) ||

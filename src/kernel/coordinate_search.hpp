@@ -24,16 +24,16 @@ namespace kestro::kernel {
 // to the next; `l` is the block size that places the visiting order and the
 // exhausted flags in IW.
 void coordinate_search_move(CoordinateSearchState& saved, std::int32_t& run_out,
-                            std::int32_t& state_code, Index l, const VariableBox& box,
-                            RealView xp, RealView rw, IntView iw, Index a0, Index s0,
-                            ConstRealView preset_r, ConstIntView preset_i);
+                            std::int32_t& state_code, Index l, const VariableBox& box, RealView xp,
+                            RealView rw, IntView iw, Index a0, Index s0, ConstRealView preset_r,
+                            ConstIntView preset_i);
 
 // Writes a random perturbation of archive member 1 (points from RW(a0)) into
 // XP(1..N): continuous variables take a deviate step scaled by
 // (XU - XL)/(g*g) with probability 3/4, integer variables a unit step with
 // probability 1/4. An all-integer result equal to one of members
 // 1 .. compared is replaced by a uniform point.
-void perturb_archive_best(const VariableBox& box, RealView xp, RealView rw, Index g,
-                          Index compared, Index a0, ConstRealView preset_r);
+void perturb_archive_best(const VariableBox& box, RealView xp, RealView rw, Index g, Index compared,
+                          Index a0, ConstRealView preset_r);
 
 }  // namespace kestro::kernel

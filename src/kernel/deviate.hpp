@@ -71,8 +71,7 @@ double deviate_table_b(int k);
 // B(index of u1) * A(index of u2): an approximately normal deviate built from
 // two uniform numbers.
 inline double deviate(double u1, double u2) {
-  return kDeviateRows[deviate_table_index(u1) - 1].b *
-         kDeviateRows[deviate_table_index(u2) - 1].a;
+  return kDeviateRows[deviate_table_index(u1) - 1].b * kDeviateRows[deviate_table_index(u2) - 1].a;
 }
 
 }  // namespace kestro::kernel

@@ -10,8 +10,7 @@
 namespace kestro::kernel {
 
 void evalstop_account(EvalstopState& state, double f, ConstRealView g, Index m, Index me,
-                      double acc, ConstRealView param, std::int32_t& istop,
-                      std::int32_t& iflag) {
+                      double acc, ConstRealView param, std::int32_t& istop, std::int32_t& iflag) {
   const Index constraints = m > 0 && g.holds(1, m) ? m : 0;
   const double r = residual(g, constraints, me, acc);
   const double evalstop = param[param::kEvalstop];

@@ -13,7 +13,6 @@
 #include "core/param_positions.hpp"
 #include "core/preset_names.hpp"
 #include "core/random.hpp"
-#include "kernel/validation.hpp"
 #include "core/workspace_layout.hpp"
 #include "kernel/bookkeeping.hpp"
 #include "kernel/bounds_profile.hpp"
@@ -23,6 +22,7 @@
 #include "kernel/pattern_search.hpp"
 #include "kernel/presets.hpp"
 #include "kernel/residual.hpp"
+#include "kernel/validation.hpp"
 #include "kernel/work_area.hpp"
 
 namespace kestro::kernel {
@@ -71,8 +71,8 @@ class Loop {
   }
 
   RunSizes sizes_of_call() const {
-    return RunSizes{c.l, c.o, c.n, c.ni, c.m, c.me, saturate_int(c.rw.size()),
-                    saturate_int(c.iw.size()), 0};
+    return RunSizes{
+        c.l, c.o, c.n, c.ni, c.m, c.me, saturate_int(c.rw.size()), saturate_int(c.iw.size()), 0};
   }
 
   // A run is there to continue when validation passed with these sizes.
@@ -87,8 +87,7 @@ class Loop {
 
   void write_profile() {
     const Index best_base = best_base_for(c.l, c.o, c.n, c.m);
-    write_bounds_profile(c.rw, KernelRecords(c.n, c.m, best_base).profile, c.x, c.xl, c.xu,
-                         c.n);
+    write_bounds_profile(c.rw, KernelRecords(c.n, c.m, best_base).profile, c.x, c.xl, c.xu, c.n);
   }
 
   // ---- Start of a call with IFLAG >= 0 --------------------------------------
@@ -112,16 +111,15 @@ class Loop {
     s.preset_stage = 1;
     request_preset();
     s.kernel_ready = 0;
-    const FirstCall first{c.l, c.o, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl,
-                          c.xu, c.param, c.rw, c.iw};
+    const FirstCall first{c.l, c.o, c.n,  c.ni, c.m,     c.me, c.x,
+                          c.f, c.g, c.xl, c.xu, c.param, c.rw, c.iw};
     KernelSizes sizes{s.archive_size, s.best_base, s.iw_kernel_len};
     validate_first_call(first, c.iflag, c.istop, sizes, s.warning_pending);
     s.archive_size = sizes.archive_size;
     s.best_base = sizes.best_base;
     s.iw_kernel_len = sizes.iw_kernel_len;
     if (iflag::is_input_error(c.iflag)) {
-      if (c.iflag != iflag::kRealWorkspaceTooShort &&
-          c.iflag != iflag::kIntegerWorkspaceTooShort)
+      if (c.iflag != iflag::kRealWorkspaceTooShort && c.iflag != iflag::kIntegerWorkspaceTooShort)
         write_profile();
       return;
     }
@@ -179,14 +177,31 @@ class Loop {
     const std::int32_t final_call = c.istop != 0 ? 1 : 0;
     if (final_call == 1 && s.search_active == 1) return finish();
 
-    ColonyCall colony{c.l, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl, c.xu,
-                      s.acc, s.kernel_state_code, final_call, c.rw, c.iw,
-                      kArchiveCapacity, c.rw[records().oracle], c.param, c.pen, c.res,
-                      preset_r(), preset_i()};
+    ColonyCall colony{c.l,
+                      c.n,
+                      c.ni,
+                      c.m,
+                      c.me,
+                      c.x,
+                      c.f,
+                      c.g,
+                      c.xl,
+                      c.xu,
+                      s.acc,
+                      s.kernel_state_code,
+                      final_call,
+                      c.rw,
+                      c.iw,
+                      kArchiveCapacity,
+                      c.rw[records().oracle],
+                      c.param,
+                      c.pen,
+                      c.res,
+                      preset_r(),
+                      preset_i()};
     kernel::colony_step(s.colony, s.coordinate_search, colony);
 
-    if (s.kernel_state_code == kNewCycle &&
-        s.kernel_calls > stage_limit::kStageTwoAtCycleCalls) {
+    if (s.kernel_state_code == kNewCycle && s.kernel_calls > stage_limit::kStageTwoAtCycleCalls) {
       if (s.preset_stage == 1) {
         s.preset_stage = 2;
         request_preset();
@@ -231,8 +246,7 @@ class Loop {
     c.iflag = kPatternSearchBlock;
     s.search_active = 1;
     const WorkArea w = work_area();
-    for (Index i = 1; i <= c.n; ++i)
-      c.step[i] = std::max(std::sqrt(c.rw[w.spread(i)]), 1e-4);
+    for (Index i = 1; i <= c.n; ++i) c.step[i] = std::max(std::sqrt(c.rw[w.spread(i)]), 1e-4);
     s.search_phase_code = 0;
     s.search_done = 0;
     // Every slot of the block holds the run-best point, so that the booking of
@@ -258,17 +272,32 @@ class Loop {
            t2 = preset(preset_r(), PresetReal::kPatternStepTolerance);
     const KernelRecords r = records();
     for (Index i = 1; i <= c.l; ++i)
-      update_global_best(c.rw, r.global, point_x(i), c.f[i], point_g(i), c.n,
-                         c.m, c.me, s.acc);
+      update_global_best(c.rw, r.global, point_x(i), c.f[i], point_g(i), c.n, c.m, c.me, s.acc);
     if (c.istop > 0) return finish();
-    if (std::fabs(fstop()) > 1e-12 && c.rw[r.global.f] <= fstop() &&
-        c.rw[r.global.res] <= s.acc) {
+    if (std::fabs(fstop()) > 1e-12 && c.rw[r.global.f] <= fstop() && c.rw[r.global.res] <= s.acc) {
       c.iflag = iflag::kTargetMet;
       return finish();
     }
-    PatternSearchCall call{c.l, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl, c.xu,
-                           s.search_phase_code, s.search_done, c.step, t1, t2,
-                           c.rw, c.iw, s.acc, preset_r(), preset_i()};
+    PatternSearchCall call{c.l,
+                           c.n,
+                           c.ni,
+                           c.m,
+                           c.me,
+                           c.x,
+                           c.f,
+                           c.g,
+                           c.xl,
+                           c.xu,
+                           s.search_phase_code,
+                           s.search_done,
+                           c.step,
+                           t1,
+                           t2,
+                           c.rw,
+                           c.iw,
+                           s.acc,
+                           preset_r(),
+                           preset_i()};
     run_pattern_search_call(s.pattern_search, call);
     if (s.search_done <= 0) return;  // the next pattern-search block
 
@@ -308,8 +337,7 @@ class Loop {
     c.iflag = kOuterRestartBlock;
     s.restart_pending = 1;
     if (s.algostop_limit > 0) {
-      const std::int32_t ended =
-          algostop_test(s, c.rw[r.global.f], c.rw[r.global.res], s.acc);
+      const std::int32_t ended = algostop_test(s, c.rw[r.global.f], c.rw[r.global.res], s.acc);
       if (ended != 0) {
         c.iflag = ended;
         return finish();

@@ -14,8 +14,7 @@ namespace kestro::kernel {
 void merge_run_best(RealView rw, const KernelRecords& r, Index n, Index m, double acc) {
   const double run_res = rw[r.run_best.res], global_res = rw[r.global.res];
   const bool better = (global_res > acc && run_res < global_res) ||
-                      (global_res <= acc && run_res <= acc &&
-                       rw[r.run_best.f] < rw[r.global.f]);
+                      (global_res <= acc && run_res <= acc && rw[r.run_best.f] < rw[r.global.f]);
   if (!better) return;
   copy_record(RecordView::in(rw, r.run_best, n, m), RecordView::in(rw, r.global, n, m));
   if (run_res <= acc) rw[r.oracle] = rw[r.global.f];
@@ -32,8 +31,7 @@ void uniform_start_point(OuterRestartCall& c, LaggedGenerator& generator) {
   }
 }
 
-void gaussian_start_point(OuterRestartCall& c, const KernelRecords& r,
-                          LaggedGenerator& generator) {
+void gaussian_start_point(OuterRestartCall& c, const KernelRecords& r, LaggedGenerator& generator) {
   const double damping = preset(c.preset_r, PresetReal::kRestartDamping);
   for (Index i = 1; i <= c.n; ++i) {
     const double lo = c.xl[i], hi = c.xu[i], d = hi - lo;
@@ -63,8 +61,7 @@ void gaussian_start_point(OuterRestartCall& c, const KernelRecords& r,
 
 }  // namespace
 
-void outer_restart(const KernelState& state, const KernelRecords& records,
-                   OuterRestartCall& c) {
+void outer_restart(const KernelState& state, const KernelRecords& records, OuterRestartCall& c) {
   merge_run_best(c.rw, records, c.n, c.m, c.acc);
   for (Index i = 10; i <= state.best_base; ++i) c.rw[i] = 0.0;
   for (Index i = 1; i <= state.iw_kernel_len; ++i) c.iw[i] = 0;
@@ -85,8 +82,7 @@ std::int32_t algostop_test(KernelState& s, double global_f, double global_res, d
   }
   const bool improved =
       s.algostop_ref_res >= global_res &&
-      (s.algostop_ref_res > acc ||
-       global_f < s.algostop_ref_f - std::fabs(s.algostop_ref_f) / 1e6);
+      (s.algostop_ref_res > acc || global_f < s.algostop_ref_f - std::fabs(s.algostop_ref_f) / 1e6);
   if (improved) {
     s.algostop_ref_f = global_f;
     s.algostop_ref_res = global_res;

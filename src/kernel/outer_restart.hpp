@@ -29,12 +29,10 @@ void merge_run_best(RealView rw, const KernelRecords& records, Index n, Index m,
 
 // Merges, clears the work area and the colony's integer area, and writes a
 // new start point (uniform, or Gaussian around the global best) into X(1..N).
-void outer_restart(const KernelState& state, const KernelRecords& records,
-                   OuterRestartCall& call);
+void outer_restart(const KernelState& state, const KernelRecords& records, OuterRestartCall& call);
 
 // Counts outer restarts without progress of the global best. Returns the
 // final IFLAG (3 feasible, 4 not) when the ALGOSTOP limit is reached, else 0.
-std::int32_t algostop_test(KernelState& state, double global_f, double global_res,
-                           double acc);
+std::int32_t algostop_test(KernelState& state, double global_f, double global_res, double acc);
 
 }  // namespace kestro::kernel

@@ -8,16 +8,14 @@
 
 namespace kestro::kernel {
 
-bool fill_block_size_multipliers(std::int32_t stage, std::int32_t character,
-                                 RealView multipliers) {
+bool fill_block_size_multipliers(std::int32_t stage, std::int32_t character, RealView multipliers) {
   double BlockSizeEntry::*column = nullptr;
   if (stage == 1 && character == 1) column = &BlockSizeEntry::stage1_character1;
   if (stage == 1 && character == 2) column = &BlockSizeEntry::stage1_character2;
   if (stage == 2 && character == 1) column = &BlockSizeEntry::stage2_character1;
   if (stage == 2 && character == 2) column = &BlockSizeEntry::stage2_character2;
   if (column == nullptr) return false;
-  for (int k = 1; k <= kPresetValueCount; ++k)
-    multipliers[k] = kBlockSizeAdjustment[k - 1].*column;
+  for (int k = 1; k <= kPresetValueCount; ++k) multipliers[k] = kBlockSizeAdjustment[k - 1].*column;
   return true;
 }
 

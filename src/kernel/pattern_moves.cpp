@@ -8,9 +8,9 @@
 
 namespace kestro::kernel {
 
-int is_new_base_point(double merit, double f, ConstRealView xp, ConstRealView gp,
-                      Index n, Index m, double& best_merit, RealView base_x,
-                      RealView base_g, double& base_f, double& previous_best) {
+int is_new_base_point(double merit, double f, ConstRealView xp, ConstRealView gp, Index n, Index m,
+                      double& best_merit, RealView base_x, RealView base_g, double& base_f,
+                      double& previous_best) {
   if (!(merit < best_merit)) return 0;
   previous_best = best_merit;
   best_merit = merit;
@@ -67,8 +67,8 @@ void exploratory_trial(RealView xp, ConstRealView base_x, ConstRealView steps, I
   previous_variable = static_cast<std::int32_t>(c);
 }
 
-void random_point_around_base(RealView xp, Index n, ConstRealView base_x,
-                              ConstRealView steps, LaggedGenerator& generator) {
+void random_point_around_base(RealView xp, Index n, ConstRealView base_x, ConstRealView steps,
+                              LaggedGenerator& generator) {
   for (Index j = 1; j <= n; ++j) {
     const double r1 = generator.draw();
     const double r2 = generator.draw();
@@ -76,10 +76,10 @@ void random_point_around_base(RealView xp, Index n, ConstRealView base_x,
   }
 }
 
-void pattern_point(RealView xp, Index n, Index ni, std::int32_t point,
-                   std::int32_t block_improved, double step_tolerance,
-                   ConstRealView preset_r, ConstIntView preset_i, const PatternCells& cells,
-                   const PatternCounters& counters, LaggedGenerator& generator) {
+void pattern_point(RealView xp, Index n, Index ni, std::int32_t point, std::int32_t block_improved,
+                   double step_tolerance, ConstRealView preset_r, ConstIntView preset_i,
+                   const PatternCells& cells, const PatternCounters& counters,
+                   LaggedGenerator& generator) {
   double& lambda = counters.factor;
   if (lambda < 1e-99) lambda = 1e-99;
   if (lambda > 1e6) lambda = 1e6;
@@ -107,8 +107,7 @@ void pattern_point(RealView xp, Index n, Index ni, std::int32_t point,
   // The variable with the smaller trial merit pulls the point its way.
   for (Index j = 1; j <= continuous; ++j) {
     if (point == 1) {
-      xp[j] = cells.base_x[j] +
-              lambda * cells.steps[j] * (cells.f_minus[j] - cells.f_plus[j]);
+      xp[j] = cells.base_x[j] + lambda * cells.steps[j] * (cells.f_minus[j] - cells.f_plus[j]);
     } else {
       const double r1 = generator.draw();
       const double r2 = generator.draw();

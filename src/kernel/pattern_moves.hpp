@@ -51,9 +51,9 @@ inline Index continuous_count(Index n, Index ni) {
 // (xp(1..n), gp(1..m), f) becomes the base point, previous_best receives the
 // old best merit, best_merit becomes merit, and the result is 1; otherwise
 // nothing changes and the result is 0.
-int is_new_base_point(double merit, double f, ConstRealView xp, ConstRealView gp,
-                      Index n, Index m, double& best_merit, RealView base_x,
-                      RealView base_g, double& base_f, double& previous_best);
+int is_new_base_point(double merit, double f, ConstRealView xp, ConstRealView gp, Index n, Index m,
+                      double& best_merit, RealView base_x, RealView base_g, double& base_f,
+                      double& previous_best);
 
 // Step control after a trial on continuous variable c in direction d. The plus
 // trial (d = +1) starts a new count of improving trials; the minus trial
@@ -76,13 +76,12 @@ void update_step(std::int32_t direction, std::int32_t improved, Index c, RealVie
 // previously moved variable. Nothing is written when c lies outside 1..n.
 void exploratory_trial(RealView xp, ConstRealView base_x, ConstRealView steps, Index n,
                        std::int32_t direction, Index c, std::int32_t improved,
-                       std::int32_t position, std::int32_t points,
-                       std::int32_t& previous_variable);
+                       std::int32_t position, std::int32_t points, std::int32_t& previous_variable);
 
 // A random point around the base point: xp(j) = deviate * h_j / n + base(j),
 // two draws per variable.
-void random_point_around_base(RealView xp, Index n, ConstRealView base_x,
-                              ConstRealView steps, LaggedGenerator& generator);
+void random_point_around_base(RealView xp, Index n, ConstRealView base_x, ConstRealView steps,
+                              LaggedGenerator& generator);
 
 // The cells a pattern point is built from, each N long.
 struct PatternCells {
@@ -112,10 +111,10 @@ struct PatternCounters {
 // keep their base values; then the near-integer push may follow. Finally the
 // phase code becomes -3, or -9 (with the block counter and current variable
 // cleared) when PRESET_I(16) blocks have stalled.
-void pattern_point(RealView xp, Index n, Index ni, std::int32_t point,
-                   std::int32_t block_improved, double step_tolerance,
-                   ConstRealView preset_r, ConstIntView preset_i, const PatternCells& cells,
-                   const PatternCounters& counters, LaggedGenerator& generator);
+void pattern_point(RealView xp, Index n, Index ni, std::int32_t point, std::int32_t block_improved,
+                   double step_tolerance, ConstRealView preset_r, ConstIntView preset_i,
+                   const PatternCells& cells, const PatternCounters& counters,
+                   LaggedGenerator& generator);
 
 // One draw r, then c = 10^(-1 - 3r); each continuous value of xp whose
 // magnitude lies at most c above a whole number is pushed: a positive value

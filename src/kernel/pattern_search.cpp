@@ -112,8 +112,8 @@ struct Phase {
       s.booked_merit = m;
       double previous_best = 0.0;
       const std::int32_t improved =
-          is_new_base_point(m, c.f[i], point(i), constraints(i), c.n, c.m, s.best_merit,
-                            base_x, base_g, base_f, previous_best);
+          is_new_base_point(m, c.f[i], point(i), constraints(i), c.n, c.m, s.best_merit, base_x,
+                            base_g, base_f, previous_best);
       booked.last_improved = improved;
       if (improved == 1) booked.block_improved = 1;
 
@@ -134,7 +134,8 @@ struct Phase {
         }
       }
       if (phase == kPattern) {
-        const double scale = std::fabs(s.reference_merit) > 1.0 ? std::fabs(s.reference_merit) : 1.0;
+        const double scale =
+            std::fabs(s.reference_merit) > 1.0 ? std::fabs(s.reference_merit) : 1.0;
         if ((s.reference_merit - m) / scale > 1e-8) {
           s.stall_count = 0;
           s.reference_merit = m;
@@ -181,8 +182,8 @@ struct Phase {
         s.saved_direction = s.direction;
         s.first_point_of_block = 0;
       }
-      exploratory_trial(point(i), base_x, steps, c.n, s.direction, s.variable,
-                        booked.last_improved, s.position, s.points, s.previous_variable);
+      exploratory_trial(point(i), base_x, steps, c.n, s.direction, s.variable, booked.last_improved,
+                        s.position, s.points, s.previous_variable);
     }
     return true;
   }
@@ -197,16 +198,15 @@ struct Phase {
     const PatternCounters counters{c.done,     s.pattern_blocks, s.stall_count,
                                    s.variable, c.phase_code,     s.pattern_factor};
     for (std::int32_t i = 1; i <= s.points; ++i)
-      pattern_point(point(i), c.n, c.ni, i, booked.block_improved, c.step_tolerance,
-                    c.preset_r, c.preset_i, cells, counters, generator);
+      pattern_point(point(i), c.n, c.ni, i, booked.block_improved, c.step_tolerance, c.preset_r,
+                    c.preset_i, cells, counters, generator);
   }
 
   // Integer variables truncated toward zero, then every variable into its bounds.
   void finish_block() {
     for (std::int32_t i = 1; i <= s.points; ++i) {
       const RealView x = point(i);
-      for (Index j = continuous + 1; j <= c.n; ++j)
-        x[j] = static_cast<double>(trunc_to_int(x[j]));
+      for (Index j = continuous + 1; j <= c.n; ++j) x[j] = static_cast<double>(trunc_to_int(x[j]));
       for (Index j = 1; j <= c.n; ++j) {
         if (x[j] < c.xl[j])
           x[j] = c.xl[j];
@@ -256,10 +256,10 @@ bool call_fits(const PatternSearchCall& c) {
   if (c.l < 1 || c.n < 1 || c.m < 0) return false;
   const Index l = c.l, n = c.n, m = c.m;
   const PatternSearchLayout layout = PatternSearchLayout::for_sizes(n, m);
-  return c.x.holds(1, l * n) && c.f.holds(1, l) && c.g.holds(1, l * m) &&
-         c.xl.holds(1, n) && c.xu.holds(1, n) && c.step.holds(1, n) &&
-         c.rw.holds(1, layout.last()) && c.iw.holds(1, n) &&
-         c.preset_r.holds(1, kPresetRealCount) && c.preset_i.holds(1, kPresetIntegerCount);
+  return c.x.holds(1, l * n) && c.f.holds(1, l) && c.g.holds(1, l * m) && c.xl.holds(1, n) &&
+         c.xu.holds(1, n) && c.step.holds(1, n) && c.rw.holds(1, layout.last()) &&
+         c.iw.holds(1, n) && c.preset_r.holds(1, kPresetRealCount) &&
+         c.preset_i.holds(1, kPresetIntegerCount);
 }
 
 }  // namespace

@@ -13,10 +13,10 @@ namespace kestro::kernel {
 
 // Phase codes shared with the kernel main loop.
 namespace pattern_phase {
-inline constexpr std::int32_t kStart = 0;        // a new phase: set up, then start a pass
-inline constexpr std::int32_t kExploring = -1;   // an exploratory pass is running
-inline constexpr std::int32_t kPattern = -3;     // pattern blocks are running
-inline constexpr std::int32_t kStalled = -9;     // pattern blocks stalled: start a new pass
+inline constexpr std::int32_t kStart = 0;       // a new phase: set up, then start a pass
+inline constexpr std::int32_t kExploring = -1;  // an exploratory pass is running
+inline constexpr std::int32_t kPattern = -3;    // pattern blocks are running
+inline constexpr std::int32_t kStalled = -9;    // pattern blocks stalled: start a new pass
 }  // namespace pattern_phase
 
 // One call of the phase. M is the kernel's constraint count; G holds L rows of

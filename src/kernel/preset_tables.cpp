@@ -6,6 +6,8 @@
 
 namespace kestro::kernel {
 
+// clang-format off
+
 // Stage 1 presets.
 const StageTable kStage1Presets = {{
     //                  character 1, character 2, character 3
@@ -158,5 +160,7 @@ const BlockSizeTable kBlockSizeAdjustment = {{
     /* PRESET_I(15) */ {10, 90000, -1, -0.2767428, 0.65156465, -0.05867185},
     /* PRESET_I(16) */ {1, 30, -0.28213036, -0.21904374, -0.99249717, 0.59177165},
 }};
+
+// clang-format on
 
 }  // namespace kestro::kernel

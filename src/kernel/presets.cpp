@@ -46,15 +46,13 @@ bool fill_stage_values(std::int32_t stage, std::int32_t character, RealView buff
     default: return false;
   }
   if (character < 1 || character > 3) return false;
-  for (int k = 1; k <= kPresetValueCount; ++k)
-    buffer[k] = (*table)[k - 1][character - 1];
+  for (int k = 1; k <= kPresetValueCount; ++k) buffer[k] = (*table)[k - 1][character - 1];
   return true;
 }
 
 void install_preset(RealView preset_r, IntView preset_i, std::int32_t& application_count,
                     const PresetRequest& request) {
-  if (!preset_request_allowed(application_count, request.stage, request.kernel_calls))
-    return;
+  if (!preset_request_allowed(application_count, request.stage, request.kernel_calls)) return;
   const std::int32_t character = preset_character(request.character, request.n, request.ni);
 
   double values[kPresetValueCount] = {};
@@ -65,16 +63,14 @@ void install_preset(RealView preset_r, IntView preset_i, std::int32_t& applicati
   if (!fill_stage_values(request.stage, character, buffer)) return;
   if (request.l > 1) adjust_for_block_size(request.stage, character, request.l, buffer);
 
-  for (int k = 1; k <= kPresetRealCount && k <= preset_r.size(); ++k)
-    preset_r[k] = buffer[k];
+  for (int k = 1; k <= kPresetRealCount && k <= preset_r.size(); ++k) preset_r[k] = buffer[k];
   for (int k = 1; k <= kPresetIntegerCount && k <= preset_i.size(); ++k)
     preset_i[k] = trunc_to_int(buffer[kPresetRealCount + k]);
 }
 
 void select_preset(PresetState& state, const PresetRequest& request) {
   install_preset(RealView(state.preset_r, kPresetRealCount),
-                 IntView(state.preset_i, kPresetIntegerCount), state.application_count,
-                 request);
+                 IntView(state.preset_i, kPresetIntegerCount), state.application_count, request);
 }
 
 }  // namespace kestro::kernel

@@ -41,8 +41,7 @@ bool fill_stage_values(std::int32_t stage, std::int32_t character, RealView buff
 // Writes the 33 block-size multipliers of (stage, character) to
 // multipliers[1..33]; writes nothing and returns false for stages and
 // characters other than 1 and 2.
-bool fill_block_size_multipliers(std::int32_t stage, std::int32_t character,
-                                 RealView multipliers);
+bool fill_block_size_multipliers(std::int32_t stage, std::int32_t character, RealView multipliers);
 
 // Scales each of the 33 values v by its multiplier m as (v - v/q)*m + v, with
 // q = sqrt(min(L, 100)); stages and characters without multipliers leave the

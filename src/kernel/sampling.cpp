@@ -57,8 +57,8 @@ void write_rank_weight_table(RealView rw, Index c0, Index w0, Index k) {
   for (Index j = 1; j <= k; ++j) rw[c0 + j] = rw[c0 + j - 1] + rw[w0 + j - 1];
 }
 
-void compute_spreads(Index n, Index ni, RealView rw, Index s0, Index a0, Index k,
-                     Index g, ConstRealView preset_r, ConstIntView preset_i) {
+void compute_spreads(Index n, Index ni, RealView rw, Index s0, Index a0, Index k, Index g,
+                     ConstRealView preset_r, ConstIntView preset_i) {
   if (n < 0 || k < 1 || !rw.holds(a0, k * n) || !rw.holds(s0, n)) return;
   const double generation = static_cast<double>(g);
   const double root_g = std::sqrt(generation);
@@ -89,8 +89,8 @@ bool equals_archive_member(ConstRealView x, ConstRealView rw, Index n, Index a0,
   return true;
 }
 
-void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index k,
-                         Index a0, Index s0, Index c0, ConstRealView preset_r) {
+void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index k, Index a0,
+                         Index s0, Index c0, ConstRealView preset_r) {
   const Index n = box.n;
   if (!point_ready(box, x, rw) || k < 1 || !rw.holds(a0, k * n) || !rw.holds(s0, n) ||
       !rw.holds(c0 + 1, k - 1))
@@ -137,8 +137,8 @@ void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index 
   }
 }
 
-void sample_around_best(const VariableBox& box, RealView x, RealView rw, Index best_x,
-                        double focus, ConstRealView preset_r) {
+void sample_around_best(const VariableBox& box, RealView x, RealView rw, Index best_x, double focus,
+                        ConstRealView preset_r) {
   const Index n = box.n;
   if (!point_ready(box, x, rw) || !rw.holds(best_x, n)) return;
   LaggedGenerator generator(&rw[1]);
@@ -153,9 +153,9 @@ void sample_around_best(const VariableBox& box, RealView x, RealView rw, Index b
   }
 }
 
-void sample_focused_restart(const VariableBox& box, RealView x, RealView rw,
-                            Index divisor, Index compared, Index a0, Index best_x,
-                            double focus, ConstRealView preset_r) {
+void sample_focused_restart(const VariableBox& box, RealView x, RealView rw, Index divisor,
+                            Index compared, Index a0, Index best_x, double focus,
+                            ConstRealView preset_r) {
   const Index n = box.n;
   const bool check_duplicates = box.all_integer() && compared >= 1;
   if (!point_ready(box, x, rw) || !rw.holds(best_x, n) ||

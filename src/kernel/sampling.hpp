@@ -52,8 +52,8 @@ void write_rank_weight_table(RealView rw, Index c0, Index w0, Index k);
 // members 1 .. k (points from RW(a0)): their range over the members shrunk by
 // sqrt(g), with a floor relative to member 1 and, for integer variables, two
 // absolute floors.
-void compute_spreads(Index n, Index ni, RealView rw, Index s0, Index a0, Index k,
-                     Index g, ConstRealView preset_r, ConstIntView preset_i);
+void compute_spreads(Index n, Index ni, RealView rw, Index s0, Index a0, Index k, Index g,
+                     ConstRealView preset_r, ConstIntView preset_i);
 
 // The member 1 .. k that a uniform draw r picks from the cumulative rank
 // weights c_0 .. c_k at cumulative[0 .. k]: the first j below k with
@@ -111,21 +111,21 @@ class MemberChooser {
 // chosen by the rank weights c_1 .. c_k (from RW(c0 + 1)) plus a deviate
 // scaled by the spread at RW(s0 ..). One draw per variable. An all-integer
 // point equal to a member is repaired.
-void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index k,
-                         Index a0, Index s0, Index c0, ConstRealView preset_r);
+void sample_from_archive(const VariableBox& box, RealView x, RealView rw, Index k, Index a0,
+                         Index s0, Index c0, ConstRealView preset_r);
 
 // One point around the run-best point RW(best_x ..) with the scale
 // (XU - XL)/focus. Two draws per variable.
-void sample_around_best(const VariableBox& box, RealView x, RealView rw, Index best_x,
-                        double focus, ConstRealView preset_r);
+void sample_around_best(const VariableBox& box, RealView x, RealView rw, Index best_x, double focus,
+                        ConstRealView preset_r);
 
 // One point around the run-best point RW(best_x ..) with the scale
 // (XU - XL)/divisor, narrowed by focus when focus > 0. Two draws per variable.
 // An all-integer point equal to one of archive members 1 .. compared is
 // replaced by a uniform point.
-void sample_focused_restart(const VariableBox& box, RealView x, RealView rw,
-                            Index divisor, Index compared, Index a0, Index best_x,
-                            double focus, ConstRealView preset_r);
+void sample_focused_restart(const VariableBox& box, RealView x, RealView rw, Index divisor,
+                            Index compared, Index a0, Index best_x, double focus,
+                            ConstRealView preset_r);
 
 // One point drawn uniformly in the box. One draw per variable.
 void sample_uniform(const VariableBox& box, RealView x, RealView rw);

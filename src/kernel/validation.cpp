@@ -20,9 +20,7 @@ constexpr double kHuge = 1e99;
 constexpr double kAllDifferentGap = 0.10000000149011612;
 
 bool outside(double v, double lo, double hi) { return v < lo || v > hi; }
-bool not_whole(double v, double tolerance) {
-  return std::fabs(v - nint(v)) > tolerance;
-}
+bool not_whole(double v, double tolerance) { return std::fabs(v - nint(v)) > tolerance; }
 
 // The counts after L and O (M: the caller's constraint count): the first
 // failing test's code, or 0.
@@ -51,8 +49,7 @@ int size_error(const FirstCall& c) {
 
 // Start point (not checked when x is empty) and bounds, variable by
 // variable; the variable at fault goes to `where`.
-int start_point_error(Index n, ConstRealView x, ConstRealView xl, ConstRealView xu,
-                      Index& where) {
+int start_point_error(Index n, ConstRealView x, ConstRealView xl, ConstRealView xu, Index& where) {
   const bool start = !x.empty();
   for (Index i = 1; i <= n; ++i) {
     where = i;
@@ -172,9 +169,8 @@ int front_param_error(double paretomax, double epsilon) {
   return 0;
 }
 
-void validate_first_call(const FirstCall& c, std::int32_t& iflag,
-                         std::int32_t& istop, KernelSizes& sizes,
-                         std::int32_t& warn) {
+void validate_first_call(const FirstCall& c, std::int32_t& iflag, std::int32_t& istop,
+                         KernelSizes& sizes, std::int32_t& warn) {
   warn = 0;
   if (is_input_error(iflag)) return;  // the workspace check has already failed
   sizes.archive_size = kArchiveCapacity;
@@ -196,8 +192,7 @@ void validate_first_call(const FirstCall& c, std::int32_t& iflag,
   // The cleared area runs to the end of the global-best record; it must lie
   // inside RW as well as the stated minimum (a direct call may pass any LRW).
   const Index clear_end = saturate_index(Wide(sizes.best_base) + 2 * Wide(c.n) + c.m + 3);
-  if (c.rw.size() < required_kernel_real_workspace(c.l, c.o, c.n, c.m) ||
-      c.rw.size() < clear_end)
+  if (c.rw.size() < required_kernel_real_workspace(c.l, c.o, c.n, c.m) || c.rw.size() < clear_end)
     return fail(kKernelRealWorkspaceTooShort);
   const Index iw_clear_end = saturate_index(required_kernel_integer_workspace(c.l, c.n));
   if (c.iw.size() < iw_clear_end) return fail(kKernelIntegerWorkspaceTooShort);
@@ -218,8 +213,10 @@ InputFault problem_fault(std::int32_t o, std::int32_t n, std::int32_t ni, std::i
   if (o < 1 || o > kMaxObjectives) return InputFault{kBadObjectiveCount};
   if (int code = count_error(n, ni, m, me)) return InputFault{code};
   if (xl.size() < n || xu.size() < n || (!x.empty() && x.size() < n)) return fault;
-  if (int code = start_point_error(n, x, xl, xu, fault.first)) fault.code = code;
-  else if (int code = integer_data_error(n, ni, x, xl, xu, fault.first)) fault.code = code;
+  if (int code = start_point_error(n, x, xl, xu, fault.first))
+    fault.code = code;
+  else if (int code = integer_data_error(n, ni, x, xl, xu, fault.first))
+    fault.code = code;
   return fault;
 }
 

@@ -27,9 +27,8 @@ struct KernelSizes {
 // code and istop = 1; on a warning sets iflag to its code and warn = 1;
 // otherwise leaves iflag as it was. Clears the kernel's workspace once the
 // sizes are known to fit.
-void validate_first_call(const FirstCall& call, std::int32_t& iflag,
-                         std::int32_t& istop, KernelSizes& sizes,
-                         std::int32_t& warn);
+void validate_first_call(const FirstCall& call, std::int32_t& iflag, std::int32_t& istop,
+                         KernelSizes& sizes, std::int32_t& warn);
 
 // The checks of a first call that need no workspace, one group at a time, as
 // a front end makes them before it starts a run: the IFLAG code of the first

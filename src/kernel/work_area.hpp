@@ -67,12 +67,12 @@ struct WorkArea {
   }
 
   ArchivePositions archive() const { return ArchivePositions{n, a0, af, ar, ap}; }
-  Index weight(Index j) const { return w0 + j - 1; }       // w_j, j = 1 .. K
-  Index cumulative(Index j) const { return c0 + j; }       // c_j, j = 0 .. K
-  Index spread(Index i) const { return s0 + i - 1; }       // sigma_i
-  Index generation_reference() const { return s0 + n; }    // penalty to beat
-  Index cycle_start_f() const { return s0 + n + 1; }       // run-best F at the cycle start
-  Index cycle_start_res() const { return s0 + n + 2; }     // run-best residual then
+  Index weight(Index j) const { return w0 + j - 1; }     // w_j, j = 1 .. K
+  Index cumulative(Index j) const { return c0 + j; }     // c_j, j = 0 .. K
+  Index spread(Index i) const { return s0 + i - 1; }     // sigma_i
+  Index generation_reference() const { return s0 + n; }  // penalty to beat
+  Index cycle_start_f() const { return s0 + n + 1; }     // run-best F at the cycle start
+  Index cycle_start_res() const { return s0 + n + 2; }   // run-best residual then
 };
 
 // The colony's cells in IW (1-based); L is the block size, N the variables.

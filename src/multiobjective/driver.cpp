@@ -23,14 +23,16 @@ using iflag::kNotInitialised;
 using iflag::kRealWorkspaceTooShort;
 constexpr std::int32_t kCountLimit = 999999999;
 
-std::int32_t increment(std::int32_t count) {
-  return count == INT32_MAX ? kCountLimit : count + 1;
-}
+std::int32_t increment(std::int32_t count) { return count == INT32_MAX ? kCountLimit : count + 1; }
 
 class Driver {
  public:
   Driver(MultiObjectiveState& state, kernel::KernelState& kernel, MultiObjectiveCall& call)
-      : st(state), d(state.driver), kernel_state(kernel), c(call), large(large_value()),
+      : st(state),
+        d(state.driver),
+        kernel_state(kernel),
+        c(call),
+        large(large_value()),
         arrays(LayerArrays::in_regions(call.fblock, call.objlo, call.objhi, call.l, call.o)) {}
 
   void run() {
@@ -88,8 +90,8 @@ class Driver {
   std::int32_t workspace_error() const {
     const LayerRegionLengths need = LayerRegionLengths::for_sizes(c.l, c.o, c.n, c.m);
     if (c.pen.size() < need.pen || c.res.size() < need.res || c.gblock.size() < need.gblock ||
-        c.fblock.size() < need.fblock || c.step.size() < need.step ||
-        c.dist.size() < need.dist || c.dist2.size() < need.dist2 || !arrays.complete(c.o))
+        c.fblock.size() < need.fblock || c.step.size() < need.step || c.dist.size() < need.dist ||
+        c.dist2.size() < need.dist2 || !arrays.complete(c.o))
       return kRealWorkspaceTooShort;
     if (!FrontBlocks::fits(c.pf, c.o, c.m, std::max(c.n, 0),
                            front_capacity(c.param[param::kParetomax])))
@@ -142,8 +144,8 @@ class Driver {
   }
 
   WeightSwitchCall weight_switch_call() {
-    return WeightSwitchCall{c.o, c.n, c.rw, d.weight_mode, ignored(), d.random_shift,
-                            arrays.random_weights};
+    return WeightSwitchCall{
+        c.o, c.n, c.rw, d.weight_mode, ignored(), d.random_shift, arrays.random_weights};
   }
 
   // ---- One evaluated point ------------------------------------------------------
@@ -172,10 +174,18 @@ class Driver {
       d.offered_count = increment(d.offered_count);
       d.psize = std::clamp(nint(c.pf[1]), 0, d.front_capacity);
       if (!failed(i)) {
-        OfferCall offer{front(),       d.psize,          d.front_capacity,
-                        d.front_epsilon, arrays.objlo,   arrays.objhi,
-                        d.front_shift, d.offered_count,  ignored(),
-                        d.bounds_changed, d.relative_bound_change, added,
+        OfferCall offer{front(),
+                        d.psize,
+                        d.front_capacity,
+                        d.front_epsilon,
+                        arrays.objlo,
+                        arrays.objhi,
+                        d.front_shift,
+                        d.offered_count,
+                        ignored(),
+                        d.bounds_changed,
+                        d.relative_bound_change,
+                        added,
                         OfferScratch{arrays.ranges, arrays.max_entries}};
         offer_point(st.front, OfferedPoint{f, g, x}, offer);
       }
@@ -193,17 +203,28 @@ class Driver {
                                      d.random_shift, arrays.random_weights, d.offered_count);
     }
 
-    SteeringCall steering{c.dist[i],        f,
-                          g,                x,
-                          r,                d.accuracy,
-                          d.best_scalar,    d.best_residual,
-                          arrays.best_objectives, c.pf[1],
-                          front(),          d.front_capacity,
-                          arrays.objlo,     arrays.objhi,
-                          arrays.weights,   d.balance,
-                          d.steer_started,  d.weight_mode,
-                          added,            d.bounds_changed,
-                          d.relative_bound_change, d.offered_count};
+    SteeringCall steering{c.dist[i],
+                          f,
+                          g,
+                          x,
+                          r,
+                          d.accuracy,
+                          d.best_scalar,
+                          d.best_residual,
+                          arrays.best_objectives,
+                          c.pf[1],
+                          front(),
+                          d.front_capacity,
+                          arrays.objlo,
+                          arrays.objhi,
+                          arrays.weights,
+                          d.balance,
+                          d.steer_started,
+                          d.weight_mode,
+                          added,
+                          d.bounds_changed,
+                          d.relative_bound_change,
+                          d.offered_count};
     steer_point(st.steering, steering);
 
     const bool becomes_best = d.best_residual <= d.accuracy
@@ -246,11 +267,24 @@ class Driver {
   void call_kernel() {
     const Index points = c.l > 0 ? c.l : 0;
     const Index e = row_length();
-    kernel::KernelCall call{c.l,  c.o,  c.n,  c.ni, saturate_int(e), c.me,
-                            c.x,  c.fblock.slice(1, points),
+    kernel::KernelCall call{c.l,
+                            c.o,
+                            c.n,
+                            c.ni,
+                            saturate_int(e),
+                            c.me,
+                            c.x,
+                            c.fblock.slice(1, points),
                             c.gblock.slice(1, saturate_index(Wide(points) * (e > 0 ? e : 0))),
-                            c.xl, c.xu, c.iflag, c.istop, c.param, c.rw, c.iw,
-                            c.pen.slice(1, points), c.res.slice(1, points),
+                            c.xl,
+                            c.xu,
+                            c.iflag,
+                            c.istop,
+                            c.param,
+                            c.rw,
+                            c.iw,
+                            c.pen.slice(1, points),
+                            c.res.slice(1, points),
                             c.step.slice(1, c.n > 0 ? c.n : 0)};
     kernel::run_kernel_call(kernel_state, call);
   }

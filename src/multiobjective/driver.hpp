@@ -29,7 +29,6 @@ struct MultiObjectiveCall {
   RealView pen, res, gblock, fblock, objlo, objhi, step, dist, dist2;
 };
 
-
 void run_multiobjective_call(MultiObjectiveState& state, kernel::KernelState& kernel,
                              MultiObjectiveCall& call);
 

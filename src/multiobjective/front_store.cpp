@@ -31,8 +31,7 @@ FrontBlocks FrontBlocks::in_pf(RealView pf, std::int32_t o, std::int32_t m, std:
   return b;
 }
 
-void FrontBlocks::write_entry(Index j, ConstRealView f, ConstRealView g,
-                              ConstRealView x) const {
+void FrontBlocks::write_entry(Index j, ConstRealView f, ConstRealView g, ConstRealView x) const {
   for (Index k = 1; k <= o; ++k) objective(j, k) = f[k];
   for (Index c = 1; c <= m; ++c) constraint(j, c) = g[c];
   for (Index v = 1; v <= n; ++v) variable(j, v) = x[v];
@@ -65,9 +64,9 @@ void remove_entry(const FrontBlocks& front, std::int32_t& psize, Index j) {
   psize = psize - 1;
 }
 
-void book_bound_change(double& front_shift, double new_bound, double old_bound,
-                       std::int32_t o, std::int32_t offered_count,
-                       std::int32_t& bounds_changed, double& relative_bound_change) {
+void book_bound_change(double& front_shift, double new_bound, double old_bound, std::int32_t o,
+                       std::int32_t offered_count, std::int32_t& bounds_changed,
+                       double& relative_bound_change) {
   bounds_changed = 1;
   relative_bound_change = 0.0;
   const double d = std::fabs(new_bound - old_bound);
@@ -79,8 +78,8 @@ void book_bound_change(double& front_shift, double new_bound, double old_bound,
     if (o > 2)
       front_shift = front_shift - std::sqrt(d);
     else  // the exponent is 0.1 in single precision, widened
-      front_shift = front_shift -
-                    std::sqrt(d) / std::pow(double(offered_count), 0.10000000149011612);
+      front_shift =
+          front_shift - std::sqrt(d) / std::pow(double(offered_count), 0.10000000149011612);
   } else {
     front_shift = front_shift - d;
   }
@@ -244,8 +243,7 @@ class Offer {
       case 2:
         if (s.crowd_mindist > dmin) return crowding_scan(s.crowd_row, s.crowd_col, dmin);
         return crowding_scan(1, 1, dmin);
-      default:
-        return crowding_scan(1, 1, dmin);
+      default: return crowding_scan(1, 1, dmin);
     }
   }
 

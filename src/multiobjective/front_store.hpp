@@ -101,8 +101,8 @@ void remove_entry(const FrontBlocks& front, std::int32_t& psize, Index j);
 
 // Books one movement of a front bound: sets the bounds-changed flag, lowers
 // front_shift and records the relative size of the movement.
-void book_bound_change(double& front_shift, double new_bound, double old_bound,
-                       std::int32_t o, std::int32_t offered_count,
-                       std::int32_t& bounds_changed, double& relative_bound_change);
+void book_bound_change(double& front_shift, double new_bound, double old_bound, std::int32_t o,
+                       std::int32_t offered_count, std::int32_t& bounds_changed,
+                       double& relative_bound_change);
 
 }  // namespace kestro::multiobjective

@@ -48,8 +48,8 @@ struct LayerArrays {
   RealView best_objectives;
   RealView ranges, max_entries;
 
-  static LayerArrays in_regions(RealView fblock, RealView objlo, RealView objhi,
-                                std::int64_t l, std::int64_t o) {
+  static LayerArrays in_regions(RealView fblock, RealView objlo, RealView objhi, std::int64_t l,
+                                std::int64_t o) {
     const Index points = l > 0 ? l : 0;
     LayerArrays a;
     a.objlo = objlo.slice(1, o);
@@ -64,8 +64,8 @@ struct LayerArrays {
 
   // Every array is there with its O values.
   bool complete(std::int64_t o) const {
-    for (const RealView* v : {&objlo, &objhi, &weights, &random_weights, &best_objectives,
-                              &ranges, &max_entries})
+    for (const RealView* v :
+         {&objlo, &objhi, &weights, &random_weights, &best_objectives, &ranges, &max_entries})
       if (v->size() != o) return false;
     return true;
   }

@@ -52,23 +52,23 @@ struct DriverState {
   bool initialised = false;
   LayerShape shape;
 
-  std::int32_t mo_calls = 0;       // calls since the run began
-  double front_shift = 0.0;        // offset of the user-weighted value
-  std::int32_t offered_count = 0;  // feasible points offered to the front
-  double accuracy = 0.0;           // feasibility tolerance
-  double front_epsilon = 0.0;      // tolerance of the dominance test
-  std::int32_t front_capacity = 0; // maximum number of front entries
-  std::int32_t psize = 0;          // entries on the front, mirrors PF(1)
-  std::int32_t steer_started = 0;  // 1 until steering has run once, then 666
-  double best_scalar = 0.0;        // scalar value of the driver's best point
-  double best_residual = 0.0;      // residual of the driver's best point
-  std::int32_t weight_mode = 0;    // 1: user weights; 2: random weights
-  double balance = 0.0;            // abs(BALANCE)
+  std::int32_t mo_calls = 0;          // calls since the run began
+  double front_shift = 0.0;           // offset of the user-weighted value
+  std::int32_t offered_count = 0;     // feasible points offered to the front
+  double accuracy = 0.0;              // feasibility tolerance
+  double front_epsilon = 0.0;         // tolerance of the dominance test
+  std::int32_t front_capacity = 0;    // maximum number of front entries
+  std::int32_t psize = 0;             // entries on the front, mirrors PF(1)
+  std::int32_t steer_started = 0;     // 1 until steering has run once, then 666
+  double best_scalar = 0.0;           // scalar value of the driver's best point
+  double best_residual = 0.0;         // residual of the driver's best point
+  std::int32_t weight_mode = 0;       // 1: user weights; 2: random weights
+  double balance = 0.0;               // abs(BALANCE)
   std::int32_t balance_negative = 0;  // 1: the random-weighted value is never used
   // 1 when PARETOMAX < 0 and BALANCE < 1: objectives with weight 0 take no
   // part in the dominance test and get random weight 0 (objective_ignored).
   std::int32_t ignore_zero_weights = 0;
-  double random_shift = 0.0;       // offset of the random-weighted value
+  double random_shift = 0.0;  // offset of the random-weighted value
   // Set by every movement of a front bound; cleared once per call.
   std::int32_t bounds_changed = 0;
   // Relative size of the last bound movement.

@@ -66,9 +66,9 @@ void user_weights(RealView weights, std::int32_t o, double balance) {
     for (int i = 1; i <= digits; ++i) weights[i] = weights[i] * scale;
 }
 
-double weighted_distance(std::int32_t o, ConstRealView f, double r, double acc,
-                         ConstRealView objlo, ConstRealView objhi, double shift,
-                         ConstRealView weights, std::int32_t offered_count) {
+double weighted_distance(std::int32_t o, ConstRealView f, double r, double acc, ConstRealView objlo,
+                         ConstRealView objhi, double shift, ConstRealView weights,
+                         std::int32_t offered_count) {
   if (offered_count == 1) return weighted_magnitude(o, f, weights);
   if (r > acc) return weighted_magnitude(o, f, weights) + 1.0;
 
@@ -88,9 +88,9 @@ double weighted_distance(std::int32_t o, ConstRealView f, double r, double acc,
   return s + imbalance + shift;
 }
 
-double scalar_value(std::int32_t o, ConstRealView f, double r, double acc,
-                    ConstRealView objlo, ConstRealView objhi, double balance, double shift,
-                    ConstRealView weights, std::int32_t offered_count) {
+double scalar_value(std::int32_t o, ConstRealView f, double r, double acc, ConstRealView objlo,
+                    ConstRealView objhi, double balance, double shift, ConstRealView weights,
+                    std::int32_t offered_count) {
   if (balance >= 1.0) {
     if (o < 1) return 0.0;  // no objective to read
     return f[std::clamp<std::int32_t>(trunc_to_int(balance), 1, o)];

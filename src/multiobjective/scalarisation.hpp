@@ -20,15 +20,15 @@ void user_weights(RealView weights, std::int32_t o, double balance);
 // point offered to the front; 1 plus that sum for an infeasible point;
 // otherwise the weighted, range-normalised distance from the front's minima,
 // plus the imbalance between the weighted objectives, plus `shift`.
-double weighted_distance(std::int32_t o, ConstRealView f, double r, double acc,
-                         ConstRealView objlo, ConstRealView objhi, double shift,
-                         ConstRealView weights, std::int32_t offered_count);
+double weighted_distance(std::int32_t o, ConstRealView f, double r, double acc, ConstRealView objlo,
+                         ConstRealView objhi, double shift, ConstRealView weights,
+                         std::int32_t offered_count);
 
 // Objective trunc(balance) alone when balance >= 1 (an objective number
 // beyond O reads objective O), else weighted_distance.
-double scalar_value(std::int32_t o, ConstRealView f, double r, double acc,
-                    ConstRealView objlo, ConstRealView objhi, double balance, double shift,
-                    ConstRealView weights, std::int32_t offered_count);
+double scalar_value(std::int32_t o, ConstRealView f, double r, double acc, ConstRealView objlo,
+                    ConstRealView objhi, double balance, double shift, ConstRealView weights,
+                    std::int32_t offered_count);
 
 // Residual of a point: abs(G) over the equalities j = 1..ME with
 // abs(G) > ACC, plus -G over the inequalities with G < -ACC, in constraint

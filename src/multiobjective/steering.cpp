@@ -25,8 +25,7 @@ class Steering {
   void run() {
     const std::int32_t o = c.front.o;
     psize = std::clamp(trunc_to_int(c.psize_real), 0, std::max(c.front_capacity, 0));
-    if (c.balance >= 1.0 || c.r > c.accuracy || c.best_residual > c.accuracy || psize <= 0)
-      return;
+    if (c.balance >= 1.0 || c.r > c.accuracy || c.best_residual > c.accuracy || psize <= 0) return;
     if (c.steer_started <= 1) {
       c.steer_started = 666;
       st.steer_count = 1;

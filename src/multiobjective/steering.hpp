@@ -12,14 +12,14 @@
 namespace kestro::multiobjective {
 
 struct SteeringCall {
-  double& s;             // the point's user-weighted value
-  RealView f, g, x;      // the point's objectives, constraints, variables
-  double r;              // the point's residual
+  double& s;         // the point's user-weighted value
+  RealView f, g, x;  // the point's objectives, constraints, variables
+  double r;          // the point's residual
   double accuracy;
-  double best_scalar;    // B
+  double best_scalar;  // B
   double best_residual;
   ConstRealView best_objectives;  // BF
-  double psize_real;     // PF(1)
+  double psize_real;              // PF(1)
   FrontBlocks front;
   std::int32_t front_capacity;
   ConstRealView objlo, objhi, weights;

@@ -29,8 +29,8 @@ void start_weight_switch(WeightSwitchState& state, WeightSwitchCall& call);
 // z. A new best u or a moved front bound is progress and brings the user
 // weights back; after a stagnation of T points the random weights take over
 // and are drawn afresh, one draw per objective.
-void book_weight_switch(WeightSwitchState& state, WeightSwitchCall& call, double u,
-                        double z, std::int32_t bounds_changed, std::int32_t psize);
+void book_weight_switch(WeightSwitchState& state, WeightSwitchCall& call, double u, double z,
+                        std::int32_t bounds_changed, std::int32_t psize);
 
 // The stagnation limit T = min(N, 100) + 20*stall_prev +
 // trunc(100000 / (PSIZE^2 + 1)), in 32-bit integers (wrapping) with the

@@ -2,7 +2,6 @@
 
 #include <sys/resource.h>
 
-
 namespace kestro::report {
 
 double process_cpu_seconds() {

@@ -17,18 +17,12 @@ constexpr const char* kConstraintsLine = "(' | M',I14,' | PRINTEVAL',I9,' |')";
 constexpr const char* kEqualitiesLine = "(' | ME',I13,' | SAVE2FILE',I9,' |')";
 constexpr const char* kAllByDefault = "(' | PARAMETER:    All by default (0)     |')";
 constexpr const char* kParameterLines[13] = {
-    "(' | PARAM( 1) ',E14.7,' ACCURACY    |')",
-    "(' | PARAM( 2) ',E14.7,' RANDOM-SEED |')",
-    "(' | PARAM( 3) ',E14.7,' FSTOP       |')",
-    "(' | PARAM( 4) ',E14.7,' ALGOSTOP    |')",
-    "(' | PARAM( 5) ',E14.7,' EVALSTOP    |')",
-    "(' | PARAM( 6) ',E14.7,' FOCUS       |')",
-    "(' | PARAM( 7) ',E14.7,' ANTS        |')",
-    "(' | PARAM( 8) ',E14.7,' KERNEL      |')",
-    "(' | PARAM( 9) ',E14.7,' ORACLE      |')",
-    "(' | PARAM(10) ',E14.7,' PARETOMAX   |')",
-    "(' | PARAM(11) ',E14.7,' EPSILON     |')",
-    "(' | PARAM(12) ',E14.7,' BALANCE     |')",
+    "(' | PARAM( 1) ',E14.7,' ACCURACY    |')", "(' | PARAM( 2) ',E14.7,' RANDOM-SEED |')",
+    "(' | PARAM( 3) ',E14.7,' FSTOP       |')", "(' | PARAM( 4) ',E14.7,' ALGOSTOP    |')",
+    "(' | PARAM( 5) ',E14.7,' EVALSTOP    |')", "(' | PARAM( 6) ',E14.7,' FOCUS       |')",
+    "(' | PARAM( 7) ',E14.7,' ANTS        |')", "(' | PARAM( 8) ',E14.7,' KERNEL      |')",
+    "(' | PARAM( 9) ',E14.7,' ORACLE      |')", "(' | PARAM(10) ',E14.7,' PARETOMAX   |')",
+    "(' | PARAM(11) ',E14.7,' EPSILON     |')", "(' | PARAM(12) ',E14.7,' BALANCE     |')",
     "(' | PARAM(13) ',E14.7,' CHARACTER   |')",
 };
 constexpr const char* kBoxBottom = "(' ----------------------------------------')";
@@ -67,8 +61,10 @@ void print_head(OutputUnits& units, int unit, const HeadArguments& a) {
   }
   units.write(unit, kBoxBottom);
 
-  if (a.o == 1) units.write(unit, kSingleObjectiveTitle);
-  else if (a.o >= 2) units.write(unit, kMultiObjectiveTitle);
+  if (a.o == 1)
+    units.write(unit, kSingleObjectiveTitle);
+  else if (a.o >= 2)
+    units.write(unit, kMultiObjectiveTitle);
 }
 
 }  // namespace kestro::report

@@ -23,8 +23,7 @@ constexpr const char* kHistoryTitle =
 // One row: the O objective values from `f`, the M constraint values from
 // `g` and the N variables from `x`, starting after the given offsets.
 void write_row(OutputUnits& units, int unit, const HistoryArguments& a, ConstRealView f,
-               Index f_offset, ConstRealView g, Index g_offset, ConstRealView x,
-               Index x_offset) {
+               Index f_offset, ConstRealView g, Index g_offset, ConstRealView x, Index x_offset) {
   for (Index k = 1; k <= a.o; ++k) write_row_value(units, unit, value_or_nan(f, f_offset + k));
   for (Index c = 1; c <= a.m; ++c) write_row_value(units, unit, value_or_nan(g, g_offset + c));
   for (Index v = 1; v <= a.n; ++v) write_row_value(units, unit, value_or_nan(x, x_offset + v));
@@ -68,8 +67,10 @@ void save_history(OutputUnits& units, HistoryState& state, const HistoryArgument
   } else {
     const Index o = count_of(a.o), m = count_of(a.m), n = count_of(a.n);
     for (Index row = 0; row < a.l; ++row) {
-      if (a.istop > 0) write_row(units, a.unit, a, a.f, 0, a.g, 0, a.x, 0);
-      else write_row(units, a.unit, a, a.f, row * o, a.g, row * m, x_prev, row * n);
+      if (a.istop > 0)
+        write_row(units, a.unit, a, a.f, 0, a.g, 0, a.x, 0);
+      else
+        write_row(units, a.unit, a, a.f, row * o, a.g, row * m, x_prev, row * n);
     }
   }
 

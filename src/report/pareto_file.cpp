@@ -23,9 +23,7 @@ constexpr const char* kFrontTitle =
     "(/,'#',/,'#        All non-dominated solutions found by KESTRO',/,'#')";
 
 // PF(position) for a position computed in wide integers; NaN outside PF.
-double pf_at(ConstRealView pf, Wide position) {
-  return value_or_nan(pf, saturate_index(position));
-}
+double pf_at(ConstRealView pf, Wide position) { return value_or_nan(pf, saturate_index(position)); }
 
 }  // namespace
 

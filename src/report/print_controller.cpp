@@ -107,7 +107,7 @@ class CallClock {
     gate.armed = false;
     if (s_.clock != &process_cpu_seconds) return;
     const ControllerState& st = s_.controller;
-    double left = st.maxtime_s - st.time;  // in the units of TIME
+    double left = st.maxtime_s - st.time;                // in the units of TIME
     if (timediv_ == 1) left *= static_cast<double>(l_);  // back to CPU seconds
     if (!(left > 0.0)) return;
     const long processors = sysconf(_SC_NPROCESSORS_CONF);
@@ -161,8 +161,12 @@ void apply_budgets(ReportState& state, CallClock& clock, int maxeval, std::int32
 class Controller {
  public:
   Controller(ReportState& state, const PrintCall& call)
-      : s_(state), st_(state.controller), u_(state.units), c_(call),
-        mk_(record_constraints(call.o, call.m)), clock_(state, call.l, call.timediv),
+      : s_(state),
+        st_(state.controller),
+        u_(state.units),
+        c_(call),
+        mk_(record_constraints(call.o, call.m)),
+        clock_(state, call.l, call.timediv),
         solver_iflag_(call.iflag) {}
 
   void run() {
@@ -204,8 +208,8 @@ class Controller {
     }
 
     if (c_.printeval > 0) {
-      const HeadArguments head{c_.l, c_.o, c_.n, c_.ni, c_.m, c_.me, c_.param,
-                               c_.maxeval, c_.maxtime, c_.printeval, c_.save2file};
+      const HeadArguments head{c_.l,     c_.o,       c_.n,       c_.ni,        c_.m,        c_.me,
+                               c_.param, c_.maxeval, c_.maxtime, c_.printeval, c_.save2file};
       print_head(u_, kScreenUnit, head);
       if (c_.save2file > 0) {
         print_head(u_, kScreenCopyUnit, head);
@@ -217,8 +221,8 @@ class Controller {
   }
 
   void update_history() {
-    const HistoryArguments a{c_.save2file, c_.l, c_.o, c_.n, c_.m, c_.f, c_.g, c_.x,
-                             kHistoryUnit, c_.iflag, c_.istop};
+    const HistoryArguments a{c_.save2file, c_.l, c_.o,         c_.n,     c_.m,    c_.f,
+                             c_.g,         c_.x, kHistoryUnit, c_.iflag, c_.istop};
     save_history(u_, s_.history, a);
   }
 
@@ -269,8 +273,8 @@ class Controller {
     if (st_.eval < 0) {
       // The 32-bit counter has wrapped.
       st_.print_count = 0;
-      st_.eval = wrapping_add(wrapping_add(0, -std::int64_t(st_.eval)),
-                              -2 * std::int64_t(c_.printeval));
+      st_.eval =
+          wrapping_add(wrapping_add(0, -std::int64_t(st_.eval)), -2 * std::int64_t(c_.printeval));
     }
     if (st_.eval > c_.l) st_.print_count = 0;
 
@@ -281,13 +285,11 @@ class Controller {
     refresh_time();
     print_line(u_, kScreenUnit, c_.o, st_.eval, st_.time, st_.shown_f, st_.shown_res, psize);
     if (c_.save2file <= 0) return;
-    print_line(u_, kScreenCopyUnit, c_.o, st_.eval, st_.time, st_.shown_f, st_.shown_res,
-               psize);
+    print_line(u_, kScreenCopyUnit, c_.o, st_.eval, st_.time, st_.shown_f, st_.shown_res, psize);
 
-    const bool same_residual = !(st_.shown_res > st_.file_best_res) &&
-                               !(st_.file_best_res > st_.shown_res);
-    if (st_.shown_res < st_.file_best_res ||
-        (same_residual && st_.shown_f < st_.file_best_f)) {
+    const bool same_residual =
+        !(st_.shown_res > st_.file_best_res) && !(st_.file_best_res > st_.shown_res);
+    if (st_.shown_res < st_.file_best_res || (same_residual && st_.shown_f < st_.file_best_f)) {
       st_.file_best_f = st_.shown_f;
       st_.file_best_res = st_.shown_res;
       print_current_best_title(u_, kSolutionUnit);
@@ -296,8 +298,8 @@ class Controller {
     u_.flush(kScreenCopyUnit);
     u_.flush(kSolutionUnit);
     if (c_.o > 1) {
-      const ParetoFileArguments front{c_.o, c_.m, c_.n, pf, view(st_.shown_x),
-                                      view(st_.shown_g), st_.pmax};
+      const ParetoFileArguments front{c_.o,    c_.m, c_.n, pf, view(st_.shown_x), view(st_.shown_g),
+                                      st_.pmax};
       print_paretofront(u_, kParetoFrontUnit, front);
     }
   }
@@ -341,8 +343,7 @@ class Controller {
       if (rw.holds(r.f) && rw.holds(r.g + m, objective_entries) &&
           Index(st_.shown_g.size()) >= m + objective_entries) {
         st_.shown_f = rw[r.f];
-        for (Index k = 1; k <= objective_entries; ++k)
-          st_.shown_g[m + k - 1] = rw[r.g + m + k - 1];
+        for (Index k = 1; k <= objective_entries; ++k) st_.shown_g[m + k - 1] = rw[r.g + m + k - 1];
       }
     }
     if (c_.printeval <= 0) return;
@@ -350,11 +351,15 @@ class Controller {
     refresh_time();
     const Index n = count_of(c_.n);
     const FinalArguments a{
-        c_.iflag, st_.time, st_.maxtime_s, st_.eval, c_.maxeval, c_.param,
-        SolutionArguments{c_.o, c_.n, c_.m, c_.me, c_.x.slice(1, n), view(st_.shown_g),
-                          st_.shown_f, value_or_nan(rw, st_.global_best.res),
-                          front_size(pf), c_.xl, c_.xu, st_.accuracy, st_.eval, st_.time,
-                          c_.iflag}};
+        c_.iflag,
+        st_.time,
+        st_.maxtime_s,
+        st_.eval,
+        c_.maxeval,
+        c_.param,
+        SolutionArguments{c_.o, c_.n, c_.m, c_.me, c_.x.slice(1, n), view(st_.shown_g), st_.shown_f,
+                          value_or_nan(rw, st_.global_best.res), front_size(pf), c_.xl, c_.xu,
+                          st_.accuracy, st_.eval, st_.time, c_.iflag}};
     print_final(u_, kScreenUnit, a);
     if (c_.save2file > 0) {
       print_final(u_, kScreenCopyUnit, a);
@@ -369,9 +374,9 @@ class Controller {
   void refresh_time() { clock_.refresh(); }
 
   SolutionArguments shown_point(double f, double res, int psize) const {
-    return SolutionArguments{c_.o, c_.n, c_.m, c_.me, view(st_.shown_x), view(st_.shown_g),
-                             f, res, psize, c_.xl, c_.xu, st_.accuracy, st_.eval,
-                             st_.time, c_.iflag};
+    return SolutionArguments{
+        c_.o,  c_.n,  c_.m,  c_.me,        view(st_.shown_x), view(st_.shown_g), f,       res,
+        psize, c_.xl, c_.xu, st_.accuracy, st_.eval,          st_.time,          c_.iflag};
   }
 
   static ConstRealView view(const std::vector<double>& v) {

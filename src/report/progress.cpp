@@ -25,15 +25,14 @@ constexpr const char* kWarningBanner = "(/,' *** WARNING ***   ( IFLAG =',I6,' )
 
 }  // namespace
 
-void print_line(OutputUnits& units, int unit, int o, int eval, double time, double f,
-                double res, int psize) {
+void print_line(OutputUnits& units, int unit, int o, int eval, double time, double f, double res,
+                int psize) {
   const int f_exponent = std::fabs(f) <= 1e10 ? 0 : 1;  // NaN: exponent form
   const int res_exponent = res <= 1e5 ? 0 : 1;
   if (o == 1) {
     units.write(unit, kSingleObjectiveLine[f_exponent][res_exponent], {eval, time, f, res});
   } else {
-    units.write(unit, kMultiObjectiveLine[f_exponent][res_exponent],
-                {eval, time, f, res, psize});
+    units.write(unit, kMultiObjectiveLine[f_exponent][res_exponent], {eval, time, f, res, psize});
   }
 }
 

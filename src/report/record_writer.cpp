@@ -68,9 +68,8 @@ void exponent_field(std::span<char> out, int digits, char letter, double value) 
     // d significant digits, correctly rounded (a carry is already folded
     // into the exponent): d1.d2...dd e x, which is 0.d1d2...dd times 10^(x+1).
     char scientific[kMaxFieldWidth + 32];
-    const auto result = std::to_chars(scientific, scientific + sizeof scientific,
-                                      std::fabs(value), std::chars_format::scientific,
-                                      digits - 1);
+    const auto result = std::to_chars(scientific, scientific + sizeof scientific, std::fabs(value),
+                                      std::chars_format::scientific, digits - 1);
     if (result.ec != std::errc()) return fill_asterisks(out);
     const char* p = scientific;
     for (; p < result.ptr && *p != 'e'; ++p)
@@ -132,17 +131,21 @@ class StatementState {
     const FieldValue& v = values_[next_++];
     char buffer[kMaxFieldWidth];
     const bool too_wide = width > kMaxFieldWidth || width < 1;
-    std::span<char> out(buffer, static_cast<std::size_t>(
-                                    too_wide ? (width < 1 ? 0 : kMaxFieldWidth) : width));
+    std::span<char> out(
+        buffer, static_cast<std::size_t>(too_wide ? (width < 1 ? 0 : kMaxFieldWidth) : width));
     if (too_wide) {
       std::fill(out.begin(), out.end(), '*');
     } else if (kind == 'I') {
-      if (v.is_integer()) integer_field(out, v.integer());
-      else std::fill(out.begin(), out.end(), '*');
+      if (v.is_integer())
+        integer_field(out, v.integer());
+      else
+        std::fill(out.begin(), out.end(), '*');
     } else {
       const double real = v.is_integer() ? static_cast<double>(v.integer()) : v.real();
-      if (kind == 'F') fixed_field(out, digits, real);
-      else exponent_field(out, digits, kind, real);
+      if (kind == 'F')
+        fixed_field(out, digits, real);
+      else
+        exponent_field(out, digits, kind, real);
     }
     sink_.append(std::string_view(out.data(), out.size()));
     return true;

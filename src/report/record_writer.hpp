@@ -56,7 +56,6 @@ class RecordSink {
 // last item is $. Values are taken left to right by the data descriptors;
 // processing stops at a data descriptor for which no value is left. Returns
 // true when the record was left open by a final $.
-bool write_statement(RecordSink& sink, std::string_view format,
-                     std::span<const FieldValue> values);
+bool write_statement(RecordSink& sink, std::string_view format, std::span<const FieldValue> values);
 
 }  // namespace kestro::report

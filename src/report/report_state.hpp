@@ -17,15 +17,15 @@ using kestro::RecordPositions;
 
 // The print controller's variables; a call with STAGE 1 starts them afresh.
 struct ControllerState {
-  double t_start = 0.0;    // CPU time at STAGE 1 (divided by L when TIMEDIV is 1)
-  std::int32_t l = 1, timediv = 0;  // L and TIMEDIV of STAGE 1, the clock's divisor
-  double time = 0.0;       // elapsed time of the run, TIME
-  std::int32_t eval = 0;   // evaluations so far, EVAL
-  std::int32_t print_count = 0;  // evaluations since the last progress line
-  double maxtime_s = 0.0;  // MAXTIME as a real
-  double accuracy = 0.001; // effective ACCURACY
-  std::int32_t pmax = 1000;  // capacity of the Pareto-front store, PMAX
-  double shown_f = 1e99, shown_res = 1e99;          // the displayed point
+  double t_start = 0.0;                     // CPU time at STAGE 1 (divided by L when TIMEDIV is 1)
+  std::int32_t l = 1, timediv = 0;          // L and TIMEDIV of STAGE 1, the clock's divisor
+  double time = 0.0;                        // elapsed time of the run, TIME
+  std::int32_t eval = 0;                    // evaluations so far, EVAL
+  std::int32_t print_count = 0;             // evaluations since the last progress line
+  double maxtime_s = 0.0;                   // MAXTIME as a real
+  double accuracy = 0.001;                  // effective ACCURACY
+  std::int32_t pmax = 1000;                 // capacity of the Pareto-front store, PMAX
+  double shown_f = 1e99, shown_res = 1e99;  // the displayed point
   double file_best_f = 1e99, file_best_res = 1e99;  // last block of the solution file
   // X of the displayed point (N values) and its G (M values, then in
   // multi-objective mode O objective magnitudes and O sign flags); sized

@@ -18,8 +18,7 @@ constexpr const char* kCounters =
 constexpr const char* kObjective[2] = {"(' F(X) =',F38.15)", "(' F(X) =',E38.6)"};
 constexpr const char* kProgress[2] = {"(' PROGRESS',F36.15)", "(' PROGRESS',E36.6)"};
 constexpr const char* kParetoPoints = "(' NUMBER OF PARETO POINTS',I21)";
-constexpr const char* kObjectiveOfMany[2] = {"(' F(',I4,') =',F35.15)",
-                                             "(' F(',I4,') =',E35.8)"};
+constexpr const char* kObjectiveOfMany[2] = {"(' F(',I4,') =',F35.15)", "(' F(',I4,') =',E35.8)"};
 constexpr const char* kViolation[2] = {"(' VIOLATION OF G(X)',F27.12)",
                                        "(' VIOLATION OF G(X)',E27.6)"};
 // Indexed by [value in exponent form][infeasible].
@@ -35,8 +34,7 @@ constexpr const char* kInequality[2][2] = {
      "(' G(',I4,') =',E16.3,'  (IN-EQUAL CONSTR)','  <---  INFEASIBLE  ( G < 0 )')"}};
 constexpr const char* kProfileTitle =
     "(' --------------------------------------------','            BOUNDS-PROFIL    ')";
-constexpr const char* kVariable[2] = {"(' X(',I5,') = ',F33.15,$)",
-                                      "(' X(',I5,') = ',E33.1,$)"};
+constexpr const char* kVariable[2] = {"(' X(',I5,') = ',F33.15,$)", "(' X(',I5,') = ',E33.1,$)"};
 constexpr const char* kAtLowerBound = "('    !   XL___________________')";
 constexpr const char* kAtUpperBound = "('    !   ___________________XU')";
 constexpr const char* kFixed = "('    !   WARNING: XL = XU     ')";
@@ -57,8 +55,7 @@ constexpr const char* kMaxevalReached = "(/,' OPTIMIZATION FINISHED  --->  MAXEV
 constexpr const char* kAlgostopReached = "(/,' OPTIMIZATION FINISHED  --->  ALGOSTOP (=',I3,')')";
 constexpr const char* kEvalstopReached = "(/,' OPTIMIZATION FINISHED  --->  EVALSTOP (=',I9,')')";
 constexpr const char* kFstopReached = "(/,' OPTIMIZATION FINISHED  --->  FSTOP REACHED')";
-constexpr const char* kBestSolutionTitle =
-    "(/,/,'         BEST SOLUTION FOUND BY KESTRO       ')";
+constexpr const char* kBestSolutionTitle = "(/,/,'         BEST SOLUTION FOUND BY KESTRO       ')";
 
 // The strip of slot k: "    !   " and 21 underscores with x at position k.
 void write_strip(OutputUnits& units, int unit, int k) {
@@ -143,8 +140,7 @@ void print_solution(OutputUnits& units, int unit, const SolutionArguments& a) {
   const int variables = static_cast<int>(std::min<Index>(a.n, a.x.size()));
   for (int i = 1; i <= variables; ++i) {
     const double xi = value_or_nan(a.x, i);
-    const auto code =
-        bounds_profile_text_code(xi, value_or_nan(a.xl, i), value_or_nan(a.xu, i));
+    const auto code = bounds_profile_text_code(xi, value_or_nan(a.xl, i), value_or_nan(a.xu, i));
     if (!code) continue;
     units.write(unit, kVariable[std::fabs(xi) <= 1e14 ? 0 : 1], {i, xi});
     write_profile_text(units, unit, *code);
@@ -166,18 +162,11 @@ void print_final(OutputUnits& units, int unit, const FinalArguments& a) {
       if (a.eval >= a.maxeval) units.write(unit, kMaxevalReached);
       break;
     case 3:
-    case 4:
-      units.write(unit, kAlgostopReached, {nint(value_or_nan(a.param, 4))});
-      break;
+    case 4: units.write(unit, kAlgostopReached, {nint(value_or_nan(a.param, 4))}); break;
     case 5:
-    case 6:
-      units.write(unit, kEvalstopReached, {nint(value_or_nan(a.param, 5))});
-      break;
-    case 7:
-      units.write(unit, kFstopReached);
-      break;
-    default:
-      break;
+    case 6: units.write(unit, kEvalstopReached, {nint(value_or_nan(a.param, 5))}); break;
+    case 7: units.write(unit, kFstopReached); break;
+    default: break;
   }
   units.write(unit, kBestSolutionTitle);
   print_solution(units, unit, a.point);

@@ -12,14 +12,14 @@ namespace kestro::report {
 // One point as the solution block shows it.
 struct SolutionArguments {
   int o, n, m, me;
-  ConstRealView x;         // N values
-  ConstRealView g;         // M values, then with O > 1 the O objective
-                           // magnitudes and the O sign flags
-  double f;                // objective, or the progress value when O > 1
-  double res;              // residual
-  int pareto_points;       // round(PF(1)); shown when O is not 1
-  ConstRealView xl, xu;    // N values each
-  double acc;              // effective ACCURACY
+  ConstRealView x;       // N values
+  ConstRealView g;       // M values, then with O > 1 the O objective
+                         // magnitudes and the O sign flags
+  double f;              // objective, or the progress value when O > 1
+  double res;            // residual
+  int pareto_points;     // round(PF(1)); shown when O is not 1
+  ConstRealView xl, xu;  // N values each
+  double acc;            // effective ACCURACY
   int eval;
   double time;
   int iflag;

@@ -24,8 +24,8 @@ int create_unique_file(const std::string& prefix, std::string* name) {
       state = state * 6364136223846793005ULL + 1442695040888963407ULL;
       candidate += kLetters[(state >> 33) % (sizeof kLetters - 1)];
     }
-    const int fd = ::open(candidate.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {
       *name = candidate;
       return fd;

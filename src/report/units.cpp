@@ -162,7 +162,8 @@ void OutputUnits::write(int unit, std::string_view format,
   std::FILE* stream = unit == kScreenUnit ? screen_stream() : u->stream;
   if (stream == nullptr) return;
   StreamSink sink(stream, u->clear_before_write);
-  u->pending = write_statement(sink, format, std::span<const FieldValue>(values.begin(), values.size()));
+  u->pending =
+      write_statement(sink, format, std::span<const FieldValue>(values.begin(), values.size()));
 }
 
 void OutputUnits::flush(int unit) {

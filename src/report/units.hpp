@@ -90,7 +90,7 @@ class OutputUnits {
  private:
   struct Unit {
     std::FILE* stream = nullptr;
-    bool pending = false;           // a record was left open by a final $
+    bool pending = false;             // a record was left open by a final $
     bool clear_before_write = false;  // nothing written since the open
     char file_name[32] = {};
   };

@@ -41,8 +41,7 @@ std::atomic<long> allocations{0};
 std::atomic<bool> refusing{false};
 
 void note_allocation() {
-  if (counting.load(std::memory_order_relaxed))
-    allocations.fetch_add(1, std::memory_order_relaxed);
+  if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
 }
 
 void* allocate(std::size_t size) {
@@ -162,8 +161,7 @@ TEST(Allocations, SolverCallsAfterTheFirstAllocateNothing) {
         ++calls;
       }
     });
-    EXPECT_EQ(counted, 0) << "n=" << cfg.n << " l=" << cfg.l << " o=" << cfg.o
-                          << " m=" << cfg.m;
+    EXPECT_EQ(counted, 0) << "n=" << cfg.n << " l=" << cfg.l << " o=" << cfg.o << " m=" << cfg.m;
     EXPECT_GT(calls, 1000) << "n=" << cfg.n << " l=" << cfg.l;
   }
 }

@@ -150,13 +150,14 @@ TEST_P(EqualRuns, SolverGivesTheCLoopsBlocks) {
   EXPECT_EQ(raw_failures, 2 * failures_in_c_loop);  // the same points failed in both runs
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, EqualRuns,
-    ::testing::Values(Case{"one_objective_single_points", 1, 1, 3, 3000},
-                      Case{"one_objective_blocks_of_5", 1, 5, 3, 4000},
-                      Case{"two_objectives_single_points", 2, 1, 3, 3000},
-                      Case{"two_objectives_blocks_of_4", 2, 4, 4, 4000}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, EqualRuns,
+                         ::testing::Values(Case{"one_objective_single_points", 1, 1, 3, 3000},
+                                           Case{"one_objective_blocks_of_5", 1, 5, 3, 4000},
+                                           Case{"two_objectives_single_points", 2, 1, 3, 3000},
+                                           Case{"two_objectives_blocks_of_4", 2, 4, 4, 4000}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // The stop callback ends the run after the next block, as setting IFLAG
 // -999 in the C loop does, and the result is the best point evaluated.
@@ -174,8 +175,8 @@ TEST(StopCallback, EndsTheRunWithTheBestPointLikeTheCLoop) {
     return std::pow(x[0] - 0.3, 2) + std::pow(x[1] + 1.1, 2) + std::fabs(x[2] - 2);
   };
   const long long stop_at = 600;
-  const RawRun raw = raw_loop(p, o, [&](const double* x, double* v, double*) { v[0] = f(x); },
-                              stop_at);
+  const RawRun raw = raw_loop(
+      p, o, [&](const double* x, double* v, double*) { v[0] = f(x); }, stop_at);
 
   std::mutex mutex;
   double lowest = std::numeric_limits<double>::infinity();
@@ -216,12 +217,12 @@ TEST(SolverWorkspace, RunsWhereTheEntryFormulaIsTooShortForTheKernel) {
   auto values = [&](const double* x, double* f) {
     for (int k = 0; k < p.objectives; ++k) f[k] = std::pow(x[0] - k / 20.0, 2) + x[1];
   };
-  const RawRun raw =
-      raw_loop(p, o, [&](const double* x, double* f, double*) { values(x, f); });
+  const RawRun raw = raw_loop(p, o, [&](const double* x, double* f, double*) { values(x, f); });
   ASSERT_EQ(raw.iflag, 502) << "the entry formula is expected to be short here";
 
   const Result r = minimize(
-      p, [&](std::span<const double> x, std::span<double> f, std::span<double>) {
+      p,
+      [&](std::span<const double> x, std::span<double> f, std::span<double>) {
         values(x.data(), f.data());
       },
       o);

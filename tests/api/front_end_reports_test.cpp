@@ -75,10 +75,10 @@ TEST(FrontEndReports, LargestViolationOfEqualitiesAndInequalities) {
     int index;
   } cases[] = {
       {{}, 0, 0, -1},
-      {{0.5, 2.0}, 0, 0, -1},           // inequalities met
-      {{-0.25, -0.5, 3}, 0, 0.5, 1},    // the largest -g
-      {{-0.25, 0.1, -0.2}, 2, 0.25, 0}, // |g| of an equality counts
-      {{0.3, -0.2}, 1, 0.3, 0},         // a positive equality violates too
+      {{0.5, 2.0}, 0, 0, -1},            // inequalities met
+      {{-0.25, -0.5, 3}, 0, 0.5, 1},     // the largest -g
+      {{-0.25, 0.1, -0.2}, 2, 0.25, 0},  // |g| of an equality counts
+      {{0.3, -0.2}, 1, 0.3, 0},          // a positive equality violates too
   };
   for (const Case& c : cases) {
     const std::pair<double, int> v = detail::largest_violation(c.g, c.me);
@@ -121,13 +121,15 @@ TEST(FrontEndReports, WhyTheRunEnded) {
   // A wall-clock budget ends a run whose model waits without using the CPU.
   o.maxwalltime = 0.3;
   const auto start = std::chrono::steady_clock::now();
-  r = minimize(p,
-               [](std::span<const double> x, std::span<double> f, std::span<double> g) {
-                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                 sum_above_one(x, f, g);
-               },
-               o);
-  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  r = minimize(
+      p,
+      [](std::span<const double> x, std::span<double> f, std::span<double> g) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        sum_above_one(x, f, g);
+      },
+      o);
+  const double took =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(r.stop_cause, StopCause::wall_time);
   EXPECT_NE(r.reason.find("wall-clock budget"), std::string::npos) << r.reason;
   EXPECT_LT(took, 5.0);
@@ -136,13 +138,14 @@ TEST(FrontEndReports, WhyTheRunEnded) {
   // A spent CPU-time budget.
   o.maxwalltime = 0;
   o.maxtime = 1;
-  r = minimize(p,
-               [](std::span<const double> x, std::span<double> f, std::span<double> g) {
-                 volatile double s = 0;
-                 for (int i = 0; i < 2000000; ++i) s = s + 1e-9 * i;
-                 sum_above_one(x, f, g);
-               },
-               o);
+  r = minimize(
+      p,
+      [](std::span<const double> x, std::span<double> f, std::span<double> g) {
+        volatile double s = 0;
+        for (int i = 0; i < 2000000; ++i) s = s + 1e-9 * i;
+        sum_above_one(x, f, g);
+      },
+      o);
   EXPECT_EQ(r.stop_cause, StopCause::cpu_time);
   EXPECT_NE(r.reason.find("CPU-time budget"), std::string::npos) << r.reason;
 
@@ -187,12 +190,14 @@ TEST(FrontEndReports, ReturnedFrontIsNonDominated) {
   o.seed = 3;
   o.maxeval = 20000;
   o.block_size = 4;
-  const Result r = minimize(p, [](std::span<const double> x, std::span<double> f,
-                                  std::span<double> g) {
-    f[0] = 1000 * (x[0] * x[1] + x[2]);
-    f[1] = 1e6 / (x[0] + x[1] + 0.5 * x[2]);
-    g[0] = 8 - x[0] - x[1] - x[2];
-  }, o);
+  const Result r = minimize(
+      p,
+      [](std::span<const double> x, std::span<double> f, std::span<double> g) {
+        f[0] = 1000 * (x[0] * x[1] + x[2]);
+        f[1] = 1e6 / (x[0] + x[1] + 0.5 * x[2]);
+        g[0] = 8 - x[0] - x[1] - x[2];
+      },
+      o);
   ASSERT_GT(r.pareto_front.size(), 1u);
   ASSERT_GE(r.pareto_store.size(), r.pareto_front.size());
   auto dominates = [](const ParetoPoint& a, const ParetoPoint& b) {
@@ -230,10 +235,13 @@ TEST(FrontEndReports, ModelThatAlwaysFailsEndsEarly) {
     o.maxeval = 2000;
     std::atomic<long long> calls{0};
     try {
-      minimize(p, [&](std::span<const double>, std::span<double>, std::span<double>) {
-        ++calls;
-        throw std::runtime_error("licence server unreachable");
-      }, o);
+      minimize(
+          p,
+          [&](std::span<const double>, std::span<double>, std::span<double>) {
+            ++calls;
+            throw std::runtime_error("licence server unreachable");
+          },
+          o);
       ADD_FAILURE() << "no EvaluationError with block_size " << c.block_size;
     } catch (const EvaluationError& e) {
       EXPECT_EQ(e.evaluations(), c.expected_evaluations);
@@ -247,10 +255,13 @@ TEST(FrontEndReports, ModelThatAlwaysFailsEndsEarly) {
   Options o;
   o.maxeval = 2000;
   try {
-    minimize(p, [](std::span<const double>, std::span<double> f, std::span<double> g) {
-      f[0] = 1;
-      g[0] = std::numeric_limits<double>::quiet_NaN();
-    }, o);
+    minimize(
+        p,
+        [](std::span<const double>, std::span<double> f, std::span<double> g) {
+          f[0] = 1;
+          g[0] = std::numeric_limits<double>::quiet_NaN();
+        },
+        o);
     ADD_FAILURE() << "no EvaluationError for NaN";
   } catch (const EvaluationError& e) {
     EXPECT_EQ(e.first_failure(), "constraint 0 is nan");
@@ -260,17 +271,23 @@ TEST(FrontEndReports, ModelThatAlwaysFailsEndsEarly) {
   // is not stopped either.
   o.fail_fast = false;
   o.maxeval = 200;
-  Result r = minimize(p, [](std::span<const double>, std::span<double>, std::span<double>) {
-    throw std::runtime_error("down");
-  }, o);
+  Result r = minimize(
+      p,
+      [](std::span<const double>, std::span<double>, std::span<double>) {
+        throw std::runtime_error("down");
+      },
+      o);
   EXPECT_GE(r.evaluations, 200);
   EXPECT_EQ(r.failed_evaluations, r.evaluations);
   o.fail_fast = true;
   int seen = 0;
-  r = minimize(p, [&](std::span<const double> x, std::span<double> f, std::span<double> g) {
-    if (++seen < 10) throw std::runtime_error("warming up");
-    sum_above_one(x, f, g);
-  }, o);
+  r = minimize(
+      p,
+      [&](std::span<const double> x, std::span<double> f, std::span<double> g) {
+        if (++seen < 10) throw std::runtime_error("warming up");
+        sum_above_one(x, f, g);
+      },
+      o);
   EXPECT_EQ(r.failed_evaluations, 9);
   EXPECT_GE(r.evaluations, 200);
 }

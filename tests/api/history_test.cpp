@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <stdexcept>
 #include <cstdio>
 #include <limits>
+#include <stdexcept>
 #include <string>
 
 #include "kestro.hpp"
@@ -202,10 +202,13 @@ TEST(History, StaysBoundedWhenEveryBlockImproves) {
   Options o;
   o.maxeval = int(Solver::kHistoryLimit) * 2 + 1000;
   double next = 0;
-  const Result r = minimize(p, [&](std::span<const double>, std::span<double> f, std::span<double>) {
-    f[0] = next;
-    next -= 1;
-  }, o);
+  const Result r = minimize(
+      p,
+      [&](std::span<const double>, std::span<double> f, std::span<double>) {
+        f[0] = next;
+        next -= 1;
+      },
+      o);
   const std::vector<HistoryEntry>& h = r.history;
   EXPECT_LE(h.size(), Solver::kHistoryLimit);
   EXPECT_GE(h.size(), Solver::kHistoryLimit / 2);

@@ -26,8 +26,8 @@ struct RawRun {
 // IFLAG = -999 after the call at which that many evaluations are reached.
 inline RawRun raw_loop(const Problem& p, const Options& opt, const RawModel& model,
                        long long stop_after = 0) {
-  int l = opt.block_size, o = p.objectives, n = p.variables(), ni = p.integers,
-      m = p.constraints, me = p.equalities;
+  int l = opt.block_size, o = p.objectives, n = p.variables(), ni = p.integers, m = p.constraints,
+      me = p.equalities;
   int lrw = 120 * n + 20 * m + l * (m + 2 * o + 20) + o * (o + 20) + 4990;
   int liw = l + 3 * n + 990;
   const int capacity =
@@ -52,8 +52,8 @@ inline RawRun raw_loop(const Problem& p, const Options& opt, const RawModel& mod
   while (istop == 0) {
     for (int i = 0; i < l; ++i) model(&x[i * n], &f[i * o], &g[i * m]);
     run.evaluations += l;
-    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
-            &iflag, &istop, param.data(), rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
+    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(), &iflag,
+            &istop, param.data(), rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
     ++run.calls;
     run.blocks.push_back(x);
     print(2);

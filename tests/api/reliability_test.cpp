@@ -58,7 +58,8 @@ TEST_P(NoEvaluationSucceeded, IsNoSuccessAndSaysSo) {
     EXPECT_TRUE(r.best_failed);
     EXPECT_FALSE(r.feasible);
     EXPECT_EQ(r.failed_evaluations, r.evaluations);
-    EXPECT_TRUE(std::regex_search(r.message, std::regex(R"(^no evaluation succeeded: (\d+) of \1 failed \(.+\)$)")))
+    EXPECT_TRUE(std::regex_search(
+        r.message, std::regex(R"(^no evaluation succeeded: (\d+) of \1 failed \(.+\)$)")))
         << r.message;
   }
   // With fail_fast on and a larger budget the run is ended early instead.
@@ -82,7 +83,8 @@ TEST(NoEvaluationSucceeded, OneGoodPointIsASuccess) {
   Options o;
   o.maxeval = 30;
   const Result r = minimize(
-      box(1), [](std::span<const double> x, std::span<double> f, auto) { f[0] = x[0] == 0.5 ? 1 : kNaN; },
+      box(1),
+      [](std::span<const double> x, std::span<double> f, auto) { f[0] = x[0] == 0.5 ? 1 : kNaN; },
       o);
   EXPECT_TRUE(r.success) << r.message;
   EXPECT_FALSE(r.best_failed);
@@ -94,12 +96,12 @@ TEST(NoEvaluationSucceeded, OneGoodPointIsASuccess) {
 
 TEST(NanOptions, EveryOneIsRefusedByName) {
   const std::pair<const char*, double Options::*> fields[] = {
-      {"accuracy", &Options::accuracy}, {"seed", &Options::seed},
-      {"fstop", &Options::fstop},       {"algostop", &Options::algostop},
-      {"evalstop", &Options::evalstop}, {"focus", &Options::focus},
-      {"ants", &Options::ants},         {"kernel", &Options::kernel},
-      {"oracle", &Options::oracle},     {"paretomax", &Options::paretomax},
-      {"epsilon", &Options::epsilon},   {"balance", &Options::balance},
+      {"accuracy", &Options::accuracy},  {"seed", &Options::seed},
+      {"fstop", &Options::fstop},        {"algostop", &Options::algostop},
+      {"evalstop", &Options::evalstop},  {"focus", &Options::focus},
+      {"ants", &Options::ants},          {"kernel", &Options::kernel},
+      {"oracle", &Options::oracle},      {"paretomax", &Options::paretomax},
+      {"epsilon", &Options::epsilon},    {"balance", &Options::balance},
       {"character", &Options::character}};
   for (const auto& [name, field] : fields) {
     Options o;
@@ -163,8 +165,8 @@ TEST(ThreadsThatCannotStart, TheRunGoesOnWithFewer) {
     if (setrlimit(RLIMIT_AS, &limit) == 0) {
       try {
         const Result r = minimize(p, sphere, o);
-        status = r.x == free_run.x && r.f == free_run.f && r.evaluations == free_run.evaluations
-                     ? 0 : 1;
+        status =
+            r.x == free_run.x && r.f == free_run.f && r.evaluations == free_run.evaluations ? 0 : 1;
       } catch (...) {
         status = 3;
       }

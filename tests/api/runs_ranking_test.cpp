@@ -57,23 +57,29 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RankCase{"lowest_f", {{{3}, true, 0, ""}, {{1}, true, 0, ""}, {{2}, true, 0, ""}}, 1},
         RankCase{"feasible_before_lower_f",
-                 {{{-5}, false, 0.5, ""}, {{4}, true, 0, ""}, {{-9}, false, 0.1, ""}}, 1},
+                 {{{-5}, false, 0.5, ""}, {{4}, true, 0, ""}, {{-9}, false, 0.1, ""}},
+                 1},
         RankCase{"tie_goes_to_the_earlier_seed", {{{2}, true, 0, ""}, {{2}, true, 0, ""}}, 0},
         RankCase{"infeasible_by_residual_then_f",
-                 {{{1}, false, 0.3, ""}, {{5}, false, 0.2, ""}, {{4}, false, 0.2, ""}}, 2},
-        RankCase{"failed_runs_are_skipped",
-                 {{{0}, true, 0, "out of memory"}, {{7}, false, 1, ""}}, 1},
+                 {{{1}, false, 0.3, ""}, {{5}, false, 0.2, ""}, {{4}, false, 0.2, ""}},
+                 2},
+        RankCase{
+            "failed_runs_are_skipped", {{{0}, true, 0, "out of memory"}, {{7}, false, 1, ""}}, 1},
         RankCase{"no_run_ended", {{{0}, true, 0, "a"}, {{0}, true, 0, "b"}}, -1},
         // A run whose best point is a failed evaluation (residual 0 without
         // constraints) comes after any run with a point that succeeded.
         RankCase{"failed_points_come_last",
-                 {{{1e99}, false, 0, ""}, {{kNaN}, false, 0, ""}, {{7}, false, 0.5, ""}}, 2},
+                 {{{1e99}, false, 0, ""}, {{kNaN}, false, 0, ""}, {{7}, false, 0.5, ""}},
+                 2},
         RankCase{"only_failed_points_the_first",
-                 {{{0}, true, 0, "a"}, {{kNaN}, false, 0, ""}, {{1e99}, false, 0, ""}}, 1},
+                 {{{0}, true, 0, "a"}, {{kNaN}, false, 0, ""}, {{1e99}, false, 0, ""}},
+                 1},
         RankCase{"two_objectives_first_undominated",
-                 {{{2, 2}, true, 0, ""}, {{1, 3}, true, 0, ""}, {{3, 1}, true, 0, ""}}, 0},
+                 {{{2, 2}, true, 0, ""}, {{1, 3}, true, 0, ""}, {{3, 1}, true, 0, ""}},
+                 0},
         RankCase{"two_objectives_dominated_first",
-                 {{{2, 3}, true, 0, ""}, {{9, 9}, false, 1, ""}, {{2, 2}, true, 0, ""}}, 2}),
+                 {{{2, 3}, true, 0, ""}, {{9, 9}, false, 1, ""}, {{2, 2}, true, 0, ""}},
+                 2}),
     [](const ::testing::TestParamInfo<RankCase>& info) { return std::string(info.param.name); });
 
 // The merged front keeps the first of equal entries and drops the dominated.

@@ -159,9 +159,8 @@ TEST(Validation, AWarningOfTheFirstCallIsKeptAndTheRunGoesOn) {
   Options o;
   o.maxeval = 200;
   const Result r = minimize(
-      p, [](std::span<const double> x, std::span<double> f, std::span<double>) {
-        f[0] = x[1] + x[2];
-      },
+      p,
+      [](std::span<const double> x, std::span<double> f, std::span<double>) { f[0] = x[1] + x[2]; },
       o);
   EXPECT_EQ(r.warning, 71);
   EXPECT_EQ(r.iflag, 1) << r.message;

@@ -64,9 +64,9 @@ struct Loop {
   std::vector<int> iw;
   double param[13] = {};
   int calls = 0;
-  std::vector<int> iflags;              // after every solver call
+  std::vector<int> iflags;                  // after every solver call
   std::vector<std::vector<double>> blocks;  // X after every solver call
-  std::vector<int> searching;           // the pattern search ran the call
+  std::vector<int> searching;               // the pattern search ran the call
 
   // `process_wide`: the context behind the exported entries, as a program
   // has it; otherwise a context of the loop's own. The report's clock stands
@@ -110,13 +110,30 @@ struct Loop {
   }
 
   void print(int stage) {
-    const report::PrintCall c{stage, p.printeval, p.save2file, iflag, istop,
+    const report::PrintCall c{stage,
+                              p.printeval,
+                              p.save2file,
+                              iflag,
+                              istop,
                               ConstRealView(f.data(), Index(f.size())),
                               ConstRealView(g.data(), Index(g.size())),
                               RealView(x.data(), Index(x.size())),
-                              ConstRealView(xl.data(), p.n), ConstRealView(xu.data(), p.n),
-                              p.o, p.n, p.ni, p.m, p.me, rw.data(), pf.data(), p.maxeval,
-                              p.maxtime, ConstRealView(param, 13), p.l, 0, lrw, lpf};
+                              ConstRealView(xl.data(), p.n),
+                              ConstRealView(xu.data(), p.n),
+                              p.o,
+                              p.n,
+                              p.ni,
+                              p.m,
+                              p.me,
+                              rw.data(),
+                              pf.data(),
+                              p.maxeval,
+                              p.maxtime,
+                              ConstRealView(param, 13),
+                              p.l,
+                              0,
+                              lrw,
+                              lpf};
     report::print_controller(context->report, c);
   }
 
@@ -145,10 +162,10 @@ struct Loop {
   checkpoint::CallerRun caller() {
     checkpoint::CallerRun r;
     int lextra = int(extra.size());
-    const bool complete = checkpoint::CallerRun::from_arguments(&p.l, &p.o, &p.n, &p.ni, &p.m, &p.me, x.data(),
-                                          f.data(), g.data(), xl.data(), xu.data(), &iflag,
-                                          &istop, param, rw.data(), &lrw, iw.data(), &liw,
-                                          pf.data(), &lpf, extra.data(), &lextra, r);
+    const bool complete = checkpoint::CallerRun::from_arguments(
+        &p.l, &p.o, &p.n, &p.ni, &p.m, &p.me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
+        &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf, extra.data(),
+        &lextra, r);
     EXPECT_TRUE(complete);
     return r;
   }

@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/internal_routines.h"
 #include "checkpoint/checkpoint.hpp"
 #include "checkpoint/checkpoint_loop.hpp"
-#include "abi/internal_routines.h"
 #include "report/report_fixture.hpp"
 
 namespace kestro::testing {
@@ -42,7 +42,8 @@ void write_bytes(const std::string& path, const std::vector<unsigned char>& byte
 // Bitwise equality, so that NaN in a workspace compares equal to itself.
 template <class T>
 bool same_bits(const std::vector<T>& a, const std::vector<T>& b) {
-  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
 // Where a run is saved: inside the colony phase, inside a pattern-search
@@ -128,21 +129,22 @@ TEST_P(Resume, ContinuesExactlyAsTheUninterruptedRun) {
   std::remove(path.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Phases, Resume,
-    ::testing::Values(ResumeCase{"L1_O1_colony", 1, 1, Phase::kColony},
-                      ResumeCase{"L1_O1_pattern", 1, 1, Phase::kPatternSearch},
-                      ResumeCase{"L1_O1_restart", 1, 1, Phase::kOuterRestart},
-                      ResumeCase{"L4_O1_colony", 4, 1, Phase::kColony},
-                      ResumeCase{"L4_O1_pattern", 4, 1, Phase::kPatternSearch},
-                      ResumeCase{"L4_O1_restart", 4, 1, Phase::kOuterRestart},
-                      ResumeCase{"L1_O2_colony", 1, 2, Phase::kColony},
-                      ResumeCase{"L1_O2_pattern", 1, 2, Phase::kPatternSearch},
-                      ResumeCase{"L1_O2_restart", 1, 2, Phase::kOuterRestart},
-                      ResumeCase{"L3_O2_colony", 3, 2, Phase::kColony},
-                      ResumeCase{"L3_O2_pattern", 3, 2, Phase::kPatternSearch},
-                      ResumeCase{"L3_O2_restart", 3, 2, Phase::kOuterRestart}),
-    [](const ::testing::TestParamInfo<ResumeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Phases, Resume,
+                         ::testing::Values(ResumeCase{"L1_O1_colony", 1, 1, Phase::kColony},
+                                           ResumeCase{"L1_O1_pattern", 1, 1, Phase::kPatternSearch},
+                                           ResumeCase{"L1_O1_restart", 1, 1, Phase::kOuterRestart},
+                                           ResumeCase{"L4_O1_colony", 4, 1, Phase::kColony},
+                                           ResumeCase{"L4_O1_pattern", 4, 1, Phase::kPatternSearch},
+                                           ResumeCase{"L4_O1_restart", 4, 1, Phase::kOuterRestart},
+                                           ResumeCase{"L1_O2_colony", 1, 2, Phase::kColony},
+                                           ResumeCase{"L1_O2_pattern", 1, 2, Phase::kPatternSearch},
+                                           ResumeCase{"L1_O2_restart", 1, 2, Phase::kOuterRestart},
+                                           ResumeCase{"L3_O2_colony", 3, 2, Phase::kColony},
+                                           ResumeCase{"L3_O2_pattern", 3, 2, Phase::kPatternSearch},
+                                           ResumeCase{"L3_O2_restart", 3, 2, Phase::kOuterRestart}),
+                         [](const ::testing::TestParamInfo<ResumeCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // Runs `body` in a child process and returns its exit status.
 template <class Body>
@@ -195,7 +197,8 @@ TEST(ResumeInAnotherProcess, GivesTheSameBlocksThroughTheExportedEntries) {
     loop.run();
     std::ofstream out(blocks_path, std::ios::binary);
     for (const auto& b : loop.blocks)
-      out.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size() * sizeof(double)));
+      out.write(reinterpret_cast<const char*>(b.data()),
+                std::streamsize(b.size() * sizeof(double)));
     out.write(reinterpret_cast<const char*>(loop.pf.data()),
               std::streamsize(loop.pf.size() * sizeof(double)));
     return 0;
@@ -222,9 +225,9 @@ struct Observed {
   std::vector<unsigned char> state;
 
   static Observed of(Loop& loop, const std::string& state_path) {
-    Observed o{loop.x, loop.f, loop.g, loop.xl, loop.xu, loop.rw, loop.pf,
-               std::vector<double>(loop.param, loop.param + 13), loop.iw, loop.iflag,
-               loop.istop, {}};
+    Observed o{loop.x,  loop.f,     loop.g,     loop.xl,
+               loop.xu, loop.rw,    loop.pf,    std::vector<double>(loop.param, loop.param + 13),
+               loop.iw, loop.iflag, loop.istop, {}};
     EXPECT_EQ(loop.save(state_path), checkpoint::kOk);
     o.state = read_bytes(state_path);
     return o;
@@ -269,7 +272,8 @@ TEST(Refusal, EveryFaultyFileIsRefusedWithItsReasonAndChangesNothing) {
   };
   const Case cases[] = {
       {"empty file", {}, checkpoint::kNotACheckpoint},
-      {"text file", std::vector<unsigned char>(text.begin(), text.end()), checkpoint::kNotACheckpoint},
+      {"text file", std::vector<unsigned char>(text.begin(), text.end()),
+       checkpoint::kNotACheckpoint},
       {"cut inside the magic", cut(5), checkpoint::kTruncated},
       {"cut inside the header", cut(kPayloadAt - 1), checkpoint::kTruncated},
       {"cut after the header", cut(kPayloadAt + 3), checkpoint::kTruncated},
@@ -313,8 +317,8 @@ TEST(Refusal, FileOfOtherSizesIsRefusedAndChangesNothing) {
   source.run([](const Loop& l) { return l.calls == 5; });
   ASSERT_EQ(source.save(path), checkpoint::kOk);
 
-  Loop other_block(single_objective(3));          // L differs
-  Loop longer_rw(single_objective(2));            // LRW differs
+  Loop other_block(single_objective(3));  // L differs
+  Loop longer_rw(single_objective(2));    // LRW differs
   longer_rw.lrw += 1;
   longer_rw.rw.push_back(0.0);
   Loop with_extra(single_objective(2), false, 1);  // LEXTRA differs
@@ -344,9 +348,9 @@ TEST(Refusal, SaveWithSizesOfAnotherRunOrNoPathIsRefused) {
   int status = -1, lextra = 0;
   const LoopProblem& p = loop.p;
   kestro_save_("x.ckpt", &p.l, &p.o, &p.n, &p.ni, &p.m, &p.me, nullptr, loop.f.data(),
-               loop.g.data(), loop.xl.data(), loop.xu.data(), &loop.iflag, &loop.istop,
-               loop.param, loop.rw.data(), &loop.lrw, loop.iw.data(), &loop.liw, loop.pf.data(),
-               &loop.lpf, nullptr, &lextra, &status);
+               loop.g.data(), loop.xl.data(), loop.xu.data(), &loop.iflag, &loop.istop, loop.param,
+               loop.rw.data(), &loop.lrw, loop.iw.data(), &loop.liw, loop.pf.data(), &loop.lpf,
+               nullptr, &lextra, &status);
   EXPECT_EQ(status, checkpoint::kBadArguments);
 }
 
@@ -548,8 +552,8 @@ TEST(CraftedFile, WithValidChecksumIsRefusedOrServedSafely) {
   // kernel, the multi-objective driver) and of its last part (the report)
   // is changed in turn.
   const Loop& s = source;
-  const std::size_t arrays = 8 * (s.x.size() + s.f.size() + s.g.size() + s.xl.size() +
-                                  s.xu.size() + 13 + s.rw.size() + s.pf.size()) +
+  const std::size_t arrays = 8 * (s.x.size() + s.f.size() + s.g.size() + s.xl.size() + s.xu.size() +
+                                  13 + s.rw.size() + s.pf.size()) +
                              4 * s.iw.size();
   const std::size_t state = kPayloadAt + 48 + arrays;
   ASSERT_LT(state + 1400, bytes.size() - 700);

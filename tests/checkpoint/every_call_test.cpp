@@ -44,10 +44,9 @@ LoopProblem problem_of(const EveryCallCase& c) {
 }
 
 // Saved before the first call, after many calls (every call where the run
-// changes its phase) and after the end, and resumed each time in a fresh context with fresh arrays: every resumed run
-// asks for the blocks of the run that was never stopped and ends with its
-// result. The run is long enough to hold pattern searches, outer restarts
-// and its end.
+// changes its phase) and after the end, and resumed each time in a fresh context with fresh arrays:
+// every resumed run asks for the blocks of the run that was never stopped and ends with its result.
+// The run is long enough to hold pattern searches, outer restarts and its end.
 TEST_P(EveryCall, ResumeFromAnySaveGivesTheUninterruptedRun) {
   const EveryCallCase c = GetParam();
   ScratchDirectory dir;
@@ -92,11 +91,14 @@ TEST_P(EveryCall, ResumeFromAnySaveGivesTheUninterruptedRun) {
   EXPECT_EQ(saving.iflags, reference.iflags);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, EveryCall,
-    ::testing::Values(EveryCallCase{"L1_O1", 1, 1, 700}, EveryCallCase{"L5_O1", 5, 1, 2800},
-                      EveryCallCase{"L1_O2", 1, 2, 700}, EveryCallCase{"L5_O2", 5, 2, 2800}),
-    [](const ::testing::TestParamInfo<EveryCallCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, EveryCall,
+                         ::testing::Values(EveryCallCase{"L1_O1", 1, 1, 700},
+                                           EveryCallCase{"L5_O1", 5, 1, 2800},
+                                           EveryCallCase{"L1_O2", 1, 2, 700},
+                                           EveryCallCase{"L5_O2", 5, 2, 2800}),
+                         [](const ::testing::TestParamInfo<EveryCallCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // The report files of a run saved at any point, which went on for a few
 // calls before it died, and then resumed (twice, from the same file) are

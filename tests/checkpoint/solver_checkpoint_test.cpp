@@ -58,7 +58,8 @@ void drive(kestro::Solver& s, Trace& t, int calls = -1) {
   for (int c = 0; !s.done() && c != calls; ++c) {
     const auto x = s.ask();
     t.points.insert(t.points.end(), x.begin(), x.end());
-    for (int i = 0; i < l; ++i) model(&x[std::size_t(i * n)], &f[std::size_t(i * o)], &g[std::size_t(i * m)], o);
+    for (int i = 0; i < l; ++i)
+      model(&x[std::size_t(i * n)], &f[std::size_t(i * o)], &g[std::size_t(i * m)], o);
     s.tell(f, g);
   }
   if (s.done()) t.result = s.result();
@@ -72,7 +73,8 @@ void expect_same(const kestro::Result& a, const kestro::Result& b) {
   EXPECT_EQ(a.evaluations, b.evaluations);
   EXPECT_EQ(a.failed_evaluations, b.failed_evaluations);
   ASSERT_EQ(a.pareto_front.size(), b.pareto_front.size());
-  for (std::size_t j = 0; j < a.pareto_front.size(); ++j) EXPECT_EQ(a.pareto_front[j].x, b.pareto_front[j].x);
+  for (std::size_t j = 0; j < a.pareto_front.size(); ++j)
+    EXPECT_EQ(a.pareto_front[j].x, b.pareto_front[j].x);
 }
 
 struct Case {

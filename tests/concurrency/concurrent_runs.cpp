@@ -8,8 +8,8 @@
 // The fresh processes are this program again, started with the test
 // ConcurrentRuns.AloneInAFreshProcess and the run to make in its
 // environment; without it that test has nothing to do.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,22 +46,14 @@ struct RunSpec {
 
 const RunSpec kRuns[] = {
     // L  O  N NI  M ME seed save save2file prefix
-    {1, 1, 4, 0, 0, 0, 1, 40, 1, ""},
-    {1, 1, 6, 2, 2, 1, 2, 75, 2, "a_"},
-    {4, 1, 5, 0, 1, 0, 3, 20, 3, ""},
-    {3, 1, 8, 3, 3, 1, 4, 33, 1, "b_"},
-    {1, 2, 4, 0, 0, 0, 5, 50, 2, ""},
-    {1, 2, 5, 2, 1, 0, 6, 61, 3, "c_"},
-    {4, 2, 4, 0, 2, 1, 7, 15, 1, ""},
-    {2, 2, 6, 1, 1, 0, 8, 44, 2, "d_"},
-    {1, 1, 3, 3, 1, 0, 9, 90, 3, ""},
-    {5, 1, 7, 2, 0, 0, 10, 12, 1, "e_"},
-    {1, 2, 3, 1, 2, 1, 11, 70, 2, ""},
-    {3, 2, 5, 0, 0, 0, 12, 25, 3, "f_"},
-    {1, 1, 10, 4, 4, 2, 13, 55, 2, ""},
-    {2, 1, 4, 1, 2, 0, 14, 37, 1, "g_"},
-    {1, 2, 6, 2, 3, 1, 15, 48, 3, ""},
-    {6, 2, 4, 1, 1, 0, 16, 9, 2, "h_"},
+    {1, 1, 4, 0, 0, 0, 1, 40, 1, ""},   {1, 1, 6, 2, 2, 1, 2, 75, 2, "a_"},
+    {4, 1, 5, 0, 1, 0, 3, 20, 3, ""},   {3, 1, 8, 3, 3, 1, 4, 33, 1, "b_"},
+    {1, 2, 4, 0, 0, 0, 5, 50, 2, ""},   {1, 2, 5, 2, 1, 0, 6, 61, 3, "c_"},
+    {4, 2, 4, 0, 2, 1, 7, 15, 1, ""},   {2, 2, 6, 1, 1, 0, 8, 44, 2, "d_"},
+    {1, 1, 3, 3, 1, 0, 9, 90, 3, ""},   {5, 1, 7, 2, 0, 0, 10, 12, 1, "e_"},
+    {1, 2, 3, 1, 2, 1, 11, 70, 2, ""},  {3, 2, 5, 0, 0, 0, 12, 25, 3, "f_"},
+    {1, 1, 10, 4, 4, 2, 13, 55, 2, ""}, {2, 1, 4, 1, 2, 0, 14, 37, 1, "g_"},
+    {1, 2, 6, 2, 3, 1, 15, 48, 3, ""},  {6, 2, 4, 1, 1, 0, 16, 9, 2, "h_"},
 };
 constexpr int kRunCount = int(std::size(kRuns));
 constexpr int kThreads = 8;
@@ -82,8 +74,8 @@ class RunUnderTest {
  public:
   RunUnderTest(const RunSpec& spec, const fs::path& directory, bool use_handle)
       : s_(spec), directory_(directory), use_handle_(use_handle) {
-    const long entry = 120L * s_.n + 20L * s_.m + s_.l * (s_.m + 2L * s_.o + 20) +
-                       s_.o * (s_.o + 20L) + 4990;
+    const long entry =
+        120L * s_.n + 20L * s_.m + s_.l * (s_.m + 2L * s_.o + 20) + s_.o * (s_.o + 20L) + 4990;
     const long kernel = 5L * s_.l + (s_.m + 2L * s_.o) * (s_.l + 2) + 104L * s_.n +
                         2L * s_.l * s_.o + s_.o * (s_.o + 6L) + 522;
     lrw_ = int(std::max(entry, kernel));
@@ -175,9 +167,9 @@ class RunUnderTest {
 
   void solve() {
     if (use_handle_)
-      kestro_context_solve(ctx_, &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me, x_.data(),
-                           f_.data(), g_.data(), xl_.data(), xu_.data(), &iflag_, &istop_,
-                           param_, rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_);
+      kestro_context_solve(ctx_, &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me, x_.data(), f_.data(),
+                           g_.data(), xl_.data(), xu_.data(), &iflag_, &istop_, param_, rw_.data(),
+                           &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_);
     else
       kestro_(&s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me, x_.data(), f_.data(), g_.data(),
               xl_.data(), xu_.data(), &iflag_, &istop_, param_, rw_.data(), &lrw_, iw_.data(),
@@ -185,13 +177,13 @@ class RunUnderTest {
   }
 
   void print(int stage) {
-    int printeval = kPrintEval, save2file = s_.save2file, maxeval = kMaxEval,
-        maxtime = 100000, timediv = 0;
+    int printeval = kPrintEval, save2file = s_.save2file, maxeval = kMaxEval, maxtime = 100000,
+        timediv = 0;
     if (use_handle_)
       kestro_context_print(ctx_, &stage, &printeval, &save2file, &iflag_, &istop_, f_.data(),
                            g_.data(), x_.data(), xl_.data(), xu_.data(), &s_.o, &s_.n, &s_.ni,
-                           &s_.m, &s_.me, rw_.data(), pf_.data(), &maxeval, &maxtime, param_,
-                           &s_.l, &timediv);
+                           &s_.m, &s_.me, rw_.data(), pf_.data(), &maxeval, &maxtime, param_, &s_.l,
+                           &timediv);
     else
       kestro_print_(&stage, &printeval, &save2file, &iflag_, &istop_, f_.data(), g_.data(),
                     x_.data(), xl_.data(), xu_.data(), &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me,
@@ -211,15 +203,14 @@ class RunUnderTest {
     double extra[1] = {double(trace_.size())};
     int lextra = 1, status = -1;
     if (use_handle_)
-      kestro_context_save(ctx_, path.c_str(), &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me,
-                          x_.data(), f_.data(), g_.data(), xl_.data(), xu_.data(), &iflag_,
-                          &istop_, param_, rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(),
-                          &lpf_, extra, &lextra, &status);
+      kestro_context_save(ctx_, path.c_str(), &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me, x_.data(),
+                          f_.data(), g_.data(), xl_.data(), xu_.data(), &iflag_, &istop_, param_,
+                          rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_, extra, &lextra,
+                          &status);
     else
-      kestro_save_(path.c_str(), &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me, x_.data(),
-                   f_.data(), g_.data(), xl_.data(), xu_.data(), &iflag_, &istop_, param_,
-                   rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_, extra, &lextra,
-                   &status);
+      kestro_save_(path.c_str(), &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me, x_.data(), f_.data(),
+                   g_.data(), xl_.data(), xu_.data(), &iflag_, &istop_, param_, rw_.data(), &lrw_,
+                   iw_.data(), &liw_, pf_.data(), &lpf_, extra, &lextra, &status);
     if (status != 0) return fail(error, "save: " + std::string(kestro_checkpoint_text(&status)));
     // The arrays are filled again from the file.
     std::fill(rw_.begin(), rw_.end(), 0.0);
@@ -228,15 +219,14 @@ class RunUnderTest {
     extra[0] = 0.0;
     if (use_handle_) {
       if (!new_handle(error)) return false;
-      kestro_context_load(ctx_, path.c_str(), &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me,
-                          x_.data(), f_.data(), g_.data(), xl_.data(), xu_.data(), &iflag_,
-                          &istop_, param_, rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(),
-                          &lpf_, extra, &lextra, &status);
+      kestro_context_load(ctx_, path.c_str(), &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me, x_.data(),
+                          f_.data(), g_.data(), xl_.data(), xu_.data(), &iflag_, &istop_, param_,
+                          rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_, extra, &lextra,
+                          &status);
     } else {
-      kestro_load_(path.c_str(), &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me, x_.data(),
-                   f_.data(), g_.data(), xl_.data(), xu_.data(), &iflag_, &istop_, param_,
-                   rw_.data(), &lrw_, iw_.data(), &liw_, pf_.data(), &lpf_, extra, &lextra,
-                   &status);
+      kestro_load_(path.c_str(), &s_.l, &s_.o, &s_.n, &s_.ni, &s_.m, &s_.me, x_.data(), f_.data(),
+                   g_.data(), xl_.data(), xu_.data(), &iflag_, &istop_, param_, rw_.data(), &lrw_,
+                   iw_.data(), &liw_, pf_.data(), &lpf_, extra, &lextra, &status);
     }
     if (status != 0) return fail(error, "load: " + std::string(kestro_checkpoint_text(&status)));
     if (extra[0] != double(trace_.size())) return fail(error, "load: other extra values");
@@ -377,8 +367,8 @@ TEST(ConcurrentRuns, SixteenRunsOnEightThreadsEqualTheRunsAlone) {
     const std::vector<double> expected = read_trace(alone / kTraceName);
     ASSERT_GT(expected.size(), 100u);
     ASSERT_EQ(traces[i].size(), expected.size());
-    EXPECT_TRUE(std::memcmp(traces[i].data(), expected.data(),
-                            expected.size() * sizeof(double)) == 0)
+    EXPECT_TRUE(std::memcmp(traces[i].data(), expected.data(), expected.size() * sizeof(double)) ==
+                0)
         << "the calls differ";
     const auto want = files_of(alone, "");
     const auto got = files_of(side, kRuns[i].prefix);
@@ -437,15 +427,15 @@ TEST(RunHandle, NullHandlesAndRefusedLocationsAreReported) {
       pf(1, 0.0);
   std::vector<int> iw(1000, 0);
   double param[13] = {};
-  kestro_context_solve(nullptr, &l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(),
-                       xl.data(), xu.data(), &iflag, &istop, param, rw.data(), &lrw, iw.data(),
-                       &liw, pf.data(), &lpf);
+  kestro_context_solve(nullptr, &l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(),
+                       xu.data(), &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw,
+                       pf.data(), &lpf);
   EXPECT_EQ(iflag, 701);
   EXPECT_EQ(istop, 1);
   int stage = 1, printeval = 1, save2file = 1, maxeval = 10, maxtime = 10, timediv = 0;
-  kestro_context_print(nullptr, &stage, &printeval, &save2file, &iflag, &istop, f.data(),
-                       g.data(), x.data(), xl.data(), xu.data(), &o, &n, &ni, &m, &me,
-                       rw.data(), pf.data(), &maxeval, &maxtime, param, &l, &timediv);
+  kestro_context_print(nullptr, &stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(),
+                       x.data(), xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(),
+                       &maxeval, &maxtime, param, &l, &timediv);
   EXPECT_EQ(iflag, 701);  // untouched
   kestro_context_save(nullptr, "unused.ckpt", &l, &o, &n, &ni, &m, &me, x.data(), f.data(),
                       g.data(), xl.data(), xu.data(), &iflag, &istop, param, rw.data(), &lrw,
@@ -480,8 +470,8 @@ TEST(RunHandle, NullHandlesAndRefusedLocationsAreReported) {
   // place stays.
   iflag = 0, istop = 0, maxeval = 3;
   kestro_context_print(ctx, &stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(),
-                       x.data(), xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(),
-                       pf.data(), &maxeval, &maxtime, param, &l, &timediv);
+                       x.data(), xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(),
+                       &maxeval, &maxtime, param, &l, &timediv);
   EXPECT_TRUE(fs::exists(scratch.path / "r1_KESTRO_SCREEN.TXT"));
   EXPECT_TRUE(fs::exists(scratch.path / "r1_KESTRO_SOLUTION.TXT"));
   EXPECT_FALSE(fs::exists("r1_KESTRO_SCREEN.TXT"));
@@ -489,12 +479,12 @@ TEST(RunHandle, NullHandlesAndRefusedLocationsAreReported) {
   stage = 2;
   for (int call = 0; call < 10 && istop == 0; ++call) {
     f[0] = x[0] * x[0] + x[1] * x[1];
-    kestro_context_solve(ctx, &l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(),
-                         xl.data(), xu.data(), &iflag, &istop, param, rw.data(), &lrw,
-                         iw.data(), &liw, pf.data(), &lpf);
-    kestro_context_print(ctx, &stage, &printeval, &save2file, &iflag, &istop, f.data(),
-                         g.data(), x.data(), xl.data(), xu.data(), &o, &n, &ni, &m, &me,
-                         rw.data(), pf.data(), &maxeval, &maxtime, param, &l, &timediv);
+    kestro_context_solve(ctx, &l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(),
+                         xu.data(), &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw,
+                         pf.data(), &lpf);
+    kestro_context_print(ctx, &stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(),
+                         x.data(), xl.data(), xu.data(), &o, &n, &ni, &m, &me, rw.data(), pf.data(),
+                         &maxeval, &maxtime, param, &l, &timediv);
   }
   EXPECT_EQ(istop, 1);
   // The run has ended and closed its files: the next run may go elsewhere.

@@ -96,12 +96,13 @@ TEST_P(IndependentRuns, EveryRunIsItsSeedAloneForOneAndEightThreads) {
   EXPECT_EQ(one.evaluations, evaluations);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, IndependentRuns,
-    ::testing::Values(Case{"one_objective", 1, 0, 1, 5, 400},
-                      Case{"one_objective_blocks_integers", 1, 1, 4, 3, 600},
-                      Case{"two_objectives_blocks", 2, 0, 3, 4, 900}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, IndependentRuns,
+                         ::testing::Values(Case{"one_objective", 1, 0, 1, 5, 400},
+                                           Case{"one_objective_blocks_integers", 1, 1, 4, 3, 600},
+                                           Case{"two_objectives_blocks", 2, 0, 3, 4, 900}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // One objective: the best run is the one with the lowest F (the first of
 // equal ones), and it is near the known optimum (1, -2).
@@ -146,7 +147,8 @@ TEST(IndependentRuns, TheMergedFrontIsTheNonDominatedUnion) {
     entries += run.result.pareto_front.size();
     for (const ParetoPoint& e : run.result.pareto_front) {
       bool covered = false;
-      for (const ParetoPoint& q : r.pareto_front) covered = covered || q.f == e.f || dominates(q.f, e.f);
+      for (const ParetoPoint& q : r.pareto_front)
+        covered = covered || q.f == e.f || dominates(q.f, e.f);
       EXPECT_TRUE(covered) << "an entry of a run is neither kept nor dominated";
     }
   }

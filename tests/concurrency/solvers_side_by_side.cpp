@@ -26,9 +26,9 @@ struct Kind {
 };
 
 // O = 1 and O = 2, L = 1 and L > 1, integer variables and constraints.
-const Kind kKinds[] = {{"plain", 1, 1, 0, 0},          {"block", 1, 4, 0, 0},
-                       {"integers", 1, 1, 2, 0},       {"constrained_block", 1, 3, 1, 2},
-                       {"two_objectives", 2, 1, 0, 0}, {"two_objectives_block", 2, 4, 1, 1},
+const Kind kKinds[] = {{"plain", 1, 1, 0, 0},           {"block", 1, 4, 0, 0},
+                       {"integers", 1, 1, 2, 0},        {"constrained_block", 1, 3, 1, 2},
+                       {"two_objectives", 2, 1, 0, 0},  {"two_objectives_block", 2, 4, 1, 1},
                        {"two_constrained", 2, 1, 0, 2}, {"integer_block", 1, 5, 2, 1}};
 
 Problem problem_of(const Kind& k) {

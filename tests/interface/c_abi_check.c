@@ -6,8 +6,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "kestro.h"
 #include "abi/internal_routines.h"
+#include "kestro.h"
 
 static int failures = 0;
 
@@ -30,19 +30,23 @@ int main(void) {
   double pf[1] = {0};
   int iflag = 0, istop = 0, short_lrw = lrw - 1, bad_n = 0;
 
-  kestro_(&l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw,
-          &short_lrw, iw, &liw, pf, &lpf);
+  kestro_(&l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw, &short_lrw, iw,
+          &liw, pf, &lpf);
   expect(iflag, 501, "LRW one short");
   expect(istop, 1, "istop after 501");
 
-  iflag = 0; istop = 0;
-  kestro_(&l, &o, &bad_n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param,
-          rw, &lrw, iw, &liw, pf, &lpf);
+  iflag = 0;
+  istop = 0;
+  kestro_(&l, &o, &bad_n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw, &lrw, iw, &liw,
+          pf, &lpf);
   expect(iflag, 102, "N = 0");
 
-  iflag = 0; istop = 0; xu[1] = 0.0; x[1] = 0.0;
-  kestro_(&l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw,
-          &lrw, iw, &liw, pf, &lpf);
+  iflag = 0;
+  istop = 0;
+  xu[1] = 0.0;
+  x[1] = 0.0;
+  kestro_(&l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw, &lrw, iw, &liw, pf,
+          &lpf);
   expect(iflag, 71, "fixed variable warning");
   expect(istop, 0, "istop after warning");
 
@@ -51,25 +55,27 @@ int main(void) {
     const char* path = "c_abi_check.ckpt";
     int status = -1, lextra = 1, saved_iflag = iflag;
     double extra[1] = {42.0}, saved_x0 = x[0];
-    kestro_save_(path, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop,
-                 param, rw, &lrw, iw, &liw, pf, &lpf, extra, &lextra, &status);
+    kestro_save_(path, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw, &lrw,
+                 iw, &liw, pf, &lpf, extra, &lextra, &status);
     expect(status, 0, "save");
-    x[0] = -1.0; extra[0] = 0.0; iflag = 12345;
-    kestro_load_(path, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop,
-                 param, rw, &lrw, iw, &liw, pf, &lpf, extra, &lextra, &status);
+    x[0] = -1.0;
+    extra[0] = 0.0;
+    iflag = 12345;
+    kestro_load_(path, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw, &lrw,
+                 iw, &liw, pf, &lpf, extra, &lextra, &status);
     expect(status, 0, "load");
     expect(x[0] == saved_x0 && extra[0] == 42.0, 1, "arrays loaded");
     expect(iflag, saved_iflag, "iflag loaded");
     remove(path);
-    kestro_load_(path, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop,
-                 param, rw, &lrw, iw, &liw, pf, &lpf, extra, &lextra, &status);
+    kestro_load_(path, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw, &lrw,
+                 iw, &liw, pf, &lpf, extra, &lextra, &status);
     expect(status, 4, "load of a missing file");
     expect(kestro_checkpoint_text(&status)[0] != '\0', 1, "status text");
   }
 
   iflag = -999;
-  kestro_(&l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw,
-          &lrw, iw, &liw, pf, &lpf);
+  kestro_(&l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param, rw, &lrw, iw, &liw, pf,
+          &lpf);
   expect(iflag, 1, "stop request with a feasible best point");
   expect(istop, 1, "istop after the stop request");
 
@@ -80,14 +86,19 @@ int main(void) {
     kestro_context* run = kestro_context_create();
     expect(run != NULL, 1, "handle made");
     if (run != NULL) {
-      x[0] = 0.5; x[1] = 0.0; xu[1] = 1.0; g[0] = 2.0; f[0] = 1.0;
-      iflag = 0; istop = 0;
-      kestro_context_solve(run, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag,
-                           &istop, param, rw, &lrw, iw, &liw, pf, &lpf);
+      x[0] = 0.5;
+      x[1] = 0.0;
+      xu[1] = 1.0;
+      g[0] = 2.0;
+      f[0] = 1.0;
+      iflag = 0;
+      istop = 0;
+      kestro_context_solve(run, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param,
+                           rw, &lrw, iw, &liw, pf, &lpf);
       expect(istop, 0, "handle: first call");
       iflag = -999;
-      kestro_context_solve(run, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag,
-                           &istop, param, rw, &lrw, iw, &liw, pf, &lpf);
+      kestro_context_solve(run, &l, &o, &n, &ni, &m, &me, x, f, g, xl, xu, &iflag, &istop, param,
+                           rw, &lrw, iw, &liw, pf, &lpf);
       expect(istop, 1, "handle: istop after the stop request");
       kestro_context_free(run);
     }

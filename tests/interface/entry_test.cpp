@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
+#include "core/workspace_layout.hpp"
 #include "interface/context.hpp"
 #include "interface/solver_call.hpp"
-#include "core/workspace_layout.hpp"
 #include "support/guarded.hpp"
 #include "support/problem.hpp"
 
@@ -86,9 +86,8 @@ TEST(NoConstraints, GIsNeverTouchedAndTheBlockHeadIsZero) {
     c.iflag = iflag_in;
     if (iflag_in == 0) c.istop = 0;
     kestro_(&c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, c.x.data(), c.f.data(),
-            nullptr /* G has no elements */, c.xl.data(), c.xu.data(), &c.iflag,
-            &c.istop, c.param, c.rw.data(), &c.lrw, c.iw.data(), &c.liw,
-            c.pf.data(), &c.lpf);
+            nullptr /* G has no elements */, c.xl.data(), c.xu.data(), &c.iflag, &c.istop, c.param,
+            c.rw.data(), &c.lrw, c.iw.data(), &c.liw, c.pf.data(), &c.lpf);
     EXPECT_EQ(c.rw[base - 1], 0.0);
   }
   EXPECT_EQ(c.iflag, 1);
@@ -97,8 +96,8 @@ TEST(NoConstraints, GIsNeverTouchedAndTheBlockHeadIsZero) {
 
 struct StopCase {
   const char* name;
-  double g2;          // the start point's inequality value
-  bool by_iflag;      // IFLAG = -999, else ISTOP = 1
+  double g2;      // the start point's inequality value
+  bool by_iflag;  // IFLAG = -999, else ISTOP = 1
   int expected_iflag;
 };
 
@@ -119,7 +118,10 @@ TEST_P(StopRequest, EndsTheRunWithTheBestPoint) {
   // The caller evaluates the next block (worse points) and asks to stop.
   c.f = {7.0, 8.0};
   c.g = {0.0, sc.g2 - 5.0, 0.0, sc.g2 - 6.0};
-  if (sc.by_iflag) c.iflag = -999; else c.istop = 1;
+  if (sc.by_iflag)
+    c.iflag = -999;
+  else
+    c.istop = 1;
   c.call();
   EXPECT_EQ(c.iflag, sc.expected_iflag);
   EXPECT_EQ(c.istop, 1);
@@ -240,10 +242,10 @@ std::vector<double> trace_run(kestro::Context& context, double seed) {
   c.param[1] = seed;
   std::vector<double> seen;
   auto call = [&] {
-    auto sc = kestro::SolverCall::from_arguments(
-        &c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, c.x.data(), c.f.data(), c.g.data(),
-        c.xl.data(), c.xu.data(), &c.iflag, &c.istop, c.param, c.rw.data(), &c.lrw,
-        c.iw.data(), &c.liw, c.pf.data(), &c.lpf);
+    auto sc = kestro::SolverCall::from_arguments(&c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, c.x.data(),
+                                                 c.f.data(), c.g.data(), c.xl.data(), c.xu.data(),
+                                                 &c.iflag, &c.istop, c.param, c.rw.data(), &c.lrw,
+                                                 c.iw.data(), &c.liw, c.pf.data(), &c.lpf);
     kestro::solver_entry(context, sc);
     seen.push_back(c.iflag);
     seen.push_back(c.istop);
@@ -269,10 +271,10 @@ TEST(NewRun, BehavesLikeTheFirstRunOfAFreshProcess) {
   {
     Caller c = Caller::with_sizes(1, 1, 4, 0, 0, 0);
     c.xl[3] = c.xu[3] = 0.5;
-    auto sc = kestro::SolverCall::from_arguments(
-        &c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, c.x.data(), c.f.data(), nullptr,
-        c.xl.data(), c.xu.data(), &c.iflag, &c.istop, c.param, c.rw.data(), &c.lrw,
-        c.iw.data(), &c.liw, c.pf.data(), &c.lpf);
+    auto sc = kestro::SolverCall::from_arguments(&c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, c.x.data(),
+                                                 c.f.data(), nullptr, c.xl.data(), c.xu.data(),
+                                                 &c.iflag, &c.istop, c.param, c.rw.data(), &c.lrw,
+                                                 c.iw.data(), &c.liw, c.pf.data(), &c.lpf);
     kestro::solver_entry(used, sc);
     ASSERT_EQ(c.iflag, 71);
   }

@@ -51,8 +51,8 @@ TEST(FrontCapacity, ExportedRule) {
   const struct {
     double paretomax;
     int capacity;
-  } cases[] = {{0, 1000},      {3, 3},    {-3, 3},  {2.99995, 3},
-               {0.5, 0},       {-0.5, 0}, {1, 1},   {std::numeric_limits<double>::quiet_NaN(), 0},
+  } cases[] = {{0, 1000},      {3, 3},    {-3, 3}, {2.99995, 3},
+               {0.5, 0},       {-0.5, 0}, {1, 1},  {std::numeric_limits<double>::quiet_NaN(), 0},
                {1e12, INT_MAX}};
   for (const auto& c : cases)
     EXPECT_EQ(kestro_front_capacity(&c.paretomax), c.capacity) << c.paretomax;
@@ -64,8 +64,7 @@ TEST(WorkspaceLengths, StartARunAndAreRefusedBeyond32Bits) {
   for (double paretomax : {0.0, 25.0}) {
     EntryCaller c(4, 2, 5, 2, 0.0, 3);
     c.param[9] = paretomax;
-    ASSERT_EQ(kestro_workspace_lengths(&c.l, &c.o, &c.n, &c.m, &paretomax, &c.lrw, &c.liw,
-                                       &c.lpf),
+    ASSERT_EQ(kestro_workspace_lengths(&c.l, &c.o, &c.n, &c.m, &paretomax, &c.lrw, &c.liw, &c.lpf),
               0);
     c.rw.assign(c.lrw, 0.0);
     c.iw.assign(c.liw, 0);
@@ -137,8 +136,8 @@ TEST(FrontEntry, ReadsEachEntryWhereTheLibraryWroteIt) {
   const int o = 2, m = 0, n = 3, lpf = int(pf.size());
   double f[2], x[3];
   const int none = 0;
-  const int count = kestro_front_entry(&o, &m, &n, pf.data(), &lpf, &paretomax, &none, f,
-                                       nullptr, x);
+  const int count =
+      kestro_front_entry(&o, &m, &n, pf.data(), &lpf, &paretomax, &none, f, nullptr, x);
   ASSERT_EQ(count, 5);
   for (int j = 1; j <= count; ++j) {
     kestro_front_entry(&o, &m, &n, pf.data(), &lpf, &paretomax, &j, f, nullptr, x);
@@ -153,8 +152,7 @@ TEST(FrontEntry, ReadsEachEntryWhereTheLibraryWroteIt) {
             count);
   EXPECT_EQ(f[0], -7);
   const int shorter = 1 + (o + m + n) * 5 - 1;
-  EXPECT_EQ(kestro_front_entry(&o, &m, &n, pf.data(), &shorter, &paretomax, &none, f, nullptr,
-                               x),
+  EXPECT_EQ(kestro_front_entry(&o, &m, &n, pf.data(), &shorter, &paretomax, &none, f, nullptr, x),
             0);
 }
 
@@ -165,13 +163,13 @@ TEST(PointRules, ResidualAndFailedValue) {
     int me;
     double residual;
   } residuals[] = {
-      {{}, 0, 0},                     // no constraints
-      {{0.5, -0.25}, 0, 0.25},        // inequalities: only the negative part counts
-      {{-0.5, 0.25}, 1, 0.5},         // an equality counts both signs
+      {{}, 0, 0},               // no constraints
+      {{0.5, -0.25}, 0, 0.25},  // inequalities: only the negative part counts
+      {{-0.5, 0.25}, 1, 0.5},   // an equality counts both signs
       {{0.5, 0.25}, 2, 0.75},
-      {{1e-5, -1e-5}, 1, 0},          // within the accuracy
-      {{nan, -2}, 0, 2},              // NaN adds nothing
-      {{3}, 5, 3},                    // more equalities than constraints
+      {{1e-5, -1e-5}, 1, 0},  // within the accuracy
+      {{nan, -2}, 0, 2},      // NaN adds nothing
+      {{3}, 5, 3},            // more equalities than constraints
   };
   const double accuracy = 1e-4;
   for (const auto& c : residuals) {

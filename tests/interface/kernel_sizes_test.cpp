@@ -16,8 +16,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct Direct {
   int l = 2, o = 1, n = 3, ni = 0, m = 2, me = 0;
-  std::vector<double> x = std::vector<double>(6, 0.5), f = {1.0, 2.0},
-                      g = {1.0, 1.0, 1.0, 1.0}, xl = {0, 0, 0}, xu = {1, 1, 1};
+  std::vector<double> x = std::vector<double>(6, 0.5), f = {1.0, 2.0}, g = {1.0, 1.0, 1.0, 1.0},
+                      xl = {0, 0, 0}, xu = {1, 1, 1};
   double param[13] = {};
   int iflag = 0, istop = 0, k = -1, base = -1, iwk = -1, warn = -1;
 
@@ -27,9 +27,8 @@ struct Direct {
 
   void call(Guarded<double>& rw, Guarded<int>& iw) {
     int lrw = static_cast<int>(rw.size()), liw = static_cast<int>(iw.size());
-    o19_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(),
-         xu.data(), &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, &k,
-         &base, &iwk, &warn);
+    o19_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(), &iflag,
+         &istop, param, rw.data(), &lrw, iw.data(), &liw, &k, &base, &iwk, &warn);
   }
 };
 

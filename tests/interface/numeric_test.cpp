@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/internal_routines.h"
 #include "core/numeric.hpp"
 #include "core/random.hpp"
-#include "abi/internal_routines.h"
 
 namespace {
 
@@ -132,8 +132,8 @@ TEST(Comparisons, NanTest) {
 }
 
 TEST(Floor, BuiltFromNearestWholeNumber) {
-  const double cases[][2] = {{-2.5, -3.0}, {2.5, 2.0}, {2.0, 2.0}, {-0.1, -1.0},
-                             {0.7, 0.0}, {-3.5, -4.0}, {1e20, 1e20}};
+  const double cases[][2] = {{-2.5, -3.0}, {2.5, 2.0},   {2.0, 2.0},  {-0.1, -1.0},
+                             {0.7, 0.0},   {-3.5, -4.0}, {1e20, 1e20}};
   for (const auto& c : cases) EXPECT_EQ(io27_(&c[0]), c[1]) << "floor of " << c[0];
 }
 
@@ -164,11 +164,11 @@ TEST(ObjectiveTarget, SetsSevenOnlyForAFeasiblePointAtOrBelowTarget) {
     double fstop, f, res;
     int expected;
   } cases[] = {
-      {0.0, -100.0, 0.0, -1},   // target off
-      {5.0, 5.0, 0.0, 7},       // at the target
-      {5.0, 4.0, 0.001, 7},     // residual at ACC
-      {5.0, 4.0, 0.0011, -1},   // infeasible
-      {5.0, 5.1, 0.0, -1},      // above target
+      {0.0, -100.0, 0.0, -1},  // target off
+      {5.0, 5.0, 0.0, 7},      // at the target
+      {5.0, 4.0, 0.001, 7},    // residual at ACC
+      {5.0, 4.0, 0.0011, -1},  // infeasible
+      {5.0, 5.1, 0.0, -1},     // above target
       {-2.0, -3.0, 0.0, 7},
   };
   for (const auto& c : cases) {

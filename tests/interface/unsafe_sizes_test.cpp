@@ -50,9 +50,8 @@ TEST_P(UnsafeSizes, AnswerWithACodeAndStayInsideTheArrays) {
   int lrw32 = static_cast<int>(lrw), liw32 = static_cast<int>(liw), lpf = 1;
   double param[13] = {};
   int iflag = 0, istop = 0;
-  kestro_(&c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, x.data(), f.data(), g.data(),
-          xl.data(), xu.data(), &iflag, &istop, param, rw.data(), &lrw32,
-          iw.data(), &liw32, pf.data(), &lpf);
+  kestro_(&c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
+          &iflag, &istop, param, rw.data(), &lrw32, iw.data(), &liw32, pf.data(), &lpf);
   EXPECT_EQ(iflag, c.iflag);
   EXPECT_EQ(istop, 1);
   EXPECT_TRUE(x.guards_intact());
@@ -67,9 +66,8 @@ TEST_P(UnsafeSizes, AnswerWithACodeAndStayInsideTheArrays) {
   // And the next call is refused without touching anything either.
   iflag = -1;
   istop = 0;
-  kestro_(&c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, x.data(), f.data(), g.data(),
-          xl.data(), xu.data(), &iflag, &istop, param, rw.data(), &lrw32,
-          iw.data(), &liw32, pf.data(), &lpf);
+  kestro_(&c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
+          &iflag, &istop, param, rw.data(), &lrw32, iw.data(), &liw32, pf.data(), &lpf);
   EXPECT_EQ(iflag, 701);
   EXPECT_TRUE(rw.guards_intact());
   EXPECT_TRUE(g.guards_intact());
@@ -77,23 +75,23 @@ TEST_P(UnsafeSizes, AnswerWithACodeAndStayInsideTheArrays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, UnsafeSizes,
-    ::testing::Values(
-        Case{"NegativePoints", -5, 1, 3, 0, 2, 0, kMinimum, kMinimum, 100},
-        Case{"ZeroPoints", 0, 1, 3, 0, 2, 1, kMinimum, kMinimum, 100},
-        Case{"NegativeVariablesTinyWorkspace", 1, 1, -1000000, 0, 1, 0, 10, 10, 102},
-        Case{"NegativeConstraints", 1, 1, 3, 0, -50, 0, kMinimum, kMinimum, 105},
-        Case{"NegativeConstraintsTinyWorkspace", 2, 1, 3, 0, -400, 0, 3, kMinimum, 105},
-        Case{"NoObjective", 1, 0, 3, 0, 2, 0, kMinimum, kMinimum, 101},
-        Case{"NegativeObjectives", 2, -3, 3, 0, 2, 0, kMinimum, kMinimum, 101},
-        Case{"EmptyRw", 1, 1, 3, 0, 2, 0, 0, kMinimum, 501},
-        Case{"OneRealOfRw", 1, 1, 3, 0, 2, 0, 1, kMinimum, 501},
-        Case{"NegativeLrw", 1, 1, 3, 0, 2, 0, -7, kMinimum, 501},
-        Case{"EmptyIw", 1, 1, 3, 0, 2, 0, kMinimum, 0, 601},
-        Case{"HugeVariableCount", 1, 1, 2000000000, 0, 1, 0, 100000, 100000, 501},
-        Case{"BlockBeyond32Bits", 70000, 1, 70000, 0, 0, 0, 100000, 100000, 501},
-        // Found by the fuzzer: a huge L with no objectives and no constraints
-        // declares empty blocks; the cleaning of F and G must not walk L points.
-        Case{"HugeBlockWithoutObjectives", INT32_MAX, 0, 3, 0, 0, 0, 100, 100, 501}),
+    ::testing::Values(Case{"NegativePoints", -5, 1, 3, 0, 2, 0, kMinimum, kMinimum, 100},
+                      Case{"ZeroPoints", 0, 1, 3, 0, 2, 1, kMinimum, kMinimum, 100},
+                      Case{"NegativeVariablesTinyWorkspace", 1, 1, -1000000, 0, 1, 0, 10, 10, 102},
+                      Case{"NegativeConstraints", 1, 1, 3, 0, -50, 0, kMinimum, kMinimum, 105},
+                      Case{"NegativeConstraintsTinyWorkspace", 2, 1, 3, 0, -400, 0, 3, kMinimum,
+                           105},
+                      Case{"NoObjective", 1, 0, 3, 0, 2, 0, kMinimum, kMinimum, 101},
+                      Case{"NegativeObjectives", 2, -3, 3, 0, 2, 0, kMinimum, kMinimum, 101},
+                      Case{"EmptyRw", 1, 1, 3, 0, 2, 0, 0, kMinimum, 501},
+                      Case{"OneRealOfRw", 1, 1, 3, 0, 2, 0, 1, kMinimum, 501},
+                      Case{"NegativeLrw", 1, 1, 3, 0, 2, 0, -7, kMinimum, 501},
+                      Case{"EmptyIw", 1, 1, 3, 0, 2, 0, kMinimum, 0, 601},
+                      Case{"HugeVariableCount", 1, 1, 2000000000, 0, 1, 0, 100000, 100000, 501},
+                      Case{"BlockBeyond32Bits", 70000, 1, 70000, 0, 0, 0, 100000, 100000, 501},
+                      // Found by the fuzzer: a huge L with no objectives and no constraints
+                      // declares empty blocks; the cleaning of F and G must not walk L points.
+                      Case{"HugeBlockWithoutObjectives", INT32_MAX, 0, 3, 0, 0, 0, 100, 100, 501}),
     [](const auto& info) { return info.param.name; });
 
 // After the solver refused a workspace as too short, a caller that goes on
@@ -116,8 +114,8 @@ TEST(UnsafeSizes, ReportAfterARefusedWorkspaceReadsNothingPastIt) {
                   &maxtime, param, &l, &timediv);
   };
   auto solve = [&] {
-    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
-            &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
+    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(), &iflag,
+            &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
   };
   print(1);
   solve();

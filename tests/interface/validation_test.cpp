@@ -47,9 +47,25 @@ void resize(Caller& c, int l, int o, int n, int ni, int m, int me) {
 const Case kCases[] = {
     {"Sound", [](Caller&) {}, kRunGoesOn, 0},
     // Workspace lengths, at their bounds.
-    {"LrwOneShort", [](Caller& c) { c.lrw -= 1; c.allocate(); }, 501, 1},
-    {"LiwOneShort", [](Caller& c) { c.liw -= 1; c.allocate(); }, 601, 1},
-    {"LrwBeforeLiw", [](Caller& c) { c.lrw -= 1; c.liw -= 1; c.allocate(); }, 501, 1},
+    {"LrwOneShort",
+     [](Caller& c) {
+       c.lrw -= 1;
+       c.allocate();
+     },
+     501, 1},
+    {"LiwOneShort",
+     [](Caller& c) {
+       c.liw -= 1;
+       c.allocate();
+     },
+     601, 1},
+    {"LrwBeforeLiw",
+     [](Caller& c) {
+       c.lrw -= 1;
+       c.liw -= 1;
+       c.allocate();
+     },
+     501, 1},
     // Sizes.
     {"NoPoints", [](Caller& c) { resize(c, 0, 1, 3, 0, 0, 0); }, 100, 1},
     {"NegativePoints", [](Caller& c) { resize(c, -4, 1, 3, 0, 0, 0); }, 100, 1},
@@ -71,11 +87,31 @@ const Case kCases[] = {
     {"StartJustInsideUpperMargin", [](Caller& c) { c.x[0] = 1.00009; }, kRunGoesOn, 0},
     {"StartAboveUpper", [](Caller& c) { c.x[0] = 1.00011; }, 205, 1},
     {"BoundsCrossed",
-     [](Caller& c) { c.xl[0] = 1.00015; c.xu[0] = 1.0; c.x[0] = 1.00007; }, 206, 1},
+     [](Caller& c) {
+       c.xl[0] = 1.00015;
+       c.xu[0] = 1.0;
+       c.x[0] = 1.00007;
+     },
+     206, 1},
     {"BoundsCrossedWithinMargin",
-     [](Caller& c) { c.xl[0] = 1.00005; c.xu[0] = 1.0; c.x[0] = 1.0; }, kRunGoesOn, 0},
-    {"VariablesCheckedInOrder", [](Caller& c) { c.x[0] = 5.0; c.xl[1] = kNaN; }, 205, 1},
-    {"StartPointBeforeParam", [](Caller& c) { c.x[0] = kNaN; c.param[0] = -1; }, 201, 1},
+     [](Caller& c) {
+       c.xl[0] = 1.00005;
+       c.xu[0] = 1.0;
+       c.x[0] = 1.0;
+     },
+     kRunGoesOn, 0},
+    {"VariablesCheckedInOrder",
+     [](Caller& c) {
+       c.x[0] = 5.0;
+       c.xl[1] = kNaN;
+     },
+     205, 1},
+    {"StartPointBeforeParam",
+     [](Caller& c) {
+       c.x[0] = kNaN;
+       c.param[0] = -1;
+     },
+     201, 1},
     // PARAM ranges.
     {"AccuracyNegative", [](Caller& c) { c.param[0] = -1e-9; }, 301, 1},
     {"AccuracyHuge", [](Caller& c) { c.param[0] = 2e99; }, 301, 1},
@@ -90,10 +126,25 @@ const Case kCases[] = {
     {"FocusHuge", [](Caller& c) { c.param[5] = 2e99; }, 306, 1},
     {"FocusBeyond32Bits", [](Caller& c) { c.param[5] = 3e9; }, 306, 1},
     {"AntsNegative", [](Caller& c) { c.param[6] = -1; }, 307, 1},
-    {"KernelAbove100", [](Caller& c) { c.param[6] = 200; c.param[7] = 101; }, 308, 1},
+    {"KernelAbove100",
+     [](Caller& c) {
+       c.param[6] = 200;
+       c.param[7] = 101;
+     },
+     308, 1},
     {"KernelNegative", [](Caller& c) { c.param[7] = -1; }, 308, 1},
-    {"KernelEqualsAnts", [](Caller& c) { c.param[6] = 10; c.param[7] = 10; }, kRunGoesOn, 0},
-    {"KernelAboveAnts", [](Caller& c) { c.param[6] = 10; c.param[7] = 11; }, 309, 1},
+    {"KernelEqualsAnts",
+     [](Caller& c) {
+       c.param[6] = 10;
+       c.param[7] = 10;
+     },
+     kRunGoesOn, 0},
+    {"KernelAboveAnts",
+     [](Caller& c) {
+       c.param[6] = 10;
+       c.param[7] = 11;
+     },
+     309, 1},
     {"KernelZeroWithAnts", [](Caller& c) { c.param[6] = 10; }, 310, 1},
     {"KernelWithoutAnts", [](Caller& c) { c.param[7] = 2; }, 311, 1},
     {"OracleHuge", [](Caller& c) { c.param[8] = -2e99; }, 312, 1},
@@ -105,11 +156,21 @@ const Case kCases[] = {
     {"CharacterNegative", [](Caller& c) { c.param[12] = -1; }, 351, 1},
     {"CharacterFractional", [](Caller& c) { c.param[12] = 1.5; }, 352, 1},
     {"CharacterNearlyWhole", [](Caller& c) { c.param[12] = 2.0000005; }, kRunGoesOn, 0},
-    {"ParamNaNBeforeEvalstopForm", [](Caller& c) { c.param[4] = 0.5; c.param[0] = kNaN; }, 399, 1},
+    {"ParamNaNBeforeEvalstopForm",
+     [](Caller& c) {
+       c.param[4] = 0.5;
+       c.param[0] = kNaN;
+     },
+     399, 1},
     {"EvalstopBelowOne", [](Caller& c) { c.param[4] = 0.5; }, 347, 1},
     {"EvalstopFractionHalf", [](Caller& c) { c.param[4] = 2.5; }, 348, 1},
     {"EvalstopFractionBelowHalf", [](Caller& c) { c.param[4] = 2.4; }, kRunGoesOn, 0},
-    {"RangesBeforeNaN", [](Caller& c) { c.param[0] = kNaN; c.param[12] = 5; }, 351, 1},
+    {"RangesBeforeNaN",
+     [](Caller& c) {
+       c.param[0] = kNaN;
+       c.param[12] = 5;
+     },
+     351, 1},
     {"IstopNeitherZeroNorOne", [](Caller& c) { c.istop = 2; }, 401, 1},
     // All-different integers.
     {"AllDifferentClash",
@@ -149,17 +210,37 @@ const Case kCases[] = {
     {"IntegerStartNearlyWhole", [](Caller& c) { c.x[2] = 1.0009; }, kRunGoesOn, 0},
     {"IntegerLowerNotWhole", [](Caller& c) { c.xl[2] = 0.5; }, 882, 1},
     {"IntegerUpperNotWhole", [](Caller& c) { c.xu[2] = 2.5; }, 883, 1},
-    {"IntegerErrorBeforeWarning", [](Caller& c) { c.x[2] = 1.5; c.xl[0] = c.xu[0] = 0.5; }, 881, 1},
+    {"IntegerErrorBeforeWarning",
+     [](Caller& c) {
+       c.x[2] = 1.5;
+       c.xl[0] = c.xu[0] = 0.5;
+     },
+     881, 1},
     // Warnings: the run goes on.
-    {"StartHuge", [](Caller& c) { c.x[0] = 2e16; c.xu[0] = 3e16; }, 51, 0},
+    {"StartHuge",
+     [](Caller& c) {
+       c.x[0] = 2e16;
+       c.xu[0] = 3e16;
+     },
+     51, 0},
     {"LowerHuge", [](Caller& c) { c.xl[0] = -2e16; }, 52, 0},
     {"UpperHuge", [](Caller& c) { c.xu[0] = 2e16; }, 53, 0},
     {"FixedVariable", [](Caller& c) { c.xl[1] = c.xu[1] = 0.5; }, 71, 0},
     {"WarningsPerVariableInOrder",
-     [](Caller& c) { c.xl[0] = c.xu[0] = 0.5; c.x[1] = 2e16; c.xu[1] = 3e16; }, 71, 0},
+     [](Caller& c) {
+       c.xl[0] = c.xu[0] = 0.5;
+       c.x[1] = 2e16;
+       c.xu[1] = 3e16;
+     },
+     71, 0},
     {"FstopLarge", [](Caller& c) { c.param[2] = -2e16; }, 91, 0},
     {"OracleLarge", [](Caller& c) { c.param[8] = 2e16; }, 92, 0},
-    {"FstopBeforeOracle", [](Caller& c) { c.param[2] = -2e16; c.param[8] = 2e16; }, 91, 0},
+    {"FstopBeforeOracle",
+     [](Caller& c) {
+       c.param[2] = -2e16;
+       c.param[8] = 2e16;
+     },
+     91, 0},
     // A NaN from the model is cleaned before the checks see it.
     {"ObjectiveNaNIsCleaned", [](Caller& c) { c.f[0] = kNaN; }, kRunGoesOn, 0},
     {"ConstraintNaNIsCleaned", [](Caller& c) { c.g[1] = kNaN; }, kRunGoesOn, 0},
@@ -213,9 +294,9 @@ TEST_P(FrontCodes, AreCheckedOnlyWithSeveralObjectives) {
     std::vector<double> expected(c.pf.size(), 0.0);
     if (fc.capacity >= 1) {
       const int p = fc.capacity;
-      expected[0] = 1.0;                // PSIZE
-      expected[1] = expected[2] = 1.0;  // F of entry 1
-      expected[1 + 2 * p] = 1.0;        // G of entry 1
+      expected[0] = 1.0;                                          // PSIZE
+      expected[1] = expected[2] = 1.0;                            // F of entry 1
+      expected[1 + 2 * p] = 1.0;                                  // G of entry 1
       for (int v = 0; v < 3; ++v) expected[1 + 3 * p + v] = 0.5;  // X of entry 1
     }
     for (std::size_t i = 0; i < c.pf.size(); ++i)
@@ -236,24 +317,24 @@ TEST_P(FrontCodes, AreCheckedOnlyWithSeveralObjectives) {
   EXPECT_EQ(single.iflag, std::isnan(fc.paretomax) ? 399 : kRunGoesOn);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, FrontCodes,
-    ::testing::Values(FrontCase{"DefaultCapacityFits", 0, 0, 1, 0, 1000},
-                      FrontCase{"DefaultCapacityLpfEqual", 0, 0, 0, 344, 0},
-                      FrontCase{"GivenCapacityFits", 50, 0.1, 1, 0, 50},
-                      FrontCase{"GivenCapacityLpfEqual", -50, 0.1, 0, 344, 0},
-                      // Room for 1000 entries is demanded, but the front
-                      // holds none.
-                      FrontCase{"FractionalBelowOneMeansDefault", 0.00005, 0, 1, 0, 0},
-                      FrontCase{"ParetomaxHuge", 2e99, 0, 1, 321, 0},
-                      FrontCase{"ParetomaxFractional", 50.5, 0, 1, 322, 0},
-                      FrontCase{"ParetomaxNearlyWhole", 50.00005, 0, 1, 0, 50},
-                      FrontCase{"ParetomaxBeyond32Bits", 3e9, 0, 1, 322, 0},
-                      FrontCase{"EpsilonNegative", 0, -0.1, 1, 331, 0},
-                      FrontCase{"EpsilonAboveHalf", 0, 0.6, 1, 331, 0},
-                      FrontCase{"EpsilonHalf", 0, 0.5, 1, 0, 1000},
-                      FrontCase{"ParetomaxNaNUsesDefault", kNaN, 0, 1, 0, 0}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Table, FrontCodes,
+                         ::testing::Values(FrontCase{"DefaultCapacityFits", 0, 0, 1, 0, 1000},
+                                           FrontCase{"DefaultCapacityLpfEqual", 0, 0, 0, 344, 0},
+                                           FrontCase{"GivenCapacityFits", 50, 0.1, 1, 0, 50},
+                                           FrontCase{"GivenCapacityLpfEqual", -50, 0.1, 0, 344, 0},
+                                           // Room for 1000 entries is demanded, but the front
+                                           // holds none.
+                                           FrontCase{"FractionalBelowOneMeansDefault", 0.00005, 0,
+                                                     1, 0, 0},
+                                           FrontCase{"ParetomaxHuge", 2e99, 0, 1, 321, 0},
+                                           FrontCase{"ParetomaxFractional", 50.5, 0, 1, 322, 0},
+                                           FrontCase{"ParetomaxNearlyWhole", 50.00005, 0, 1, 0, 50},
+                                           FrontCase{"ParetomaxBeyond32Bits", 3e9, 0, 1, 322, 0},
+                                           FrontCase{"EpsilonNegative", 0, -0.1, 1, 331, 0},
+                                           FrontCase{"EpsilonAboveHalf", 0, 0.6, 1, 331, 0},
+                                           FrontCase{"EpsilonHalf", 0, 0.5, 1, 0, 1000},
+                                           FrontCase{"ParetomaxNaNUsesDefault", kNaN, 0, 1, 0, 0}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(WorkspaceCheck, ExactMinimumLengthsAreAccepted) {
   for (int l : {1, 3, 17}) {

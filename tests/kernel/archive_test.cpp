@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "kernel/archive.hpp"
 #include "abi/internal_routines.h"
+#include "kernel/archive.hpp"
 #include "support/guarded.hpp"
 
 namespace {
@@ -173,8 +173,8 @@ struct Local {
   void judge(int i, const double* x, double f, double res, double pen) {
     const int n = Archive::n, lrw = Archive::lrw, liw = static_cast<int>(iw.size());
     const int a0 = Archive::a0, af = Archive::af, ar = Archive::ar, ap = Archive::ap;
-    o13_(&l, &i, &n, archive.rw.data(), &lrw, iw.data(), &liw, &a0, &af, &ar, &ap, x, &f,
-         &res, &pen, preset_i.data());
+    o13_(&l, &i, &n, archive.rw.data(), &lrw, iw.data(), &liw, &a0, &af, &ar, &ap, x, &f, &res,
+         &pen, preset_i.data());
   }
   int cell(int position) { return iw[position - 1]; }
 };

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
-#include "interface/context.hpp"
-#include "core/random.hpp"
-#include "kernel/bookkeeping.hpp"
 #include "abi/internal_routines.h"
+#include "core/random.hpp"
+#include "interface/context.hpp"
+#include "kernel/bookkeeping.hpp"
 #include "support/guarded.hpp"
 
 namespace {
@@ -328,8 +328,12 @@ TEST(AllDifferent, ShuffledOrderDecidesWhichDuplicateMoves) {
 
 TEST(AllDifferent, DrawsOncePerVariable) {
   for (int n : {1, 2, 5}) {
-    Repair r{std::vector<double>(n, 1.0), std::vector<double>(n, 0.0),
-             std::vector<double>(n, 9.0), n, 0.6, 0.7};
+    Repair r{std::vector<double>(n, 1.0),
+             std::vector<double>(n, 0.0),
+             std::vector<double>(n, 9.0),
+             n,
+             0.6,
+             0.7};
     double after[2];
     repaired(r, after);
     double expected[2] = {0.6, 0.7};
@@ -354,7 +358,12 @@ TEST(AllDifferent, StepsUpBeforeDownAndGivesUpBeyondTheRange) {
       {"LargerStepPastTakenValues", {2, 2, 3, 1}, {0, 0, 0, 0}, {9, 9, 9, 9}, 4, {4, 2, 3, 1}},
       {"NoRoomLeavesTheRest", {0, 0, 0}, {0, 0, 0}, {1, 1, 1}, 3, {1, 0, 0}},
       {"FixedVariableCannotMove", {4, 4}, {4, 0}, {4, 9}, 2, {4, 5}},
-      {"ContinuousVariablesNeitherMoveNorBlock", {3, 4, 3, 3}, {0, 0, 0, 0}, {9, 9, 9, 9}, 2, {3, 4, 4, 3}},
+      {"ContinuousVariablesNeitherMoveNorBlock",
+       {3, 4, 3, 3},
+       {0, 0, 0, 0},
+       {9, 9, 9, 9},
+       2,
+       {3, 4, 4, 3}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(repaired({c.x, c.xl, c.xu, c.ni, 0.0, 1.0}), c.expected) << c.name;
@@ -371,10 +380,9 @@ TEST(AllDifferent, ScratchOutsideIwDoesNothing) {
   std::vector<double> x = {1, 1, 1}, xl = {0, 0, 0}, xu = {5, 5, 5};
   Guarded<int> iw(4, 0);
   double rw[2] = {0.6, 0.7};
-  kestro::kernel::make_integers_all_different(n, n, RealView(x.data(), n),
-                                              ConstRealView(xl.data(), n),
-                                              ConstRealView(xu.data(), n), RealView(rw, 2),
-                                              IntView(iw.data(), 4), 3);
+  kestro::kernel::make_integers_all_different(
+      n, n, RealView(x.data(), n), ConstRealView(xl.data(), n), ConstRealView(xu.data(), n),
+      RealView(rw, 2), IntView(iw.data(), 4), 3);
   EXPECT_EQ(x, (std::vector<double>{1, 1, 1}));
   EXPECT_EQ(rw[0], 0.6);
   EXPECT_EQ(rw[1], 0.7);
@@ -422,8 +430,8 @@ TEST(RankWeights, NothingForAnEmptyArchive) {
 TEST(WorkAreaPositions, ArchiveAndSpreadsWhereTheLayoutPutsThem) {
   const int n = 3, m = 2, k = 100;
   int p[15];
-  o34_(&n, &m, &p[0], &p[1], &p[2], &p[3], &p[4], &k, &p[5], &p[6], &p[7], &p[8], &p[9],
-       &p[10], &p[11], &p[12], &p[13], &p[14]);
+  o34_(&n, &m, &p[0], &p[1], &p[2], &p[3], &p[4], &k, &p[5], &p[6], &p[7], &p[8], &p[9], &p[10],
+       &p[11], &p[12], &p[13], &p[14]);
   const int expected[15] = {10, 13, 14, 16, 17, 18, 318, 418, 518, 719, 819, 618, 822, 823, 824};
   for (int i = 0; i < 15; ++i) EXPECT_EQ(p[i], expected[i]) << "result " << i + 1;
   EXPECT_EQ(p[10], m + 101 * n + 514);  // S0 with a capacity of 100

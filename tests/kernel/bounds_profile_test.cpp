@@ -14,21 +14,19 @@ TEST(BoundsProfile, CodesInTheirTestOrder) {
   struct Case {
     double x, xl, xu, expected;
   } cases[] = {
-      {0.5, 0.5, 0.5, 90},            // fixed variable
-      {0.0, 0.0, 21.0, 0},            // at XL
-      {21.0, 0.0, 21.0, 22},          // at XU
-      {10.5, 0.0, 21.0, 11},          // halfway
-      {0.021, 0.0, 21.0, 0},          // within a thousandth of the range of XL
-      {0.0211, 0.0, 21.0, 1},
-      {0.5, 0.0, 21.0, 1},
-      {1.0, 0.0, 21.0, 1},            // the boundary belongs to the lower twenty-first
-      {1.0000001, 0.0, 21.0, 2},
-      {20.9, 0.0, 21.0, 21},
-      {21.0 + 2e-6, 0.0, 21.0, 91},   // above XU
-      {-2e-6, 0.0, 21.0, 92},         // below XL
-      {1.0, 3.0, 1.0, 92},            // below XL comes before crossed bounds
-      {2.0, 2.0, 1.0, 91},            // above XU comes before crossed bounds
-      {1.0, 1.0 + 5e-7, 1.0, 93},     // crossed bounds
+      {0.5, 0.5, 0.5, 90},    // fixed variable
+      {0.0, 0.0, 21.0, 0},    // at XL
+      {21.0, 0.0, 21.0, 22},  // at XU
+      {10.5, 0.0, 21.0, 11},  // halfway
+      {0.021, 0.0, 21.0, 0},  // within a thousandth of the range of XL
+      {0.0211, 0.0, 21.0, 1},       {0.5, 0.0, 21.0, 1},
+      {1.0, 0.0, 21.0, 1},  // the boundary belongs to the lower twenty-first
+      {1.0000001, 0.0, 21.0, 2},    {20.9, 0.0, 21.0, 21},
+      {21.0 + 2e-6, 0.0, 21.0, 91},  // above XU
+      {-2e-6, 0.0, 21.0, 92},        // below XL
+      {1.0, 3.0, 1.0, 92},           // below XL comes before crossed bounds
+      {2.0, 2.0, 1.0, 91},           // above XU comes before crossed bounds
+      {1.0, 1.0 + 5e-7, 1.0, 93},    // crossed bounds
       {0.5, kNaN, 1.0, 90},
   };
   for (const auto& c : cases)

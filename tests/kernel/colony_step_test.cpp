@@ -8,13 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/internal_routines.h"
 #include "kernel/archive.hpp"
 #include "kernel/colony_step.hpp"
 #include "kernel/kernel_state.hpp"
 #include "kernel/presets.hpp"
 #include "kernel/residual.hpp"
 #include "kernel/work_area.hpp"
-#include "abi/internal_routines.h"
 #include "support/guarded.hpp"
 
 namespace {
@@ -42,8 +42,18 @@ struct Colony {
   std::function<void(const double*, double*, double*)> model;
 
   Colony(int l_, int n_, int ni_, int m_, int me_, double lo, double hi)
-      : l(l_), n(n_), ni(ni_), m(m_), me(me_),
-        x(l_ * n_), f(l_), g(l_ * m_ + 1), xl(n_, lo), xu(n_, hi), pen(l_), res(l_),
+      : l(l_),
+        n(n_),
+        ni(ni_),
+        m(m_),
+        me(me_),
+        x(l_ * n_),
+        f(l_),
+        g(l_ * m_ + 1),
+        xl(n_, lo),
+        xu(n_, hi),
+        pen(l_),
+        res(l_),
         area(kernel::WorkArea::for_sizes(n_, m_, 100)),
         rw(static_cast<std::size_t>(area.cycle_start_res())),
         iw(static_cast<std::size_t>(l_ + 2 * n_ + 31)) {
@@ -52,7 +62,8 @@ struct Colony {
     rw[0] = 0.3 / 4.0 + 0.123456789;
     rw[1] = 0.423456789 - 0.3 / (1 + std::sqrt(3.0));
     for (int i = 0; i < l; ++i)
-      for (int v = 0; v < n; ++v) x[i * n + v] = v >= n - ni ? std::round((lo + hi) / 2) : lo + 0.3 * (hi - lo);
+      for (int v = 0; v < n; ++v)
+        x[i * n + v] = v >= n - ni ? std::round((lo + hi) / 2) : lo + 0.3 * (hi - lo);
   }
 
   void evaluate() {
@@ -60,16 +71,23 @@ struct Colony {
   }
 
   void step(int final_call = 0) {
-    kernel::ColonyCall call{l, n, ni, m, me,
+    kernel::ColonyCall call{l,
+                            n,
+                            ni,
+                            m,
+                            me,
                             kestro::RealView(x.data(), l * n),
                             kestro::RealView(f.data(), l),
                             kestro::RealView(g.data(), l * m),
                             kestro::ConstRealView(xl.data(), n),
                             kestro::ConstRealView(xu.data(), n),
-                            acc, state, final_call,
+                            acc,
+                            state,
+                            final_call,
                             kestro::RealView(rw.data(), rw.size()),
                             kestro::IntView(iw.data(), iw.size()),
-                            100, oracle,
+                            100,
+                            oracle,
                             kestro::ConstRealView(param, 13),
                             kestro::RealView(pen.data(), l),
                             kestro::RealView(res.data(), l),
@@ -243,8 +261,8 @@ TEST(CycleParameters, CountsArchiveSizeAndFocusDivisor) {
     const char* name;
     double ants, kernel, focus;
     int restart_count;
-    int expected_k;         // 0: drawn (checked to lie in 2 .. 100)
-    int expected_divisor;   // -1: not checked
+    int expected_k;        // 0: drawn (checked to lie in 2 .. 100)
+    int expected_divisor;  // -1: not checked
   } cases[] = {
       {"Drawn", 0, 0, 0, 1, 0, 0},
       {"GivenKernel", 20, 7, 0, 1, 7, 0},
@@ -261,9 +279,8 @@ TEST(CycleParameters, CountsArchiveSizeAndFocusDivisor) {
     const double s1 = c.rw[0], s2 = c.rw[1];
     kernel::choose_cycle_parameters(
         c.colony, kernel::CycleCells::of(c.area), kestro::RealView(c.rw.data(), c.rw.size()),
-        kestro::IntView(c.iw.data(), c.iw.size()), c.acc, 42.0,
-        kestro::ConstRealView(c.param, 13), kestro::ConstRealView(c.preset.preset_r, 17),
-        kestro::ConstIntView(c.preset.preset_i, 16));
+        kestro::IntView(c.iw.data(), c.iw.size()), c.acc, 42.0, kestro::ConstRealView(c.param, 13),
+        kestro::ConstRealView(c.preset.preset_r, 17), kestro::ConstIntView(c.preset.preset_i, 16));
     // Exactly three draws.
     double state[2] = {s1, s2};
     for (int d = 0; d < 3; ++d) o25_(state);
@@ -341,8 +358,8 @@ TEST(ColonyStep, DirectCallWithShortWorkspaceTouchesNothing) {
   const auto area = kernel::WorkArea::for_sizes(n, m, k);
   Guarded<double> rw(static_cast<std::size_t>(area.cycle_start_res() - 1), 0.5);
   Guarded<int> iw(static_cast<std::size_t>(l + 2 * n + 31), 0);
-  std::vector<double> x(l * n, 0.5), f(l, 1.0), g(l * m, 1.0), xl(n, 0.0), xu(n, 1.0),
-      pen(l), res(l);
+  std::vector<double> x(l * n, 0.5), f(l, 1.0), g(l * m, 1.0), xl(n, 0.0), xu(n, 1.0), pen(l),
+      res(l);
   double param[13] = {}, preset_r[17] = {}, acc = 0.001, oracle = 0.0;
   int preset_i[16] = {}, state = 0, final_call = 0, cell1 = 0, cell2 = 0;
   int lrw = static_cast<int>(rw.size()), liw = static_cast<int>(iw.size());

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
-#include "interface/context.hpp"
 #include "abi/internal_routines.h"
+#include "interface/context.hpp"
 #include "support/colony_workspace.hpp"
 #include "support/guarded.hpp"
 
@@ -40,7 +40,10 @@ struct Search {
   TestPresets presets;
 
   Search(int variables, int integers, int block = 1)
-      : l(block), n(variables), ni(integers), ws(variables, 1),
+      : l(block),
+        n(variables),
+        ni(integers),
+        ws(variables, 1),
         xp(static_cast<std::size_t>(variables), -3.0),
         xl(static_cast<std::size_t>(variables), 0.0),
         xu(static_cast<std::size_t>(variables), 10.0),
@@ -276,8 +279,8 @@ void perturb(ColonyWorkspace& ws, Guarded<double>& xp, int n, int ni, double lo,
   Guarded<double> xl(static_cast<std::size_t>(n), lo), xu(static_cast<std::size_t>(n), hi);
   int iw[4] = {0, 0, 0, generation};
   int liw = 4, generation_cell = 4;
-  o24_(&n, &ni, xp.data(), xl.data(), xu.data(), ws.data(), &ws.lrw, iw, &liw,
-       &generation_cell, &compared, &ws.a0, presets.r);
+  o24_(&n, &ni, xp.data(), xl.data(), xu.data(), ws.data(), &ws.lrw, iw, &liw, &generation_cell,
+       &compared, &ws.a0, presets.r);
 }
 
 TEST(ArchiveBestPerturbation, ContinuousStepScaledByRangeOverGenerationSquared) {
@@ -297,8 +300,7 @@ TEST(ArchiveBestPerturbation, ContinuousStepScaledByRangeOverGenerationSquared) 
       {"WholeRangeAtGenerationOne", step, 50.0, 1, 0.5, 50.0 + d * 100.0 / 1.0, 4},
       {"HundredthAtGenerationTen", step, 50.0, 10, 0.5, 50.0 + d * 100.0 / 100.0, 4},
       {"BelowLowerClippedByTheLastDraw", step, 10.0, 1, 0.85, 0.0, 4},
-      {"BelowLowerMirroredByTheLastDraw", step, 10.0, 1, 0.8, (0.0 - (10.0 + d * 100.0)) * 0.5,
-       4},
+      {"BelowLowerMirroredByTheLastDraw", step, 10.0, 1, 0.8, (0.0 - (10.0 + d * 100.0)) * 0.5, 4},
   };
   for (const auto& c : cases) {
     ColonyWorkspace ws(1, 1);
@@ -322,8 +324,8 @@ TEST(ArchiveBestPerturbation, IntegerUnitStepWithChanceOneQuarterThenClipped) {
     int draws;
   } cases[] = {
       {"KeptWhenFirstDrawAtMostThreeQuarters", {0.1, 0.7}, 2.0, 2.0, 2},
-      {"DownWhenSecondDrawAboveHalf", {0.1, 0.8}, 2.0, 1.0, 3},   // second draw 0.9
-      {"UpOtherwise", {0.5, 0.8}, 2.0, 3.0, 3},                   // second draw 0.3
+      {"DownWhenSecondDrawAboveHalf", {0.1, 0.8}, 2.0, 1.0, 3},  // second draw 0.9
+      {"UpOtherwise", {0.5, 0.8}, 2.0, 3.0, 3},                  // second draw 0.3
       {"UpFromTheUpperBoundClipped", {0.5, 0.8}, 5.0, 5.0, 3},
   };
   for (const auto& c : cases) {

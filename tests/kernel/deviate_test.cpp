@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "kernel/deviate.hpp"
 #include "abi/internal_routines.h"
+#include "kernel/deviate.hpp"
 
 namespace {
 
@@ -20,14 +20,10 @@ TEST(DeviateTables, SpotEntriesAreThePrintedValues) {
     int k;
     double a, b;
   } entries[] = {
-      {1, 0.207911799999, 0.260390399999},
-      {8, 0.994521999999, 0.787597599999},
-      {15, -0.016538999999, 1.177410099999},
-      {16, -0.207911799999, 1.234617499999},
-      {23, -0.994521999999, 1.706040699999},
-      {29, -0.207911799999, 2.608140199999},
-      {30, -0.107911799999, 2.908140199999},
-      {31, 0.0, 0.0},
+      {1, 0.207911799999, 0.260390399999},   {8, 0.994521999999, 0.787597599999},
+      {15, -0.016538999999, 1.177410099999}, {16, -0.207911799999, 1.234617499999},
+      {23, -0.994521999999, 1.706040699999}, {29, -0.207911799999, 2.608140199999},
+      {30, -0.107911799999, 2.908140199999}, {31, 0.0, 0.0},
   };
   for (const auto& e : entries) {
     EXPECT_EQ(deviate_table_a(e.k), e.a) << "A(" << e.k << ")";
@@ -56,14 +52,20 @@ TEST(DeviateIndex, MaxOfOneAndTruncOf31UStaysWithinTheTable) {
     double u;
     int index;
   } cases[] = {
-      {0.0, 1},  {0.03, 1},         // trunc gives 0
-      {0.04, 1}, {0.07, 2},         // 1.24 and 2.17
-      {0.5, 15}, {0.98, 30},        // 15.5 and 30.38
-      {1.0, 31},                    // a draw of exactly 1
-      {2.0, 31}, {-0.5, 1},         // outside [0, 1]
+      {0.0, 1},
+      {0.03, 1},  // trunc gives 0
+      {0.04, 1},
+      {0.07, 2},  // 1.24 and 2.17
+      {0.5, 15},
+      {0.98, 30},  // 15.5 and 30.38
+      {1.0, 31},   // a draw of exactly 1
+      {2.0, 31},
+      {-0.5, 1},  // outside [0, 1]
       {1e7, 31},
       // Beyond the 32-bit range trunc yields the lowest integer, as for NaN.
-      {kNaN, 1}, {1e300, 1}, {-1e300, 1},
+      {kNaN, 1},
+      {1e300, 1},
+      {-1e300, 1},
   };
   for (const auto& c : cases) EXPECT_EQ(deviate_table_index(c.u), c.index) << "u = " << c.u;
 }

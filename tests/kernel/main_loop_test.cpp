@@ -12,10 +12,10 @@
 
 namespace {
 
+using kestro::testing::mixed_integer;
 using kestro::testing::Runner;
 using kestro::testing::RunTrace;
 using kestro::testing::TestProblem;
-using kestro::testing::mixed_integer;
 
 // A shifted sphere in n variables, the last ni of them integers.
 TestProblem sphere(int l, int n, int ni) {

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/internal_routines.h"
 #include "core/view.hpp"
 #include "kernel/presets.hpp"
-#include "abi/internal_routines.h"
 
 namespace {
 
@@ -104,11 +104,11 @@ TEST(BlockSizeAdjustment, StageThreeAndCharacterThreeOnlyClamp) {
 }
 
 TEST(BlockSizeAdjustment, ClampRangesAreThePublishedOnes) {
-  const double lower[33] = {0.1, 0, 0, 0, 0.01, 0.01, 1, 0, 0, 1e-12, 0, 0, 0, 0, 1, 4, 0,
-                            2, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 1, 1, 10, 1};
-  const double upper[33] = {90, 1, 1, 9, 9000, 500, 5000, 1, 1, 0.5, 0.001, 0, 0.999, 1, 500,
-                            12, 0, 200, 1000, 100, 500, 12, 12, 12, 12, 500, 2000, 100, 2000,
-                            12, 100, 90000, 30};
+  const double lower[33] = {0.1, 0, 0, 0, 0.01, 0.01, 1, 0, 0, 1e-12, 0, 0, 0, 0, 1,  4, 0,
+                            2,   1, 1, 1, 1,    1,    1, 1, 1, 2,     2, 2, 1, 1, 10, 1};
+  const double upper[33] = {90, 1,     1,  9,   9000, 500, 5000, 1,    1,   0.5,   0.001,
+                            0,  0.999, 1,  500, 12,   0,   200,  1000, 100, 500,   12,
+                            12, 12,    12, 500, 2000, 100, 2000, 12,   100, 90000, 30};
   // Stage 3 has no multipliers, so out-of-range values meet the bare clamp.
   const int stage = 3, character = 1, l = 2;
   double low[33], high[33];

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
+#include "abi/internal_routines.h"
 #include "interface/context.hpp"
 #include "kernel/pattern_moves.hpp"
-#include "abi/internal_routines.h"
 #include "support/guarded.hpp"
 
 namespace {
@@ -52,8 +52,14 @@ struct PhaseCells {
   Guarded<double> rw;
 
   PhaseCells(int n_, int m_)
-      : n(n_), m(m_), f_plus(11), f_minus(n_ + 11), steps(2 * n_ + 11),
-        base_x(3 * n_ + 11), base_g(4 * n_ + 11), base_f(4 * n_ + m_ + 11),
+      : n(n_),
+        m(m_),
+        f_plus(11),
+        f_minus(n_ + 11),
+        steps(2 * n_ + 11),
+        base_x(3 * n_ + 11),
+        base_g(4 * n_ + 11),
+        base_f(4 * n_ + m_ + 11),
         rw(static_cast<std::size_t>(4 * n_ + m_ + 11), 0.0) {
     rw[0] = 0.25;
     rw[1] = 0.35;
@@ -91,8 +97,8 @@ TEST(PatternBestPoint, OnlyAStrictlySmallerMeritReplacesTheBase) {
     const double xp[2] = {10, 20}, gp[1] = {30}, f = 40;
     double best = 5.0, previous = -99.0;
     int improved = -7;
-    i412_(&c.merit, &f, xp, gp, &best, cells.rw.data(), &cells.base_x, &cells.base_g,
-          &cells.base_f, &cells.n, &cells.m, &improved, &previous);
+    i412_(&c.merit, &f, xp, gp, &best, cells.rw.data(), &cells.base_x, &cells.base_g, &cells.base_f,
+          &cells.n, &cells.m, &improved, &previous);
     EXPECT_EQ(improved, c.improved) << c.name;
     if (c.improved == 1) {
       EXPECT_EQ(best, c.merit) << c.name;
@@ -182,8 +188,8 @@ TEST(PatternExploratoryTrial, BlockTrialIsBaseMovedAlongOneVariable) {
   for (const auto& c : cases) {
     double xp[3] = {-5, -5, -5};
     const int p = 3, pos = 2, improved = 1;
-    i402_(xp, cells.rw.data(), &c.d, &c.c, &cells.steps, &cells.n, &cells.base_x, &improved,
-          &pos, &p);
+    i402_(xp, cells.rw.data(), &c.d, &c.c, &cells.steps, &cells.n, &cells.base_x, &improved, &pos,
+          &p);
     for (int j = 0; j < 3; ++j) EXPECT_EQ(xp[j], c.expected[j]) << "d " << c.d << " c " << c.c;
   }
 }
@@ -205,8 +211,8 @@ TEST(PatternExploratoryTrial, InPlaceTrialsMatchTrialsFromTheBase) {
   for (int pos = 1; pos <= n; ++pos) {
     for (int d : {1, -1}) {
       const int c = order[pos - 1], p = 1;
-      i402_(xp, cells.rw.data(), &d, &c, &cells.steps, &cells.n, &cells.base_x, &improved,
-            &pos, &p);
+      i402_(xp, cells.rw.data(), &d, &c, &cells.steps, &cells.n, &cells.base_x, &improved, &pos,
+            &p);
       for (int j = 1; j <= n; ++j) {
         const double expected = j == c ? cells.base(j) + d * cells.h(j) : cells.base(j);
         EXPECT_DOUBLE_EQ(xp[j - 1], expected) << "pos " << pos << " d " << d << " j " << j;
@@ -270,8 +276,7 @@ struct PatternSetup {
   double xp[3] = {-9, -9, -9};
 
   PatternSetup() {
-    const double base[3] = {1, 2, 3}, h[3] = {0.5, 0.25, 1}, fp[3] = {1, 5, 0},
-                 fm[3] = {3, 1, 7};
+    const double base[3] = {1, 2, 3}, h[3] = {0.5, 0.25, 1}, fp[3] = {1, 5, 0}, fm[3] = {3, 1, 7};
     for (int j = 1; j <= 3; ++j) {
       cells.base(j) = base[j - 1];
       cells.h(j) = h[j - 1];
@@ -285,11 +290,13 @@ struct PatternSetup {
     cells.rw[1] = 0.3;
   }
   void point(int i) {
-    k19_(cells.rw.data(), &cells.steps, &done, &cells.base_x, &blocks, &stall,
-         &cells.f_plus, &cells.f_minus, xp, &variable, &phase, &cells.n, &ni, &i,
-         &improved_marker, &tolerance, preset_r, preset_i);
+    k19_(cells.rw.data(), &cells.steps, &done, &cells.base_x, &blocks, &stall, &cells.f_plus,
+         &cells.f_minus, xp, &variable, &phase, &cells.n, &ni, &i, &improved_marker, &tolerance,
+         preset_r, preset_i);
   }
-  double& lambda() { return kestro::abi::default_context().solver.kernel.pattern_search.pattern_factor; }
+  double& lambda() {
+    return kestro::abi::default_context().solver.kernel.pattern_search.pattern_factor;
+  }
 };
 
 TEST(PatternPoint, FirstBlockAfterPassTakesTheFullStepWithFactorTen) {
@@ -300,7 +307,7 @@ TEST(PatternPoint, FirstBlockAfterPassTakesTheFullStepWithFactorTen) {
   EXPECT_EQ(s.lambda(), 10.0);
   EXPECT_DOUBLE_EQ(s.xp[0], 1 + 10 * 0.5 * 2);
   EXPECT_DOUBLE_EQ(s.xp[1], 2 + 10 * 0.25 * -4);
-  EXPECT_EQ(s.xp[2], 3);  // integer variable keeps the base value
+  EXPECT_EQ(s.xp[2], 3);                           // integer variable keeps the base value
   EXPECT_EQ(s.cells.draws_since_remembered(), 1);  // the push check only
   EXPECT_EQ(s.phase, -3);
   EXPECT_EQ(s.done, 0);

@@ -9,16 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include "abi/internal_routines.h"
 #include "core/random.hpp"
 #include "kernel/pattern_search.hpp"
 #include "kernel/presets.hpp"
-#include "abi/internal_routines.h"
 #include "support/guarded.hpp"
 
 namespace {
 
-using kestro::ConstRealView;
 using kestro::ConstIntView;
+using kestro::ConstRealView;
 using kestro::IntView;
 using kestro::RealView;
 using kestro::kernel::PatternSearchCall;
@@ -43,7 +43,11 @@ struct PhaseRun {
   Constraints constraints = [](const double*, double*) {};
 
   PhaseRun(int l_, int n_, int ni_ = 0, int m_ = 0, int me_ = 0)
-      : l(l_), n(n_), ni(ni_), m(m_), me(me_),
+      : l(l_),
+        n(n_),
+        ni(ni_),
+        m(m_),
+        me(me_),
         x(static_cast<std::size_t>(l_ * n_), 0.0),
         f(static_cast<std::size_t>(l_), 0.0),
         g(static_cast<std::size_t>(l_ * m_), 0.0),
@@ -100,8 +104,8 @@ struct PhaseRun {
   }
   double step_of(int j) { return rw[static_cast<std::size_t>(2 * n + 10 + j - 1)]; }
   bool guards_intact() const {
-    return x.guards_intact() && f.guards_intact() && g.guards_intact() &&
-           rw.guards_intact() && iw.guards_intact();
+    return x.guards_intact() && f.guards_intact() && g.guards_intact() && rw.guards_intact() &&
+           iw.guards_intact();
   }
   double draw_state[2] = {0, 0};
   void remember_generator() {
@@ -518,7 +522,7 @@ TEST(PatternPhase, WholePhaseOnSmoothProblems) {
     ASSERT_EQ(run.done, 1) << c.name << " after " << calls << " calls";
     EXPECT_FALSE(left_the_box) << c.name;
     for (int j = 1; j <= n; ++j) EXPECT_LE(run.step_of(j), run.t2) << c.name;
-    const std::set<std::pair<int, int>> allowed = {{0, -1}, {-1, -1}, {-1, -3}, {-3, -3},
+    const std::set<std::pair<int, int>> allowed = {{0, -1},  {-1, -1}, {-1, -3}, {-3, -3},
                                                    {-3, -9}, {-9, -1}, {-1, -9}};
     for (const auto& t : transitions)
       EXPECT_TRUE(allowed.count(t)) << c.name << ": " << t.first << " -> " << t.second;
@@ -577,8 +581,8 @@ TEST(PatternPhase, PatternFactorFollowsTheLastBlock) {
 TEST(PatternPhaseExport, ShuffleDrawOfOneStaysInsideTheOrder) {
   for (int n : {1, 3}) {
     const int l = 1, ni = 0, m = 0, me = 0;
-    Guarded<double> x(static_cast<std::size_t>(n), 1.0), f(1, 2.0), g(0), xl(n, 0.0),
-        xu(n, 5.0), step(n, 0.5), rw(static_cast<std::size_t>(4 * n + 11), 0.0);
+    Guarded<double> x(static_cast<std::size_t>(n), 1.0), f(1, 2.0), g(0), xl(n, 0.0), xu(n, 5.0),
+        step(n, 0.5), rw(static_cast<std::size_t>(4 * n + 11), 0.0);
     Guarded<int> iw(static_cast<std::size_t>(n), 0);
     rw[0] = 0.2;
     rw[1] = 1.0;  // the first draw
@@ -586,8 +590,8 @@ TEST(PatternPhaseExport, ShuffleDrawOfOneStaysInsideTheOrder) {
     int preset_i[16] = {};
     preset_i[15] = 5;
     int phase = 0, done = 0;
-    i408_(&l, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(), &phase,
-          &done, step.data(), &t, &t, rw.data(), iw.data(), &acc, preset_r, preset_i);
+    i408_(&l, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(), &phase, &done,
+          step.data(), &t, &t, rw.data(), iw.data(), &acc, preset_r, preset_i);
     EXPECT_EQ(phase, -1) << n;
     std::set<int> order;
     for (int j = 0; j < n; ++j) order.insert(iw[static_cast<std::size_t>(j)]);

@@ -107,26 +107,16 @@ TEST(PresetTables, StageRowsHoldThePublishedValues) {
 TEST(PresetTables, BlockSizeMultipliersHoldThePublishedValues) {
   const TableEntry entries[] = {
       // Multipliers of PRESET_R(1), (11), (17), PRESET_I(8), (16).
-      {"stage 1", io13_, 1, 1, 4.29154553},
-      {"stage 1", io13_, 1, 11, -0.15518801},
-      {"stage 1", io13_, 1, 17, 2.13785201},
-      {"stage 1", io13_, 1, 25, 4.41742088},
-      {"stage 1", io13_, 1, 33, -0.28213036},
-      {"stage 1", io13_, 2, 1, 1.07767821},
-      {"stage 1", io13_, 2, 11, -0.53458138},
-      {"stage 1", io13_, 2, 17, -0.75654657},
-      {"stage 1", io13_, 2, 25, 0.05688063},
-      {"stage 1", io13_, 2, 33, -0.21904374},
-      {"stage 2", io12_, 1, 1, 2.08181871},
-      {"stage 2", io12_, 1, 11, 1.51928446},
-      {"stage 2", io12_, 1, 17, 0.45582854},
-      {"stage 2", io12_, 1, 25, 0.28001733},
-      {"stage 2", io12_, 1, 33, -0.99249717},
-      {"stage 2", io12_, 2, 1, -0.4312276},
-      {"stage 2", io12_, 2, 11, -0.03994651},
-      {"stage 2", io12_, 2, 17, 0.00153063},
-      {"stage 2", io12_, 2, 25, 0.16738659},
-      {"stage 2", io12_, 2, 33, 0.59177165},
+      {"stage 1", io13_, 1, 1, 4.29154553},   {"stage 1", io13_, 1, 11, -0.15518801},
+      {"stage 1", io13_, 1, 17, 2.13785201},  {"stage 1", io13_, 1, 25, 4.41742088},
+      {"stage 1", io13_, 1, 33, -0.28213036}, {"stage 1", io13_, 2, 1, 1.07767821},
+      {"stage 1", io13_, 2, 11, -0.53458138}, {"stage 1", io13_, 2, 17, -0.75654657},
+      {"stage 1", io13_, 2, 25, 0.05688063},  {"stage 1", io13_, 2, 33, -0.21904374},
+      {"stage 2", io12_, 1, 1, 2.08181871},   {"stage 2", io12_, 1, 11, 1.51928446},
+      {"stage 2", io12_, 1, 17, 0.45582854},  {"stage 2", io12_, 1, 25, 0.28001733},
+      {"stage 2", io12_, 1, 33, -0.99249717}, {"stage 2", io12_, 2, 1, -0.4312276},
+      {"stage 2", io12_, 2, 11, -0.03994651}, {"stage 2", io12_, 2, 17, 0.00153063},
+      {"stage 2", io12_, 2, 25, 0.16738659},  {"stage 2", io12_, 2, 33, 0.59177165},
   };
   for (const auto& e : entries)
     EXPECT_EQ(table_value(e.routine, e.character, e.position), e.value)

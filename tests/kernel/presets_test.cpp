@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
+#include "abi/internal_routines.h"
+#include "interface/context.hpp"
 #include "kernel/preset_state.hpp"
 #include "kernel/presets.hpp"
-#include "interface/context.hpp"
-#include "abi/internal_routines.h"
 #include "support/problem.hpp"
 
 namespace {
@@ -60,19 +60,16 @@ TEST(PresetSelection, CharacterComesFromParamOrFromTheVariables) {
   const int i15[] = {85851, 17294, 2162};
   const double r1[] = {39.865764264129574, 88.37830524689164, 1.00449566};
   const CharacterCase cases[] = {
-      {0, 3, 0, 1},      // continuous only
-      {0, 3, 3, 2},      // purely integer
-      {0, 3, 1, 1},      // mixed
-      {2.0, 3, 0, 2},    // the user's choice wins over the variables
-      {1, 3, 3, 1},
-      {3, 3, 0, 3},
-      {kNaN, 3, 0, 1},   // NINT(NaN) is negative: the default applies
-      {kNaN, 3, 3, 2},
-      {0.4, 2, 2, 2},    // rounds to 0
-      {2.5, 2, 0, 3},    // halves round away from zero
-      {1.0000001, 2, 2, 1},
-      {-0.3, 4, 1, 1},
-      {1e12, 3, 0, 1},   // NINT outside 32 bits is negative too
+      {0, 3, 0, 1},    // continuous only
+      {0, 3, 3, 2},    // purely integer
+      {0, 3, 1, 1},    // mixed
+      {2.0, 3, 0, 2},  // the user's choice wins over the variables
+      {1, 3, 3, 1},         {3, 3, 0, 3},
+      {kNaN, 3, 0, 1},                       // NINT(NaN) is negative: the default applies
+      {kNaN, 3, 3, 2},      {0.4, 2, 2, 2},  // rounds to 0
+      {2.5, 2, 0, 3},                        // halves round away from zero
+      {1.0000001, 2, 2, 1}, {-0.3, 4, 1, 1},
+      {1e12, 3, 0, 1},  // NINT outside 32 bits is negative too
   };
   for (const auto& c : cases) {
     Records records;
@@ -90,17 +87,16 @@ TEST(PresetSelection, NoMatchingTableLeavesTheRecordsAsTheyWere) {
     int n, ni, stage;
   };
   const Case cases[] = {
-      {4, 3, 0, 1},   // CHARACTER above 3
-      {0, 2, 3, 1},   // N < NI: neither default applies
-      {1, 3, 0, 4},   // no stage 4
+      {4, 3, 0, 1},  // CHARACTER above 3
+      {0, 2, 3, 1},  // N < NI: neither default applies
+      {1, 3, 0, 4},  // no stage 4
       {1, 3, 0, 0},
   };
   for (const auto& c : cases) {
     Records records;
     call_o17(records, 4, c.n, c.ni, c.character, c.stage, 1);
     EXPECT_TRUE(records.untouched())
-        << "CHARACTER " << c.character << ", N " << c.n << ", NI " << c.ni << ", stage "
-        << c.stage;
+        << "CHARACTER " << c.character << ", N " << c.n << ", NI " << c.ni << ", stage " << c.stage;
   }
 }
 
@@ -129,8 +125,8 @@ void run_guard_sequence(const GuardStep* steps, int count, bool exported) {
     } else {
       for (double& v : state.preset_r) v = -123.0;
       for (auto& v : state.preset_i) v = -123;
-      kestro::kernel::select_preset(state, PresetRequest{1, 2, 0, 0, step.stage,
-                                                         step.kernel_calls});
+      kestro::kernel::select_preset(state,
+                                    PresetRequest{1, 2, 0, 0, step.stage, step.kernel_calls});
       changed = state.preset_i[14] != -123;
       installed = state.preset_i[14];
     }
@@ -142,16 +138,18 @@ void run_guard_sequence(const GuardStep* steps, int count, bool exported) {
 }
 
 TEST(PresetSelection, SecondStageTwoRequestIsRefused) {
-  const GuardStep steps[] = {
-      {1, 1, true}, {2, 10001, true}, {2, 10002, false}, {3, 100001, true},
-      // A new run always starts from stage 1.
-      {1, 1, true}};
+  const GuardStep steps[] = {{1, 1, true},
+                             {2, 10001, true},
+                             {2, 10002, false},
+                             {3, 100001, true},
+                             // A new run always starts from stage 1.
+                             {1, 1, true}};
   run_guard_sequence(steps, 5, false);
   run_guard_sequence(steps, 5, true);
 }
 
 TEST(PresetSelection, SecondStageThreeRequestIsRefused) {
-  const GuardStep steps[] = {{1, 1, true},       {2, 10001, true}, {3, 100001, true},
+  const GuardStep steps[] = {{1, 1, true},       {2, 10001, true},   {3, 100001, true},
                              {3, 100002, false}, {2, 100003, false}, {1, 1, true},
                              {2, 6000, true}};
   run_guard_sequence(steps, 7, false);
@@ -217,7 +215,7 @@ TEST(PresetSelection, InstallsTheTableOfStageAndCharacterForTheBlockSize) {
       // Blocks of several points: adjusted, clamped, then truncated.
       {1, 1, 4, 90, 36, 42925},   // PRESET_I(1) 36.80317...
       {1, 1, 200, 90, 38, 8585},  // PRESET_I(1) 38.24570...
-      {1, 2, 9, 90, 25, 14103},  // PRESET_R(1) 151.87388778109417 clamped
+      {1, 2, 9, 90, 25, 14103},   // PRESET_R(1) 151.87388778109417 clamped
       {2, 1, 4, 53.67120201966554, 23, 60002},
       {2, 2, 4, 0.8995052641135924, 67, 87359},
       {3, 1, 4, 1.620528056843441, 118, 5294},

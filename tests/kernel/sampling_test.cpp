@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "kernel/sampling.hpp"
 #include "abi/internal_routines.h"
+#include "kernel/sampling.hpp"
 #include "support/colony_workspace.hpp"
 #include "support/guarded.hpp"
 
@@ -33,8 +33,10 @@ struct Point {
   int n;
   Guarded<double> x, xl, xu;
   Point(int variables, double lo, double hi)
-      : n(variables), x(static_cast<std::size_t>(variables), -3.0),
-        xl(static_cast<std::size_t>(variables), lo), xu(static_cast<std::size_t>(variables), hi) {}
+      : n(variables),
+        x(static_cast<std::size_t>(variables), -3.0),
+        xl(static_cast<std::size_t>(variables), lo),
+        xu(static_cast<std::size_t>(variables), hi) {}
   double& operator()(int i) { return x[static_cast<std::size_t>(i - 1)]; }
   void bounds(int i, double lo, double hi) {
     xl[static_cast<std::size_t>(i - 1)] = lo;
@@ -94,7 +96,12 @@ TEST(Spreads, RangeOverRootOfGenerationWithFloors) {
       {"RangeShrinksWithRootOfGeneration", {1, 4, 2}, {0, 6, 3}, 4, 100.0, 1.5, 3.0},
       {"RelativeFloorOfMemberOne", {-50, -50, -50}, {0, 6, 3}, 2, 100.0, 2.5, 6 / std::sqrt(2.0)},
       {"IntegerFloorOverRootOfGeneration", {0, 0, 0}, {3, 3, 3}, 4, 100.0, 0.0, 0.4},
-      {"IntegerFloorFromTheIntegerCount", {0, 0, 0}, {3, 3, 3}, 4, 0.1, 0.0,
+      {"IntegerFloorFromTheIntegerCount",
+       {0, 0, 0},
+       {3, 3, 3},
+       4,
+       0.1,
+       0.0,
        (1 - 1 / std::sqrt(1.1)) / 0.1},
   };
   for (const auto& c : cases) {
@@ -120,15 +127,15 @@ TEST(Spreads, ExportedRoutineReadsSizeAndGenerationFromIw) {
   ws.set_member(3, {100.0});  // beyond k = 2
   int iw[4] = {2, 0, 0, 4};   // IW(1) = k, IW(4) = generation
   int n = 1, ni = 0, liw = 4, k_cell = 1, generation_cell = 4;
-  o21_(&n, &ni, ws.data(), &ws.lrw, &ws.s0, &ws.a0, iw, &liw, &k_cell, &generation_cell,
-       presets.r, presets.i);
+  o21_(&n, &ni, ws.data(), &ws.lrw, &ws.s0, &ws.a0, iw, &liw, &k_cell, &generation_cell, presets.r,
+       presets.i);
   EXPECT_DOUBLE_EQ(ws.at(ws.s0), 2.0);  // (6 - 2)/sqrt(4)
 }
 
 // Calls the exported archive sampler on point p.
 void sample_archive(ColonyWorkspace& ws, Point& p, int ni, const TestPresets& presets) {
-  o28_(&p.n, &ni, &ws.k, p.x.data(), p.xl.data(), p.xu.data(), ws.data(), &ws.lrw, &ws.a0,
-       &ws.s0, &ws.c0, presets.r);
+  o28_(&p.n, &ni, &ws.k, p.x.data(), p.xl.data(), p.xu.data(), ws.data(), &ws.lrw, &ws.a0, &ws.s0,
+       &ws.c0, presets.r);
 }
 
 TEST(ArchiveSampler, OneDrawPerVariable) {
@@ -175,7 +182,7 @@ TEST(ArchiveSampler, DrawOfExactlyOneGivesTheCentre) {
     GeneratorState start;
     double expected;
   } cases[] = {
-      {"RIsOne", {0.3, 1.0}, 30.0},      // member 3, table B row 31
+      {"RIsOne", {0.3, 1.0}, 30.0},       // member 3, table B row 31
       {"PeekIsOne", {0.25, 0.75}, 20.0},  // member 2, next draw 0.25 + 0.75 = 1: table A row 31
   };
   for (const auto& c : cases) {
@@ -281,7 +288,8 @@ TEST(FocusSampler, ScaleFromTheRangeAndTheFocus) {
       {"IntegerFloorOneOverRootFocus", 1, 0.0, 1.0, 1.0, 4.0, 0.5, 0.0},
       // The first draw 0.6 decides, not the second 0.8.
       {"ClippedByTheFirstDraw", 0, 0.0, 10.0, 0.0, 1.0, 0.7, 0.0},
-      {"MirroredByTheFirstDraw", 0, 0.0, 10.0, 0.0, 1.0, 0.6, (0.0 - kNegativeDeviate * 10.0) * 0.5},
+      {"MirroredByTheFirstDraw", 0, 0.0, 10.0, 0.0, 1.0, 0.6,
+       (0.0 - kNegativeDeviate * 10.0) * 0.5},
   };
   for (const auto& c : cases) {
     ColonyWorkspace ws(1, 1);
@@ -291,8 +299,8 @@ TEST(FocusSampler, ScaleFromTheRangeAndTheFocus) {
     presets.set_r(2, c.threshold);
     Point p(1, c.lo, c.hi);
     int n = 1, ni = c.ni;
-    o35_(&n, &ni, p.x.data(), p.xl.data(), p.xu.data(), ws.data(), &ws.lrw, &ws.best_x,
-         &c.focus, presets.r);
+    o35_(&n, &ni, p.x.data(), p.xl.data(), p.xu.data(), ws.data(), &ws.lrw, &ws.best_x, &c.focus,
+         presets.r);
     EXPECT_DOUBLE_EQ(p(1), c.expected) << c.name;
     EXPECT_EQ(ws.state(), after_draws(kNegativeDeviateStart, 2)) << c.name;
   }
@@ -312,13 +320,13 @@ TEST(FocusSampler, DrawOfExactlyOneGivesTheRunBestPoint) {
 }
 
 // Calls the exported focused-restart sampler with IW(10) = divisor.
-void sample_focused(ColonyWorkspace& ws, Point& p, int ni, int divisor, int compared,
-                    double focus, const TestPresets& presets) {
+void sample_focused(ColonyWorkspace& ws, Point& p, int ni, int divisor, int compared, double focus,
+                    const TestPresets& presets) {
   Guarded<int> iw(10, 0);
   iw[9] = divisor;
   int liw = 10;
-  o23_(&p.n, &ni, ws.data(), &ws.lrw, iw.data(), &liw, &compared, &ws.a0, &ws.best_x,
-       p.x.data(), p.xl.data(), p.xu.data(), &focus, presets.r);
+  o23_(&p.n, &ni, ws.data(), &ws.lrw, iw.data(), &liw, &compared, &ws.a0, &ws.best_x, p.x.data(),
+       p.xl.data(), p.xu.data(), &focus, presets.r);
 }
 
 TEST(FocusedRestartSampler, ScaleFromTheDivisorNarrowedByTheFocus) {
@@ -408,8 +416,14 @@ TEST(DuplicateRepair, StepsEachFreeVariableWithChanceOneOverN) {
       {"BothPicked", 2, {4.0, 4.0}, {0.0, 0.0}, {10.0, 10.0}, {5.0, 3.0}, {0.5, 0.3}, 4},
       // 0.6 > 1/2 leaves variable 2; the fixed variable 1 costs no draw; two
       // uniform draws follow (0.7 and 0.3).
-      {"NonePickedRedrawnUniformly", 2, {3.0, 4.0}, {3.0, 0.0}, {3.0, 10.0}, {3.0, 3.0},
-       {0.1, 0.6}, 3},
+      {"NonePickedRedrawnUniformly",
+       2,
+       {3.0, 4.0},
+       {3.0, 0.0},
+       {3.0, 10.0},
+       {3.0, 3.0},
+       {0.1, 0.6},
+       3},
   };
   for (const auto& c : cases) {
     ColonyWorkspace ws(c.n, 1);
@@ -437,7 +451,7 @@ TEST(Samplers, WorkspaceTooShortLeavesEverythingAsItWas) {
   struct Case {
     const char* name;
     int lrw_cut, liw;
-  } cases[] = {{"Spreads", 1, 10}, {"Archive", 1, 10}, {"Focus", 0, 10},
+  } cases[] = {{"Spreads", 1, 10},       {"Archive", 1, 10}, {"Focus", 0, 10},
                {"FocusedRestart", 0, 9}, {"Uniform", 0, 10}, {"Repair", 0, 10}};
   for (const auto& c : cases) {
     ColonyWorkspace ws(2, 2);
@@ -449,8 +463,8 @@ TEST(Samplers, WorkspaceTooShortLeavesEverythingAsItWas) {
     int lrw = ws.lrw - c.lrw_cut, liw = c.liw, k_cell = 1, g_cell = 4;
     const std::string name = c.name;
     if (name == "Spreads")
-      o21_(&n, &ni, ws.data(), &lrw, &ws.s0, &ws.a0, iw.data(), &liw, &k_cell, &g_cell,
-           presets.r, presets.i);
+      o21_(&n, &ni, ws.data(), &lrw, &ws.s0, &ws.a0, iw.data(), &liw, &k_cell, &g_cell, presets.r,
+           presets.i);
     if (name == "Archive")
       o28_(&n, &ni, &k, p.x.data(), p.xl.data(), p.xu.data(), ws.data(), &lrw, &ws.a0, &ws.s0,
            &ws.c0, presets.r);

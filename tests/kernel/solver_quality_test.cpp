@@ -11,9 +11,9 @@
 
 namespace {
 
+using kestro::testing::mixed_integer;
 using kestro::testing::Runner;
 using kestro::testing::TestProblem;
-using kestro::testing::mixed_integer;
 
 struct QualityCase {
   std::string name;
@@ -84,9 +84,12 @@ TEST_P(KnownOptima, AreReachedWithinTheBudget) {
     Runner r(qc.problem);
     r.c.param[1] = seed;
     const int calls = qc.evaluations / qc.problem.l;
-    const auto t = r.run(calls, [calls](Runner& run, int call) {
-      if (call == calls) run.c.iflag = -999;
-    }, /*record=*/false);
+    const auto t = r.run(
+        calls,
+        [calls](Runner& run, int call) {
+          if (call == calls) run.c.iflag = -999;
+        },
+        /*record=*/false);
     ASSERT_EQ(r.c.istop, 1);
     EXPECT_EQ(t.final_iflag, 1) << "seed " << seed;
     EXPECT_NEAR(t.f[0], qc.optimum, qc.tolerance) << "seed " << seed;
@@ -98,8 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(QualityCase{"Rosenbrock10", rosenbrock10(), 150000, 0.0, 1e-3},
                       QualityCase{"HockSchittkowski6", hs6(), 300000, 0.0, 1e-6},
                       QualityCase{"MixedInteger", mixed_integer(1), 20000, 2.0, 0.005},
-                      QualityCase{"MixedIntegerBlocksOfFour", mixed_integer(4), 20000, 2.0,
-                                  0.005},
+                      QualityCase{"MixedIntegerBlocksOfFour", mixed_integer(4), 20000, 2.0, 0.005},
                       QualityCase{"GearTrain", gear_train(), 50000, 0.0, 2.4e-11}),
     [](const auto& info) { return info.param.name; });
 

@@ -107,11 +107,12 @@ int main(int argc, char** argv) {
         if (block == 0) {
           expect(by[0] == 1, at + "point 0 went to rank 1, the first worker");
           for (int i = 1; i < l; ++i)
-            expect(by[i] != 1, at + "rank 1, busy with the slow point, got point " + std::to_string(i));
+            expect(by[i] != 1,
+                   at + "rank 1, busy with the slow point, got point " + std::to_string(i));
         }
         for (int i = 0; i < l; ++i) {
-          expect(by[i] >= 1 && by[i] < size, at + "point " + std::to_string(i) + " by rank " +
-                                                  std::to_string(by[i]));
+          expect(by[i] >= 1 && by[i] < size,
+                 at + "point " + std::to_string(i) + " by rank " + std::to_string(by[i]));
           if (i == 2) {
             expect(std::isnan(f[i]) && std::isnan(g[2 * i]) && std::isnan(g[2 * i + 1]),
                    at + "the throwing point has NaN values");
@@ -152,7 +153,8 @@ int main(int argc, char** argv) {
   }
   int all = 0;
   MPI_Allreduce(&failures, &all, 1, MPI_INT, MPI_SUM, MPI_COMM_WORLD);
-  if (rank == 0) std::printf("%s on %d ranks: %d failed checks\n", all ? "FAILED" : "passed", size, all);
+  if (rank == 0)
+    std::printf("%s on %d ranks: %d failed checks\n", all ? "FAILED" : "passed", size, all);
   MPI_Finalize();
   return all == 0 ? 0 : 1;
 }

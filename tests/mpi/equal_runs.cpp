@@ -85,8 +85,8 @@ std::string fingerprint(const kestro::Result& r) {
   s += std::to_string(r.feasible) + " " + std::to_string(r.iflag) + " " +
        std::to_string(r.warning) + " " + std::to_string(r.evaluations) + " " +
        std::to_string(r.failed_evaluations) + " " + std::to_string(r.exceptions) + " <" +
-       r.message + "> <" + r.first_exception + "> front " +
-       std::to_string(r.pareto_front.size()) + ":";
+       r.message + "> <" + r.first_exception + "> front " + std::to_string(r.pareto_front.size()) +
+       ":";
   for (const kestro::ParetoPoint& p : r.pareto_front) vec(p.f), vec(p.g), vec(p.x);
   return s;
 }
@@ -121,9 +121,9 @@ void run_case(const Case& c) {
   const kestro::Result r = kestro::mpi::minimize(problem, model, options, MPI_COMM_WORLD, stop);
   long long counts[2] = {evaluated_here, rank == 0 ? evaluated_here : 0}, totals[2] = {0, 0};
   MPI_Allreduce(counts, totals, 2, MPI_LONG_LONG, MPI_SUM, MPI_COMM_WORLD);
-  expect(totals[0] == r.evaluations,
-         name + ": the ranks evaluated " + std::to_string(totals[0]) + " points, the result says " +
-             std::to_string(r.evaluations));
+  expect(totals[0] == r.evaluations, name + ": the ranks evaluated " + std::to_string(totals[0]) +
+                                         " points, the result says " +
+                                         std::to_string(r.evaluations));
   if (size > 1) expect(totals[1] == 0, name + ": rank 0 evaluated points itself");
 
   std::string reference;
@@ -274,7 +274,8 @@ int main(int argc, char** argv) {
 
   int all = 0;
   MPI_Allreduce(&failures, &all, 1, MPI_INT, MPI_SUM, MPI_COMM_WORLD);
-  if (rank == 0) std::printf("%s on %d ranks: %d failed checks\n", all ? "FAILED" : "passed", size, all);
+  if (rank == 0)
+    std::printf("%s on %d ranks: %d failed checks\n", all ? "FAILED" : "passed", size, all);
   MPI_Finalize();
   return all == 0 ? 0 : 1;
 }

@@ -91,8 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A negative PARETOMAX with a fractional BALANCE: objective 2 has
         // weight 0 and takes no part in the dominance test.
         SetUpCase{"NegativeParetomaxIgnoresZeroWeights", 2, -50, 0, 0.10, 0.001, 50, {1, 0}, 1},
-        SetUpCase{"NegativeBalanceWeighsByItsMagnitude", 2, 0, 0, -0.25, 0.001, 1000,
-                  {0.4, 1}, 0},
+        SetUpCase{"NegativeBalanceWeighsByItsMagnitude", 2, 0, 0, -0.25, 0.001, 1000, {0.4, 1}, 0},
         // Within 1e-4 of zero without being zero: room for 1000 entries is
         // demanded, yet the front holds none.
         SetUpCase{"CapacityTruncatesToZero", 2, 0.00005, 0, 0, 0.001, 0, {1, 1}, 0}),

@@ -29,7 +29,8 @@ double igd(const std::vector<FrontEntry>& front, const TrueFront& true_front) {
   for (int i = 0; i <= 1000; ++i) {
     const std::vector<double> a = true_front(i / 1000.0);
     double nearest = INFINITY;
-    for (const auto& e : front) nearest = std::min(nearest, std::hypot(e.f[0] - a[0], e.f[1] - a[1]));
+    for (const auto& e : front)
+      nearest = std::min(nearest, std::hypot(e.f[0] - a[0], e.f[1] - a[1]));
     sum += nearest;
   }
   return sum / 1001.0;

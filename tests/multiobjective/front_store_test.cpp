@@ -79,22 +79,24 @@ struct Front {
     blocks.n = 1;
     blocks.objectives = RealView(objectives.data(), o * capacity);
     blocks.variables = RealView(variables.data(), capacity);
-    mo::OfferCall call{blocks,
-                       psize,
-                       capacity,
-                       epsilon,
-                       RealView(lo.data(), o),
-                       RealView(hi.data(), o),
-                       shift,
-                       offered,
-                       mo::IgnoredObjectives::from_flags(ConstIntView(ignored.data(), o)),
-                       changed,
-                       relative,
-                       added,
-                       mo::OfferScratch{RealView(ranges.data(), o), RealView(max_entries.data(), o)}};
-    mo::offer_point(state, mo::OfferedPoint{ConstRealView(point.data(), o), ConstRealView(),
-                                            ConstRealView(&id, 1)},
-                    call);
+    mo::OfferCall call{
+        blocks,
+        psize,
+        capacity,
+        epsilon,
+        RealView(lo.data(), o),
+        RealView(hi.data(), o),
+        shift,
+        offered,
+        mo::IgnoredObjectives::from_flags(ConstIntView(ignored.data(), o)),
+        changed,
+        relative,
+        added,
+        mo::OfferScratch{RealView(ranges.data(), o), RealView(max_entries.data(), o)}};
+    mo::offer_point(
+        state,
+        mo::OfferedPoint{ConstRealView(point.data(), o), ConstRealView(), ConstRealView(&id, 1)},
+        call);
   }
 
   // The ids of the entries, slot by slot.
@@ -180,16 +182,15 @@ TEST_P(Duplicates, AreRefusedAndChangeNothing) {
   EXPECT_TRUE(front.intact());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Duplicates,
-    ::testing::Values(
-        // With one entry the dominance sweep refuses the copy: it is better
-        // nowhere.
-        DuplicateCase{"ExactCopyOfTheOnlyEntry", 1, 0.0},
-        DuplicateCase{"ExactCopyWithTwoEntries", 2, 0.0},
-        DuplicateCase{"NearCopyWithTwoEntries", 2, -0.9e-6},
-        DuplicateCase{"NearCopyWithFiveEntries", 5, 0.9e-6}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Table, Duplicates,
+                         ::testing::Values(
+                             // With one entry the dominance sweep refuses the copy: it is better
+                             // nowhere.
+                             DuplicateCase{"ExactCopyOfTheOnlyEntry", 1, 0.0},
+                             DuplicateCase{"ExactCopyWithTwoEntries", 2, 0.0},
+                             DuplicateCase{"NearCopyWithTwoEntries", 2, -0.9e-6},
+                             DuplicateCase{"NearCopyWithFiveEntries", 5, 0.9e-6}),
+                         [](const auto& info) { return info.param.name; });
 
 struct DominanceCase {
   std::string name;
@@ -333,7 +334,7 @@ TEST(FullFront, ReplacesTheFirstEntryOfTheFirstCloserPair) {
   EXPECT_EQ(front.state.crowd_row, 1);
   EXPECT_EQ(front.state.crowd_col, 2);
   EXPECT_EQ(front.state.crowd_mindist, 10.0);  // the pairs met before it
-  EXPECT_EQ(front.changed, 0);  // the bounds did not move
+  EXPECT_EQ(front.changed, 0);                 // the bounds did not move
 }
 
 TEST(FullFront, ResumedScanStartsWhereTheLastReplacementWas) {

@@ -53,8 +53,7 @@ double scalar(std::vector<double> f, double r, std::vector<double> lo, std::vect
   const int o = static_cast<int>(f.size());
   const double acc = 0.001;
   double result = -7.0;
-  o1_(&o, f.data(), &r, &acc, lo.data(), hi.data(), &balance, &shift, w.data(), &result,
-      &offered);
+  o1_(&o, f.data(), &r, &acc, lo.data(), hi.data(), &balance, &shift, w.data(), &result, &offered);
   return result;
 }
 

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
-#include "interface/context.hpp"
 #include "abi/internal_routines.h"
+#include "interface/context.hpp"
 
 namespace {
 
@@ -42,9 +42,9 @@ struct Steer {
 
   void run() {
     double g_unused = 0.0;
-    io17_(&o, &m, &n, &s, f.data(), &g_unused, &x, &r, &accuracy, &best, &best_residual,
-          bf.data(), pf.data(), &capacity, lo.data(), hi.data(), weights.data(), &balance,
-          &started, &mode, &added, &changed, &relative, &offered);
+    io17_(&o, &m, &n, &s, f.data(), &g_unused, &x, &r, &accuracy, &best, &best_residual, bf.data(),
+          pf.data(), &capacity, lo.data(), hi.data(), weights.data(), &balance, &started, &mode,
+          &added, &changed, &relative, &offered);
   }
 };
 
@@ -110,7 +110,7 @@ TEST(Steering, TradeOffWithTheBestOnTheFrontIsComparedByWeightedValue) {
   // nothing to inject.
   EXPECT_EQ(st.f, (std::vector<double>{1, 1.5}));
 
-  st.s = 1.0;  // below the best although it is worse weighted: lifted
+  st.s = 1.0;         // below the best although it is worse weighted: lifted
   st.f = {0.2, 3.5};  // a = 0.05 + 0.875 + 0.825 = 1.75
   st.run();
   EXPECT_NEAR(st.s, 2.0 + 0.75, 1e-15);

@@ -7,16 +7,16 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
-#include "interface/context.hpp"
 #include "abi/internal_routines.h"
+#include "interface/context.hpp"
 #include "multiobjective/weight_switch.hpp"
 #include "support/colony_workspace.hpp"
 
 namespace {
 
+using kestro::testing::after_draws;
 using kestro::testing::GeneratorState;
 using kestro::testing::nth_draw;
-using kestro::testing::after_draws;
 
 struct LimitCase {
   std::string name;
@@ -56,8 +56,8 @@ struct Switch {
     const int mode = 0;
     const double unused = 0.0;
     const int flag = 0;
-    ol001_(&mode, &o, &n, &unused, &unused, &flag, &psize, rw.data(), &weight_mode,
-           ignored.data(), &random_shift, random_weights.data());
+    ol001_(&mode, &o, &n, &unused, &unused, &flag, &psize, rw.data(), &weight_mode, ignored.data(),
+           &random_shift, random_weights.data());
   }
   void book(double u, double z, int changed = 0) {
     const int mode = 1;

@@ -14,8 +14,8 @@ int main(void) {
   static int iw[1000];
   double x = 0.5, f = 0, g = 0, xl = 0, xu = 1, pf = 0, param[13] = {0};
   const char* text;
-  kestro_(&l, &o, &n, &ni, &m, &me, &x, &f, &g, &xl, &xu, &iflag, &istop, param, rw, &lrw, iw,
-          &liw, &pf, &lpf);
+  kestro_(&l, &o, &n, &ni, &m, &me, &x, &f, &g, &xl, &xu, &iflag, &istop, param, rw, &lrw, iw, &liw,
+          &pf, &lpf);
   text = kestro_iflag_text(&iflag);
   printf("IFLAG %d: %s\n", iflag, text);
   return iflag == 881 && istop == 1 && strstr(text, "integer") != NULL ? 0 : 1;

@@ -22,7 +22,7 @@ int main() {
         f[0] = (x[0] - 1) * (x[0] - 1) + (x[1] - 2) * (x[1] - 2);
       },
       options);
-  std::printf("IFLAG %d (%s): x = %.6f, k = %.0f, F = %.3e\n", r.iflag, r.message.c_str(),
-              r.x[0], r.x[1], r.f[0]);
+  std::printf("IFLAG %d (%s): x = %.6f, k = %.0f, F = %.3e\n", r.iflag, r.message.c_str(), r.x[0],
+              r.x[1], r.f[0]);
   return r.iflag == 1 && std::fabs(r.x[0] - 1) < 1e-3 && r.x[1] == 2 ? 0 : 1;
 }

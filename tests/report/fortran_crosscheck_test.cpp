@@ -43,20 +43,19 @@ struct Descriptor {
   char kind;  // 'I', 'F', 'E' or 'D'
   int width, digits;
   std::string text() const {
-    return kind == 'I' ? "I" + std::to_string(width)
-                       : std::string(1, kind) + std::to_string(width) + "." +
-                             std::to_string(digits);
+    return kind == 'I'
+               ? "I" + std::to_string(width)
+               : std::string(1, kind) + std::to_string(width) + "." + std::to_string(digits);
   }
 };
 
 // Every descriptor the reports use.
 const Descriptor kDescriptors[] = {
-    {'I', 3, 0},   {'I', 4, 0},   {'I', 5, 0},   {'I', 6, 0},   {'I', 9, 0},
-    {'I', 10, 0},  {'I', 11, 0},  {'I', 13, 0},  {'I', 14, 0},  {'I', 21, 0},
-    {'F', 8, 2},   {'F', 9, 2},   {'F', 13, 6},  {'F', 16, 8},  {'F', 19, 7},
-    {'F', 19, 8},  {'F', 20, 8},  {'F', 27, 12}, {'F', 33, 15}, {'F', 35, 15},
-    {'F', 36, 15}, {'F', 38, 15}, {'E', 14, 7},  {'E', 16, 3},  {'E', 16, 5},
-    {'E', 19, 10}, {'E', 20, 10}, {'E', 27, 6},  {'E', 33, 1},  {'E', 35, 8},
+    {'I', 3, 0},   {'I', 4, 0},   {'I', 5, 0},   {'I', 6, 0},   {'I', 9, 0},  {'I', 10, 0},
+    {'I', 11, 0},  {'I', 13, 0},  {'I', 14, 0},  {'I', 21, 0},  {'F', 8, 2},  {'F', 9, 2},
+    {'F', 13, 6},  {'F', 16, 8},  {'F', 19, 7},  {'F', 19, 8},  {'F', 20, 8}, {'F', 27, 12},
+    {'F', 33, 15}, {'F', 35, 15}, {'F', 36, 15}, {'F', 38, 15}, {'E', 14, 7}, {'E', 16, 3},
+    {'E', 16, 5},  {'E', 19, 10}, {'E', 20, 10}, {'E', 27, 6},  {'E', 33, 1}, {'E', 35, 8},
     {'E', 36, 6},  {'E', 38, 6},  {'D', 13, 6},
 };
 
@@ -113,8 +112,8 @@ std::vector<double> real_values(const Descriptor& d, std::mt19937_64& random) {
     // Ties in the mantissa: integers of d+1 significant digits ending in 5.
     if (d.digits + 1 <= 15) {
       for (int k = 0; k < 20; ++k) {
-        const double base = std::pow(10.0, d.digits) + 12345 * k % static_cast<int>(
-                                std::min(std::pow(10.0, d.digits), 1e9));
+        const double base = std::pow(10.0, d.digits) +
+                            12345 * k % static_cast<int>(std::min(std::pow(10.0, d.digits), 1e9));
         v.push_back(base * 10 + 5);
         v.push_back(-(base * 10 + 5));
       }
@@ -213,11 +212,8 @@ TEST(RecordWriterCrossCheck, WrittenRulesWinWhereTheRuntimeDiffers) {
     double value;
     const char* expected;
   } cases[] = {
-      {"(F4.2)", -0.5, "****\n"},
-      {"(F3.2)", 0.5, "***\n"},
-      {"(F4.2)", -0.001, "****\n"},
-      {"(E9.3)", -1.0, "*********\n"},
-      {"(E8.3)", 1.0, "********\n"},
+      {"(F4.2)", -0.5, "****\n"},      {"(F3.2)", 0.5, "***\n"},      {"(F4.2)", -0.001, "****\n"},
+      {"(E9.3)", -1.0, "*********\n"}, {"(E8.3)", 1.0, "********\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(writer_text(c.format, {c.value}), c.expected) << c.format;
 }
@@ -239,9 +235,8 @@ TEST(RecordWriterCrossCheck, AgreesWithTheFortranRuntimeCharacterByCharacter) {
 
   std::string input = std::to_string(cases.size()) + "\n";
   for (const Case& c : cases) {
-    const std::uint64_t bits = c.descriptor.kind == 'I'
-                                   ? static_cast<std::uint64_t>(c.integer)
-                                   : std::bit_cast<std::uint64_t>(c.real);
+    const std::uint64_t bits = c.descriptor.kind == 'I' ? static_cast<std::uint64_t>(c.integer)
+                                                        : std::bit_cast<std::uint64_t>(c.real);
     std::string descriptor = c.descriptor.text();
     descriptor.resize(8, ' ');
     input += std::string(1, c.descriptor.kind == 'I' ? 'I' : 'R') + " " + descriptor + " " +
@@ -288,9 +283,8 @@ TEST(RecordWriterCrossCheck, AgreesWithTheFortranRuntimeCharacterByCharacter) {
   int compared = 0, differing = 0;
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
-    const FieldValue value = c.descriptor.kind == 'I'
-                                 ? FieldValue(static_cast<int>(c.integer))
-                                 : FieldValue(c.real);
+    const FieldValue value =
+        c.descriptor.kind == 'I' ? FieldValue(static_cast<int>(c.integer)) : FieldValue(c.real);
     std::string ours = writer_text("(" + c.descriptor.text() + ")", {value});
     ours.pop_back();
     ++compared;
@@ -303,7 +297,8 @@ TEST(RecordWriterCrossCheck, AgreesWithTheFortranRuntimeCharacterByCharacter) {
     }
   }
   std::string fortran_statements;
-  for (std::size_t i = cases.size(); i < fortran.size(); ++i) fortran_statements += fortran[i] + "\n";
+  for (std::size_t i = cases.size(); i < fortran.size(); ++i)
+    fortran_statements += fortran[i] + "\n";
   EXPECT_EQ(expected_statements, fortran_statements);
   std::printf("compared %d fields over %zu descriptors, %d differ\n", compared,
               std::size(kDescriptors), differing);

@@ -67,9 +67,17 @@ struct HistoryCaller {
       x[2 * i] = 1000.0 * k + 10 * i + 1;
       x[2 * i + 1] = 1000.0 * k + 10 * i + 2;
     }
-    const HistoryArguments a{save2file, l, 1, 2, 1,
-                             ConstRealView(f.data(), l), ConstRealView(g.data(), l),
-                             ConstRealView(x.data(), 2 * l), 39, iflag, istop};
+    const HistoryArguments a{save2file,
+                             l,
+                             1,
+                             2,
+                             1,
+                             ConstRealView(f.data(), l),
+                             ConstRealView(g.data(), l),
+                             ConstRealView(x.data(), 2 * l),
+                             39,
+                             iflag,
+                             istop};
     kestro::report::save_history(units, state, a);
   }
 

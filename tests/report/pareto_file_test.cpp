@@ -34,26 +34,30 @@ TEST(ParetoFile, DisplayedPointAndEveryEntry) {
   const std::vector<double> x = {0.1, 0.2, 0.3}, g = {0.5, 1.0, 2.0, 1.0, 0.0};
   const int o = 2, m = 1, n = 3, pmax = 4, unit = 38;
   print_paretofront_(&o, &m, &n, pf.data(), x.data(), g.data(), &pmax, &unit);
-  expect_lines(lines_of(read_file("KESTRO_PARETOFRONT.TXT")), {
-      "#########################################################",
-      "### This file contains the pareto front approximation ###",
-      "#########################################################",
-      "### Solution format:     F(1:O)    G(1:M)    X(1:N)   ###",
-      "#########################################################",
-      "#",
-      "#        O         M         N     PSIZE",
-      "#",
-      "         2         1         3         2",
-      "#",
-      "#        KESTRO solution",
-      "#",
-      "         -1.0000000          2.0000000          0.5000000          0.1000000          0.2000000          0.3000000",
-      "#",
-      "#        All non-dominated solutions found by KESTRO",
-      "#",
-      "          1.0000000          2.0000000          0.5000000          0.1000000          0.2000000          0.3000000 ",
-      "          3.0000000     0.10000E+10         -0.2500000          1.5000000         -2.5000000  999999999.5000000 ",
-  });
+  expect_lines(lines_of(read_file("KESTRO_PARETOFRONT.TXT")),
+               {
+                   "#########################################################",
+                   "### This file contains the pareto front approximation ###",
+                   "#########################################################",
+                   "### Solution format:     F(1:O)    G(1:M)    X(1:N)   ###",
+                   "#########################################################",
+                   "#",
+                   "#        O         M         N     PSIZE",
+                   "#",
+                   "         2         1         3         2",
+                   "#",
+                   "#        KESTRO solution",
+                   "#",
+                   "         -1.0000000          2.0000000          0.5000000          0.1000000   "
+                   "       0.2000000          0.3000000",
+                   "#",
+                   "#        All non-dominated solutions found by KESTRO",
+                   "#",
+                   "          1.0000000          2.0000000          0.5000000          0.1000000   "
+                   "       0.2000000          0.3000000 ",
+                   "          3.0000000     0.10000E+10         -0.2500000          1.5000000      "
+                   "   -2.5000000  999999999.5000000 ",
+               });
   EXPECT_EQ(scratch.files(), std::vector<std::string>{"KESTRO_PARETOFRONT.TXT"});
 }
 

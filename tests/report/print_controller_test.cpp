@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
-#include "interface/context.hpp"
 #include "abi/internal_routines.h"
+#include "interface/context.hpp"
 #include "report/print_harness.hpp"
 #include "report/report_fixture.hpp"
 #include "support/guarded.hpp"
@@ -25,8 +25,7 @@ constexpr int kStopRequest = -999;
 
 int count_of(const std::string& text, const std::string& what) {
   int count = 0;
-  for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
-    ++count;
+  for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++count;
   return count;
 }
 
@@ -381,9 +380,7 @@ TEST(PrintFiles, SeveralObjectivesKeepTheParetoFile) {
 // More than 10000 variables, more than 10000 values in a block, and more
 // than 10000 constraint entries: every buffer is sized from the problem.
 TEST(PrintSafety, LargeProblemsFitTheirBuffers) {
-  const struct {
-    int l, o, n, m;
-  } cases[] = {{2, 1, 10001, 0}, {1, 2, 3, 10000}};
+  const struct { int l, o, n, m; } cases[] = {{2, 1, 10001, 0}, {1, 2, 3, 10000}};
   for (const auto& c : cases) {
     ScratchDirectory scratch;
     PrintHarness h(c.l, c.o, c.n, c.m);
@@ -409,9 +406,9 @@ TEST(PrintSafety, LargeProblemsFitTheirBuffers) {
 TEST(PrintSafety, AbsurdSizesDoNotCrash) {
   const struct {
     int l, o, n, m, me;
-  } cases[] = {{0, 1, 2, 0, 0},  {1, 0, 2, 1, 0}, {1, -3, 2, 1, 0}, {1, 1, -5, 2, 0},
-               {1, 1, 2, -4, 0}, {1, 1, 2, 1, 7}, {-2, 2, 3, 1, -1}, {2, 3000, 1, 0, 0},
-               {1, 2, 0, 3, 5}};
+  } cases[] = {{0, 1, 2, 0, 0},   {1, 0, 2, 1, 0},    {1, -3, 2, 1, 0},
+               {1, 1, -5, 2, 0},  {1, 1, 2, -4, 0},   {1, 1, 2, 1, 7},
+               {-2, 2, 3, 1, -1}, {2, 3000, 1, 0, 0}, {1, 2, 0, 3, 5}};
   for (const auto& c : cases) {
     ScratchDirectory scratch;
     auto declared = [](long long a, long long b) {
@@ -428,9 +425,9 @@ TEST(PrintSafety, AbsurdSizesDoNotCrash) {
     ScreenCapture screen(kestro::abi::default_context().report.units);
     for (int stage : {1, 2, 2}) {
       if (stage == 2) iflag = 101;  // the solver refuses such sizes
-      kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(),
-                    x.data(), xl.data(), xu.data(), &c.o, &c.n, &ni, &c.m, &c.me, rw.data(),
-                    pf.data(), &maxeval, &maxtime, param, &c.l, &timediv);
+      kestro_print_(&stage, &printeval, &save2file, &iflag, &istop, f.data(), g.data(), x.data(),
+                    xl.data(), xu.data(), &c.o, &c.n, &ni, &c.m, &c.me, rw.data(), pf.data(),
+                    &maxeval, &maxtime, param, &c.l, &timediv);
     }
     EXPECT_EQ(istop, 1);
     EXPECT_TRUE(x.guards_intact()) << c.l << " " << c.o << " " << c.n << " " << c.m;

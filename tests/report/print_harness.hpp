@@ -33,13 +33,28 @@ struct PrintHarness {
   }
 
   void call(int stage) {
-    const report::PrintCall c{stage, printeval, save2file, iflag, istop,
+    const report::PrintCall c{stage,
+                              printeval,
+                              save2file,
+                              iflag,
+                              istop,
                               ConstRealView(f.data(), Index(f.size())),
                               ConstRealView(g.data(), Index(g.size())),
                               RealView(x.data(), Index(x.size())),
-                              ConstRealView(xl.data(), n), ConstRealView(xu.data(), n),
-                              o, n, ni, m, me, rw.data(), pf.data(), maxeval, maxtime,
-                              ConstRealView(param, 13), l, timediv};
+                              ConstRealView(xl.data(), n),
+                              ConstRealView(xu.data(), n),
+                              o,
+                              n,
+                              ni,
+                              m,
+                              me,
+                              rw.data(),
+                              pf.data(),
+                              maxeval,
+                              maxtime,
+                              ConstRealView(param, 13),
+                              l,
+                              timediv};
     report::print_controller(state, c);
   }
 
@@ -73,8 +88,8 @@ struct ProgressLine {
 inline std::vector<ProgressLine> progress_lines(const std::string& screen) {
   std::vector<ProgressLine> result;
   for (const std::string& line : lines_of(screen)) {
-    if (line.size() == 79 && line.compare(0, 2, " [") == 0 && line[11] == ',' &&
-        line[10] >= '0' && line[10] <= '9')
+    if (line.size() == 79 && line.compare(0, 2, " [") == 0 && line[11] == ',' && line[10] >= '0' &&
+        line[10] <= '9')
       result.push_back({std::stoi(line.substr(2, 9)), line.substr(34, 19)});
   }
   return result;

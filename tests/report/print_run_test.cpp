@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
-#include "interface/context.hpp"
 #include "abi/internal_routines.h"
+#include "interface/context.hpp"
 #include "report/print_harness.hpp"
 #include "report/report_fixture.hpp"
 #include "support/problem.hpp"
@@ -24,11 +24,11 @@ namespace {
 using namespace kestro::testing;
 
 struct ReportedRun {
-  std::vector<int> iflags;   // after every call of the solver
-  std::vector<double> xs;    // X after every call of the solver
+  std::vector<int> iflags;  // after every call of the solver
+  std::vector<double> xs;   // X after every call of the solver
   std::string screen;
   int final_iflag = 0, evaluations = 0;
-  std::vector<double> x;     // the returned point
+  std::vector<double> x;  // the returned point
 };
 
 // The mixed-integer test problem in blocks of two, reported every 50
@@ -47,8 +47,8 @@ ReportedRun reported_run(int save2file, int maxeval) {
   const int printeval = 50, maxtime = 1000000, timediv = 0;
   auto report = [&](int stage) {
     kestro_print_(&stage, &printeval, &save2file, &c.iflag, &c.istop, c.f.data(), c.g.data(),
-                  c.x.data(), c.xl.data(), c.xu.data(), &c.o, &c.n, &c.ni, &c.m, &c.me,
-                  c.rw.data(), c.pf.data(), &maxeval, &maxtime, c.param, &c.l, &timediv);
+                  c.x.data(), c.xl.data(), c.xu.data(), &c.o, &c.n, &c.ni, &c.m, &c.me, c.rw.data(),
+                  c.pf.data(), &maxeval, &maxtime, c.param, &c.l, &timediv);
   };
 
   ReportedRun run;

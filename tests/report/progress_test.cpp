@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
-#include "interface/context.hpp"
 #include "abi/internal_routines.h"
+#include "interface/context.hpp"
 #include "report/progress.hpp"
 #include "report/report_fixture.hpp"
 
@@ -26,18 +26,30 @@ TEST(ProgressLine, BothLayoutsAndTheirFieldChoices) {
     int psize;
     const char* expected;
   } cases[] = {
-      {"Plain", 1, 1, 0.0, 2.5, 0.0, 0, " [        1,    0.00]        F(X):         2.50000000         VIO:     0.000000"},
-      {"ObjectiveAtTheLimitOverflows", 1, 20, 1.25, 10000000000.0, 0.0, 0, " [       20,    1.25]        F(X):*******************         VIO:     0.000000"},
-      {"ObjectiveBeyondTheLimitInExponentForm", 1, 20, 1.25, 10000001000.0, 0.0, 0, " [       20,    1.25]        F(X):   0.1000000100E+11         VIO:     0.000000"},
-      {"NegativeObjectiveOverflows", 1, 30, 1.25, -5000000000.0, 0.0, 0, " [       30,    1.25]        F(X):*******************         VIO:     0.000000"},
-      {"ResidualAtTheLimit", 1, 40, 2.0, -1.0, 100000.0, 0, " [       40,    2.00]        F(X):        -1.00000000         VIO:100000.000000"},
-      {"ResidualBeyondTheLimitWithD", 1, 40, 2.0, -1.0, 100000.1, 0, " [       40,    2.00]        F(X):        -1.00000000         VIO: 0.100000D+06"},
-      {"NaNValues", 1, 50, 3.0, kNaN, kNaN, 0, " [       50,    3.00]        F(X):                NaN         VIO:          NaN"},
-      {"InfiniteResiduals", 1, 60, 3.0, -kInf, kInf, 0, " [       60,    3.00]        F(X):          -Infinity         VIO:     Infinity"},
-      {"NegativeInfiniteResidual", 1, 60, 3.0, kInf, -kInf, 0, " [       60,    3.00]        F(X):           Infinity         VIO:    -Infinity"},
-      {"LongTime", 1, 999999999, 100000.0, 0.5, 0.5, 0, " [999999999,********]        F(X):         0.50000000         VIO:     0.500000"},
-      {"SeveralObjectives", 2, 250, 1.5, -3.25, 0.5, 17, " [      250,    1.50]   PRO:         -3.25000000   VIO:     0.500000   [    17]"},
-      {"SeveralObjectivesLarge", 3, 1000000000, 99999.99, -20000000000.0, 200000.0, -1, " [*********,99999.99]   PRO:   -0.2000000000E+11   VIO: 0.200000D+06   [    -1]"},
+      {"Plain", 1, 1, 0.0, 2.5, 0.0, 0,
+       " [        1,    0.00]        F(X):         2.50000000         VIO:     0.000000"},
+      {"ObjectiveAtTheLimitOverflows", 1, 20, 1.25, 10000000000.0, 0.0, 0,
+       " [       20,    1.25]        F(X):*******************         VIO:     0.000000"},
+      {"ObjectiveBeyondTheLimitInExponentForm", 1, 20, 1.25, 10000001000.0, 0.0, 0,
+       " [       20,    1.25]        F(X):   0.1000000100E+11         VIO:     0.000000"},
+      {"NegativeObjectiveOverflows", 1, 30, 1.25, -5000000000.0, 0.0, 0,
+       " [       30,    1.25]        F(X):*******************         VIO:     0.000000"},
+      {"ResidualAtTheLimit", 1, 40, 2.0, -1.0, 100000.0, 0,
+       " [       40,    2.00]        F(X):        -1.00000000         VIO:100000.000000"},
+      {"ResidualBeyondTheLimitWithD", 1, 40, 2.0, -1.0, 100000.1, 0,
+       " [       40,    2.00]        F(X):        -1.00000000         VIO: 0.100000D+06"},
+      {"NaNValues", 1, 50, 3.0, kNaN, kNaN, 0,
+       " [       50,    3.00]        F(X):                NaN         VIO:          NaN"},
+      {"InfiniteResiduals", 1, 60, 3.0, -kInf, kInf, 0,
+       " [       60,    3.00]        F(X):          -Infinity         VIO:     Infinity"},
+      {"NegativeInfiniteResidual", 1, 60, 3.0, kInf, -kInf, 0,
+       " [       60,    3.00]        F(X):           Infinity         VIO:    -Infinity"},
+      {"LongTime", 1, 999999999, 100000.0, 0.5, 0.5, 0,
+       " [999999999,********]        F(X):         0.50000000         VIO:     0.500000"},
+      {"SeveralObjectives", 2, 250, 1.5, -3.25, 0.5, 17,
+       " [      250,    1.50]   PRO:         -3.25000000   VIO:     0.500000   [    17]"},
+      {"SeveralObjectivesLarge", 3, 1000000000, 99999.99, -20000000000.0, 200000.0, -1,
+       " [*********,99999.99]   PRO:   -0.2000000000E+11   VIO: 0.200000D+06   [    -1]"},
   };
   for (const auto& c : cases) {
     OutputUnits units;

@@ -53,21 +53,21 @@ TEST(RecordWriter, RealFieldsFollowTheWrittenRules) {
   const FieldCase cases[] = {
       {"F8.2", 3.14159, "    3.14"},
       {"F13.6", 0.0, "     0.000000"},
-      {"F19.8", -5.0e9, repeat('*', 19)},     // the sign makes 20 positions
+      {"F19.8", -5.0e9, repeat('*', 19)},       // the sign makes 20 positions
       {"F19.8", 5.0e9, "5000000000.00000000"},  // ten integer digits fit
       {"F8.2", 123456.0, repeat('*', 8)},
       {"F9.2", 123456.0, "123456.00"},
       {"F16.8", -5000000.0, repeat('*', 16)},
-      {"F4.2", 0.125, "0.12"},                // exact tie to the even digit
+      {"F4.2", 0.125, "0.12"},  // exact tie to the even digit
       {"F8.2", 0.375, "    0.38"},
-      {"F8.2", -0.001, "   -0.00"},           // negative, rounds to zero
+      {"F8.2", -0.001, "   -0.00"},  // negative, rounds to zero
       {"F8.2", -0.0, "   -0.00"},
-      {"F8.2", 0.5, "    0.50"},             // one zero before the point
+      {"F8.2", 0.5, "    0.50"},              // one zero before the point
       {"F13.6", 0.0078125, "     0.007812"},  // tie at the seventh decimal
       {"F8.2", 99.995, "  100.00"},           // 99.995 lies above the tie
       {"F19.7", 999999999.5, "  999999999.5000000"},
       {"E14.7", 1.0, " 0.1000000E+01"},
-      {"E14.7", -1.0, "-0.1000000E+01"},     // fills all 14 positions
+      {"E14.7", -1.0, "-0.1000000E+01"},  // fills all 14 positions
       {"D13.6", 123456.7, " 0.123457D+06"},
       {"E16.5", -1.0e-150, "    -0.10000-149"},
       {"E38.6", 1.0e150, repeat(' ', 26) + "0.100000+151"},
@@ -86,7 +86,7 @@ TEST(RecordWriter, RealFieldsFollowTheWrittenRules) {
       {"F8.2", kNaN, "     NaN"},
       {"E14.7", kNaN, "           NaN"},
       {"F8.2", kInf, "Infinity"},
-      {"F8.2", -kInf, "    -Inf"},            // too narrow for -Infinity
+      {"F8.2", -kInf, "    -Inf"},  // too narrow for -Infinity
       {"F13.6", -kInf, "    -Infinity"},
       {"D13.6", kInf, "     Infinity"},
       {"F2.1", kNaN, "**"},
@@ -125,8 +125,10 @@ TEST(RecordWriter, StatementsMakeRecords) {
       {"BlanksBetweenItemsDoNotCount", "( ' x' , I3 ,  ' y' )", {7}, " x  7 y\n"},
       {"TwoLeadingBreaks", "(/,/,'X')", {}, "\n\nX\n"},
       {"TrailingBreakEndsAnEmptyRecord", "('A',/)", {}, "A\n\n"},
-      {"RepeatedDescriptor", "(4I10)", {1, -2, 3, 40}, std::string("         1        -2") +
-                                                               "         3        40\n"},
+      {"RepeatedDescriptor",
+       "(4I10)",
+       {1, -2, 3, 40},
+       std::string("         1        -2") + "         3        40\n"},
       {"LiteralsAfterTheLastValue", "(I3,' end',/,'next')", {5}, "  5 end\nnext\n"},
       {"StopsAtADescriptorWithoutValue", "(I3,' a',I3,' b')", {5}, "  5 a\n"},
       {"DoubledApostrophe", "('it''s')", {}, "it's\n"},

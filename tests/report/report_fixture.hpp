@@ -65,8 +65,10 @@ class ScratchDirectory {
         if (n == "." || n == "..") continue;
         const std::string full = path + "/" + n;
         struct stat st {};
-        if (lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) remove_tree(full);
-        else std::remove(full.c_str());
+        if (lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+          remove_tree(full);
+        else
+          std::remove(full.c_str());
       }
       closedir(d);
     }
@@ -146,11 +148,12 @@ inline std::vector<std::string> lines_of(const std::string& text) {
 inline void expect_lines(const std::vector<std::string>& actual,
                          const std::vector<std::string>& expected) {
   const std::size_t common = std::min(actual.size(), expected.size());
-  for (std::size_t i = 0; i < common; ++i)
-    EXPECT_EQ(actual[i], expected[i]) << "line " << i + 1;
+  for (std::size_t i = 0; i < common; ++i) EXPECT_EQ(actual[i], expected[i]) << "line " << i + 1;
   EXPECT_EQ(actual.size(), expected.size()) << "number of lines";
 }
 
-inline std::string repeat(char c, int count) { return std::string(static_cast<std::size_t>(count), c); }
+inline std::string repeat(char c, int count) {
+  return std::string(static_cast<std::size_t>(count), c);
+}
 
 }  // namespace kestro::testing

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
-#include "interface/context.hpp"
 #include "abi/internal_routines.h"
+#include "interface/context.hpp"
 #include "report/report_fixture.hpp"
 #include "report/solution.hpp"
 
@@ -59,8 +59,14 @@ TEST(SolutionBlock, ConstraintsAndEveryBoundsProfileCode) {
   const std::vector<double> g = {0.0005, 0.002, 2e7, -0.0005, -0.002, -5e6};
   OutputUnits units;
   ScreenCapture screen(units);
-  const SolutionArguments a{1, static_cast<int>(x.size()), 6, 3, view(x), view(g), 2.0, 0.0015,
-                            0, view(xl), view(xu), 0.001, 1234, 5.5, 1};
+  const SolutionArguments a{1,        static_cast<int>(x.size()),
+                            6,        3,
+                            view(x),  view(g),
+                            2.0,      0.0015,
+                            0,        view(xl),
+                            view(xu), 0.001,
+                            1234,     5.5,
+                            1};
   kestro::report::print_solution(units, 0, a);
   const std::vector<std::string> expected = {
       " --------------------------------------------",
@@ -119,8 +125,8 @@ TEST(SolutionBlock, SeveralObjectivesWithoutConstraints) {
   const int o = 2, n = 1, m = 0, me = 0, eval = 10, iflag = -3, unit = 0;
   const double f = 1.5, res = 0.0, acc = 0.001, time = 0.0;
   ScreenCapture screen(kestro::abi::default_context().report.units);
-  print_solution_(&o, &n, &m, &me, x.data(), g.data(), &f, &res, pf.data(), xl.data(),
-                  xu.data(), &acc, &eval, &time, &iflag, &unit);
+  print_solution_(&o, &n, &m, &me, x.data(), g.data(), &f, &res, pf.data(), xl.data(), xu.data(),
+                  &acc, &eval, &time, &iflag, &unit);
   const std::vector<std::string> expected = {
       " --------------------------------------------",
       " EVAL:       10,  TIME:     0.00,  IFLAG:  -3",
@@ -143,8 +149,9 @@ TEST(SolutionBlock, InputErrorLeavesOutTheViolationLine) {
   const std::vector<double> x = {0.5}, xl = {0}, xu = {1}, g = {0.5};
   OutputUnits units;
   ScreenCapture screen(units);
-  kestro::report::print_solution(units, 0, {1, 1, 1, 0, view(x), view(g), 2.0, 7.0, 0,
-                                            view(xl), view(xu), 0.001, 100, 10.0, 101});
+  kestro::report::print_solution(
+      units, 0,
+      {1, 1, 1, 0, view(x), view(g), 2.0, 7.0, 0, view(xl), view(xu), 0.001, 100, 10.0, 101});
   const auto lines = lines_of(screen.text());
   ASSERT_GE(lines.size(), 7u);
   const std::string dash = " " + repeat('-', 44);
@@ -184,20 +191,62 @@ TEST(FinalReport, FinishLineForEachFinalCode) {
     double algostop, evalstop;
     std::vector<std::string> head;  // the lines before the solution block
   } cases[] = {
-      {"BothBudgetsSpent", 1, 10.0, 10.0, 100, 100, 0, 0,
+      {"BothBudgetsSpent",
+       1,
+       10.0,
+       10.0,
+       100,
+       100,
+       0,
+       0,
        {"", maxtime, "", maxeval, "", "", title}},
       {"OnlyTime", 2, 11.0, 10.0, 99, 100, 0, 0, {"", maxtime, "", "", title}},
       {"OnlyEvaluations", 1, 9.0, 10.0, 100, 100, 0, 0, {"", maxeval, "", "", title}},
       {"StoppedOnRequest", 2, 9.0, 10.0, 99, 100, 0, 0, {"", "", title}},
-      {"AlgostopDefault", 3, 9.0, 10.0, 99, 100, 0, 0,
+      {"AlgostopDefault",
+       3,
+       9.0,
+       10.0,
+       99,
+       100,
+       0,
+       0,
        {"", " OPTIMIZATION FINISHED  --->  ALGOSTOP (=  0)", "", "", title}},
-      {"AlgostopInfeasible", 4, 9.0, 10.0, 99, 100, 4.6, 0,
+      {"AlgostopInfeasible",
+       4,
+       9.0,
+       10.0,
+       99,
+       100,
+       4.6,
+       0,
        {"", " OPTIMIZATION FINISHED  --->  ALGOSTOP (=  5)", "", "", title}},
-      {"Evalstop", 5, 9.0, 10.0, 99, 100, 0, 50000.001,
+      {"Evalstop",
+       5,
+       9.0,
+       10.0,
+       99,
+       100,
+       0,
+       50000.001,
        {"", " OPTIMIZATION FINISHED  --->  EVALSTOP (=    50000)", "", "", title}},
-      {"EvalstopInfeasible", 6, 9.0, 10.0, 99, 100, 0, 50000.001,
+      {"EvalstopInfeasible",
+       6,
+       9.0,
+       10.0,
+       99,
+       100,
+       0,
+       50000.001,
        {"", " OPTIMIZATION FINISHED  --->  EVALSTOP (=    50000)", "", "", title}},
-      {"Fstop", 7, 9.0, 10.0, 99, 100, 0, 0,
+      {"Fstop",
+       7,
+       9.0,
+       10.0,
+       99,
+       100,
+       0,
+       0,
        {"", " OPTIMIZATION FINISHED  --->  FSTOP REACHED", "", "", title}},
       {"EndedByTheBudgetItself", 0, 20.0, 10.0, 100, 1, 0, 0, {"", "", title}},
       {"InputError", 101, 20.0, 10.0, 100, 1, 0, 0, {"", "", title}},
@@ -212,9 +261,8 @@ TEST(FinalReport, FinishLineForEachFinalCode) {
     const int o = 1, n = 1, m = 1, me = 0, ires = 3, unit = 0;
     const double f = 2.0, acc = 0.001;
     ScreenCapture screen(kestro::abi::default_context().report.units);
-    print_final_(&c.iflag, &c.time, &c.maxtime, &c.eval, &c.maxeval, &o, &n, &m, &me,
-                 x.data(), g.data(), &f, xl.data(), xu.data(), rw, &acc, &ires, nullptr,
-                 param, &unit);
+    print_final_(&c.iflag, &c.time, &c.maxtime, &c.eval, &c.maxeval, &o, &n, &m, &me, x.data(),
+                 g.data(), &f, xl.data(), xu.data(), rw, &acc, &ires, nullptr, param, &unit);
     const auto lines = lines_of(screen.text());
     ASSERT_GT(lines.size(), c.head.size() + 6) << c.name;
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + c.head.size()), c.head)

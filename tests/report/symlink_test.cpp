@@ -106,8 +106,7 @@ TEST(SymbolicLinks, TheFrontsTemporaryFileIsFreshInTheUnitsDirectory) {
   EXPECT_EQ(name.size(), sizeof "KESTRO_PARETOFRONT.tmp.XXXXXX" - 1) << name;
   EXPECT_TRUE(file_exists("out/r1_" + name));
   units.write(kestro::report::kParetoFrontUnit, "('front')");
-  units.restore(kestro::report::kParetoFrontUnit,
-                units.snapshot(kestro::report::kParetoFrontUnit));
+  units.restore(kestro::report::kParetoFrontUnit, units.snapshot(kestro::report::kParetoFrontUnit));
   units.write(kestro::report::kParetoFrontUnit, "('more')");
   units.close(kestro::report::kParetoFrontUnit);
   EXPECT_TRUE(units.rename_file(name.c_str(), "KESTRO_PARETOFRONT.TXT"));
@@ -119,8 +118,8 @@ TEST(SymbolicLinks, TheFrontsTemporaryFileIsFreshInTheUnitsDirectory) {
   for (const auto& entry : std::filesystem::directory_iterator("out"))
     in_out.push_back(entry.path().filename().string());
   std::sort(in_out.begin(), in_out.end());
-  EXPECT_EQ(in_out, (std::vector<std::string>{"r1_KESTRO_PARETOFRONT.TXT",
-                                              "r1_KESTRO_PARETOFRONT.tmp"}));
+  EXPECT_EQ(in_out,
+            (std::vector<std::string>{"r1_KESTRO_PARETOFRONT.TXT", "r1_KESTRO_PARETOFRONT.tmp"}));
 }
 
 TEST(SymbolicLinks, TheCheckpointsTemporaryFileIsFresh) {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "abi/default_context.hpp"
-#include "interface/context.hpp"
 #include "abi/internal_routines.h"
+#include "interface/context.hpp"
 #include "report/report_fixture.hpp"
 #include "report/units.hpp"
 
@@ -49,8 +49,7 @@ TEST(OutputUnits, PendingRecordContinuesAndIsEndedAtClose) {
   units.write(39, "(/,'#')");  // the break ends the row without an empty line
   units.write(39, "(I3,$)", {7});
   units.close(39);
-  EXPECT_EQ(read_file("KESTRO_HISTORY.TXT"),
-            "          1.5000000         -2.0000000\n#\n  7\n");
+  EXPECT_EQ(read_file("KESTRO_HISTORY.TXT"), "          1.5000000         -2.0000000\n#\n  7\n");
 }
 
 TEST(OutputUnits, StatementsForClosedOrUnknownUnitsAreDropped) {

@@ -31,8 +31,10 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 3; ++i) std::printf("  x[%d] = %.17g\n", i, r.x[std::size_t(i)]);
   std::printf("f = %.17g\n", r.f[0]);
   std::printf("g = %.17g\n", r.g[0]);
-  if (r.g[0] < 0) std::printf("max violation = %.17g (g[0])\n", -r.g[0]);
-  else std::printf("max violation = 0\n");
+  if (r.g[0] < 0)
+    std::printf("max violation = %.17g (g[0])\n", -r.g[0]);
+  else
+    std::printf("max violation = 0\n");
   std::printf("feasible = %s\n", r.feasible ? "yes" : "no");
   std::printf("evaluations = %lld\n", r.evaluations);
   std::printf("failed evaluations = %lld\n", r.failed_evaluations);

@@ -27,9 +27,7 @@ inline GeneratorState after_draws(GeneratorState start, int count) {
 }
 
 // The draw number `index` (1 = the next one) from `start`.
-inline double nth_draw(GeneratorState start, int index) {
-  return after_draws(start, index - 1).s2;
-}
+inline double nth_draw(GeneratorState start, int index) { return after_draws(start, index - 1).s2; }
 
 struct ColonyWorkspace {
   int n, k;
@@ -37,8 +35,13 @@ struct ColonyWorkspace {
   Guarded<double> rw;
 
   ColonyWorkspace(int variables, int members)
-      : n(variables), k(members), best_x(3), a0(3 + variables),
-        c0(a0 + members * variables), s0(c0 + members + 1), lrw(s0 + variables - 1),
+      : n(variables),
+        k(members),
+        best_x(3),
+        a0(3 + variables),
+        c0(a0 + members * variables),
+        s0(c0 + members + 1),
+        lrw(s0 + variables - 1),
         rw(static_cast<std::size_t>(lrw), -7.0) {}
 
   double& at(int position) { return rw[static_cast<std::size_t>(position - 1)]; }

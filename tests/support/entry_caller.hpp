@@ -22,13 +22,16 @@ struct EntryCaller {
 
   // Bounds [-5, 5] for every variable, every point of the block at `start`
   // and PARAM(2) (the seed) as given.
-  EntryCaller(int points, int objectives, int variables, int constraints, double start,
-              double seed)
-      : l(points), o(objectives), n(variables), ni(variables / 4), m(constraints),
+  EntryCaller(int points, int objectives, int variables, int constraints, double start, double seed)
+      : l(points),
+        o(objectives),
+        n(variables),
+        ni(variables / 4),
+        m(constraints),
         me(constraints > 0 ? 1 : 0) {
     const long entry = 120L * n + 20L * m + l * (m + 2L * o + 20) + o * (o + 20L) + 4990;
-    const long kernel = 5L * l + (m + 2L * o) * (l + 2) + 104L * n + 2L * l * o +
-                        o * (o + 6L) + 522;
+    const long kernel =
+        5L * l + (m + 2L * o) * (l + 2) + 104L * n + 2L * l * o + o * (o + 6L) + 522;
     lrw = static_cast<int>(std::max(entry, kernel));
     liw = l + 3 * n + 990;
     lpf = o > 1 ? 1000 * (n + m + o) + 1 : 1;
@@ -45,8 +48,8 @@ struct EntryCaller {
 
   // One call of the solver entry.
   void solve() {
-    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(),
-            &iflag, &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
+    kestro_(&l, &o, &n, &ni, &m, &me, x.data(), f.data(), g.data(), xl.data(), xu.data(), &iflag,
+            &istop, param, rw.data(), &lrw, iw.data(), &liw, pf.data(), &lpf);
   }
 
   // One call of the reporting entry, with budgets that never end the run.

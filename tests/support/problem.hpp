@@ -11,8 +11,7 @@
 
 namespace kestro::testing {
 
-inline std::int64_t required_lrw(std::int64_t l, std::int64_t o, std::int64_t n,
-                                 std::int64_t m) {
+inline std::int64_t required_lrw(std::int64_t l, std::int64_t o, std::int64_t n, std::int64_t m) {
   return 120 * n + 20 * m + l * (m + 2 * o + 20) + o * (o + 20) + 4990;
 }
 inline std::int64_t required_liw(std::int64_t l, std::int64_t n) { return l + 3 * n + 990; }
@@ -46,14 +45,19 @@ struct Caller {
 
   static Caller with_sizes(int l, int o, int n, int ni, int m, int me) {
     Caller c;
-    c.l = l; c.o = o; c.n = n; c.ni = ni; c.m = m; c.me = me;
+    c.l = l;
+    c.o = o;
+    c.n = n;
+    c.ni = ni;
+    c.m = m;
+    c.me = me;
     c.allocate();
     return c;
   }
 
   void call() {
-    kestro_(&l, &o, &n, &ni, &m, &me, ptr(x), ptr(f), ptr(g), ptr(xl), ptr(xu),
-            &iflag, &istop, param, ptr(rw), &lrw, ptr(iw), &liw, ptr(pf), &lpf);
+    kestro_(&l, &o, &n, &ni, &m, &me, ptr(x), ptr(f), ptr(g), ptr(xl), ptr(xu), &iflag, &istop,
+            param, ptr(rw), &lrw, ptr(iw), &liw, ptr(pf), &lpf);
   }
 
   // Starts a run: IFLAG = 0, ISTOP = 0, one call.
@@ -65,7 +69,9 @@ struct Caller {
 
  private:
   template <class T>
-  static T* ptr(std::vector<T>& v) { return v.empty() ? nullptr : v.data(); }
+  static T* ptr(std::vector<T>& v) {
+    return v.empty() ? nullptr : v.data();
+  }
 };
 
 }  // namespace kestro::testing

@@ -42,8 +42,8 @@ inline TestProblem mixed_integer(int l) {
 
 // Everything the caller saw of a run.
 struct RunTrace {
-  std::vector<int> iflags;   // after every call
-  std::vector<double> xs;    // the block after every call
+  std::vector<int> iflags;  // after every call
+  std::vector<double> xs;   // the block after every call
   int final_iflag = 0;
   int calls = 0;
   std::vector<double> x, f, g;  // the returned best point and its values
@@ -71,8 +71,8 @@ struct Runner {
     if (context == nullptr) return c.call();
     auto sc = SolverCall::from_arguments(
         &c.l, &c.o, &c.n, &c.ni, &c.m, &c.me, c.x.data(), c.f.data(),
-        c.g.empty() ? nullptr : c.g.data(), c.xl.data(), c.xu.data(), &c.iflag, &c.istop,
-        c.param, c.rw.data(), &c.lrw, c.iw.data(), &c.liw, c.pf.data(), &c.lpf);
+        c.g.empty() ? nullptr : c.g.data(), c.xl.data(), c.xu.data(), &c.iflag, &c.istop, c.param,
+        c.rw.data(), &c.lrw, c.iw.data(), &c.liw, c.pf.data(), &c.lpf);
     solver_entry(*context, sc);
   }
 

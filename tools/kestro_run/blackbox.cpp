@@ -346,8 +346,7 @@ long long Blackbox::evaluate_block(std::span<const double> x, std::span<double> 
     } catch (const std::exception&) {
       if (!quiet) {
         std::lock_guard<std::mutex> lock(log);
-        std::fprintf(stderr, "kestro-run: cannot start another thread; evaluating %d at once\n",
-                     t);
+        std::fprintf(stderr, "kestro-run: cannot start another thread; evaluating %d at once\n", t);
       }
       break;
     }

@@ -22,8 +22,8 @@ namespace kestro_run {
 
 struct Outcome {
   bool ok = false;
-  std::string why;       // the reason of a failure
-  double seconds = -1;   // the wall time of the evaluation (negative: not measured)
+  std::string why;      // the reason of a failure
+  double seconds = -1;  // the wall time of the evaluation (negative: not measured)
 };
 
 class Blackbox {
@@ -42,8 +42,7 @@ class Blackbox {
   // from the cache).
   long long evaluate_block(std::span<const double> x, std::span<double> f, std::span<double> g,
                            int l, int n, int jobs, bool quiet, long long first_index,
-                           std::string* first_failure = nullptr,
-                           std::span<Outcome> outcomes = {},
+                           std::string* first_failure = nullptr, std::span<Outcome> outcomes = {},
                            std::span<const unsigned char> skip = {}) const;
 
  private:

@@ -41,11 +41,11 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
-#include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,11 +80,11 @@ int exit_status(int signal) { return 128 + (signal == SIGUSR1 ? SIGINT : signal)
 std::string not_a_file(const std::string& path, const char* what) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return {};
-  const char* kind = S_ISDIR(info.st_mode)    ? "a directory"
-                     : S_ISFIFO(info.st_mode) ? "a FIFO"
-                     : S_ISSOCK(info.st_mode) ? "a socket"
+  const char* kind = S_ISDIR(info.st_mode)                            ? "a directory"
+                     : S_ISFIFO(info.st_mode)                         ? "a FIFO"
+                     : S_ISSOCK(info.st_mode)                         ? "a socket"
                      : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
-                                                                       : "not a regular file";
+                                                                      : "not a regular file";
   return std::string(what) + " " + path + " is " + kind + ", not a regular file";
 }
 
@@ -98,8 +98,8 @@ int library_error(int iflag, const std::string& message) {
 // summary; a file that cannot be written is reported on stderr.
 void write_results(const kestro_run::ProblemFile& file, const kestro::Result& result) {
   const int o = file.problem.objectives;
-  const kestro_run::WrittenFiles written = kestro_run::write_result_files(
-      file.options.output_dir, file.names, result, o);
+  const kestro_run::WrittenFiles written =
+      kestro_run::write_result_files(file.options.output_dir, file.names, result, o);
   if (o > 1) std::printf("pareto front = %zu points\n", result.pareto_front.size());
   std::printf("result files =");
   for (const std::string& path : written.paths) std::printf(" %s", path.c_str());
@@ -212,17 +212,20 @@ int main(int argc, char** argv) {
   if (jobs > 0) file.jobs = jobs;
   if (!output_dir.empty()) file.options.output_dir = output_dir;
   if (file.options.runs > 1 && (mpi || !checkpoint.empty() || !resume.empty())) {
-    std::fprintf(stderr, "kestro-run: runs = %d cannot be combined with %s: make one run at a "
-                 "time there\n", file.options.runs, mpi ? "--mpi" : "checkpoints");
+    std::fprintf(stderr,
+                 "kestro-run: runs = %d cannot be combined with %s: make one run at a "
+                 "time there\n",
+                 file.options.runs, mpi ? "--mpi" : "checkpoints");
     return 2;
   }
   // The runs of several are not told apart in the evaluations the runner
   // sees: they are not stored, and asking for the store is refused.
   if (file.options.runs > 1) {
     if (!store_path.empty() || cache) {
-      std::fprintf(stderr, "kestro-run: runs = %d cannot be combined with %s: the evaluation "
-                   "store keeps one run at a time\n", file.options.runs,
-                   cache ? "--cache" : "--store");
+      std::fprintf(stderr,
+                   "kestro-run: runs = %d cannot be combined with %s: the evaluation "
+                   "store keeps one run at a time\n",
+                   file.options.runs, cache ? "--cache" : "--store");
       return 2;
     }
     no_store = true;
@@ -329,17 +332,20 @@ int main(int argc, char** argv) {
         // The block in flight may have lost evaluations to the interrupt: the
         // run is saved as it was before it, and the resumed run evaluates it.
         if (!checkpoints.save(solver)) return 1;
-        std::fprintf(stderr, "kestro-run: interrupted (SIG%s); the run is saved in %s "
-                     "(continue it with --resume %s)\n", sigabbrev_np(signal),
-                     checkpoints.path().c_str(), checkpoints.path().c_str());
+        std::fprintf(stderr,
+                     "kestro-run: interrupted (SIG%s); the run is saved in %s "
+                     "(continue it with --resume %s)\n",
+                     sigabbrev_np(signal), checkpoints.path().c_str(), checkpoints.path().c_str());
         if (!stop_signals::aborted()) return exit_status(signal);
       }
       if (stop_signals::aborted()) {
         // The run ends now with the best point evaluated so far: the points
         // of this block that were not evaluated count as failed ones.
         aborted_by = stop_signals::abort_signal();
-        std::fprintf(stderr, "kestro-run: second stop signal (SIG%s): the evaluations in flight "
-                     "are killed, the run ends now\n", sigabbrev_np(aborted_by));
+        std::fprintf(stderr,
+                     "kestro-run: second stop signal (SIG%s): the evaluations in flight "
+                     "are killed, the run ends now\n",
+                     sigabbrev_np(aborted_by));
         solver.stop(kestro::StopCause::interrupt);
         while (!solver.done()) {
           solver.tell(f, g);

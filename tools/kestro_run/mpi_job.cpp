@@ -46,8 +46,7 @@ bool MpiJob::agree(const std::string& error_here) const {
 
 bool MpiJob::serve_if_worker(const Blackbox& blackbox, int n, int o, int m) {
   if (!enabled_ || size_ == 1) return false;
-  auto evaluate = [&blackbox](std::span<const double> x, std::span<double> f,
-                              std::span<double> g) {
+  auto evaluate = [&blackbox](std::span<const double> x, std::span<double> f, std::span<double> g) {
     const Outcome outcome = blackbox.evaluate(x, f, g);
     if (!outcome.ok) throw std::runtime_error(outcome.why);
   };
@@ -62,8 +61,8 @@ long long MpiJob::evaluate_block(const Blackbox& blackbox, std::span<const doubl
                                  bool quiet, long long first_index, std::string* first_failure,
                                  std::span<Outcome> outcomes, std::span<const unsigned char> skip) {
   if (!evaluation_)
-    return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure,
-                                   outcomes, skip);
+    return blackbox.evaluate_block(x, f, g, l, n, jobs, quiet, first_index, first_failure, outcomes,
+                                   skip);
   kestro::mpi::BlockEvaluator& evaluator = evaluation_->evaluator;
   const int o = int(f.size()) / l, m = int(g.size()) / l;
   // The points served from the cache stay out: the others are evaluated as

@@ -45,10 +45,9 @@ class MpiJob {
   // order, unless quiet. Returns the number of failed evaluations.
   // `outcomes` and `skip` as for Blackbox::evaluate_block (on the ranks the
   // times are not measured).
-  long long evaluate_block(const Blackbox& blackbox, std::span<const double> x,
-                           std::span<double> f, std::span<double> g, int l, int n, int jobs,
-                           bool quiet, long long first_index,
-                           std::string* first_failure = nullptr,
+  long long evaluate_block(const Blackbox& blackbox, std::span<const double> x, std::span<double> f,
+                           std::span<double> g, int l, int n, int jobs, bool quiet,
+                           long long first_index, std::string* first_failure = nullptr,
                            std::span<Outcome> outcomes = {},
                            std::span<const unsigned char> skip = {});
 

@@ -86,8 +86,7 @@ ProblemFile read_problem_file(const std::string& path) {
   } else {
     r.fail(*command, "command", "must be a string or an array of strings");
   }
-  if (p.command.empty() || p.command[0].empty())
-    r.fail(*command, "command", "must name a program");
+  if (p.command.empty() || p.command[0].empty()) r.fail(*command, "command", "must name a program");
   std::filesystem::path dir = std::filesystem::path(path).parent_path();
   p.directory = dir.empty() ? "." : dir.string();
 
@@ -98,8 +97,8 @@ ProblemFile read_problem_file(const std::string& path) {
   if (const toml::node* n = root.get("equalities"))
     p.problem.equalities = r.integer(*n, "equalities", 0, 1000000);
   if (p.problem.equalities > p.problem.constraints)
-    r.fail(*root.get("equalities"), "equalities", "exceeds constraints = " +
-                                                       std::to_string(p.problem.constraints));
+    r.fail(*root.get("equalities"), "equalities",
+           "exceeds constraints = " + std::to_string(p.problem.constraints));
   if (const toml::node* n = root.get("jobs")) p.jobs = r.integer(*n, "jobs", 1, 4096);
   if (const toml::node* n = root.get("timeout")) {
     p.timeout = r.number(*n, "timeout");
@@ -110,7 +109,8 @@ ProblemFile read_problem_file(const std::string& path) {
   const toml::node* vars = root.get("variables");
   if (!vars) throw InputError(path + ":1: key 'variables': is missing");
   const toml::array* va = vars->as_array();
-  if (!va || va->empty()) r.fail(*vars, "variables", "must be a non-empty array of tables ([[variables]])");
+  if (!va || va->empty())
+    r.fail(*vars, "variables", "must be a non-empty array of tables ([[variables]])");
   bool any_start = false, any_integer = false;
   std::vector<const toml::node*> starts;
   for (std::size_t i = 0; i < va->size(); ++i) {
@@ -137,8 +137,7 @@ ProblemFile read_problem_file(const std::string& path) {
       any_integer = true;
       ++p.problem.integers;
     } else if (any_integer) {
-      r.fail((*va)[i], at + ".integer",
-             "continuous variables must come before the integer ones");
+      r.fail((*va)[i], at + ".integer", "continuous variables must come before the integer ones");
     }
     p.problem.lower.push_back(l);
     p.problem.upper.push_back(u);
@@ -148,7 +147,8 @@ ProblemFile read_problem_file(const std::string& path) {
       any_start = true;
       const double x = r.number(*s, at + ".start");
       if (!(x >= l && x <= u)) r.fail(*s, at + ".start", "must lie within lower .. upper");
-      if (integer && x != std::round(x)) r.fail(*s, at + ".start", "of an integer variable must be whole");
+      if (integer && x != std::round(x))
+        r.fail(*s, at + ".start", "of an integer variable must be whole");
       p.problem.start.push_back(x);
     }
   }
@@ -164,9 +164,9 @@ ProblemFile read_problem_file(const std::string& path) {
     if (!t) r.fail(*on, "options", "must be a table ([options])");
     kestro::Options& o = p.options;
     const std::map<std::string, double*> reals = {
-        {"accuracy", &o.accuracy}, {"seed", &o.seed},           {"fstop", &o.fstop},
-        {"algostop", &o.algostop}, {"evalstop", &o.evalstop},   {"focus", &o.focus},
-        {"ants", &o.ants},         {"kernel", &o.kernel},       {"oracle", &o.oracle},
+        {"accuracy", &o.accuracy},   {"seed", &o.seed},         {"fstop", &o.fstop},
+        {"algostop", &o.algostop},   {"evalstop", &o.evalstop}, {"focus", &o.focus},
+        {"ants", &o.ants},           {"kernel", &o.kernel},     {"oracle", &o.oracle},
         {"paretomax", &o.paretomax}, {"epsilon", &o.epsilon},   {"balance", &o.balance},
         {"character", &o.character}};
     for (const auto& [k, node] : *t) {

@@ -100,8 +100,10 @@ WrittenFiles write_result_files(const std::string& directory,
   auto write = [&](const char* name, const std::vector<std::string>& lines) {
     const std::string path = output_path(directory, name);
     const std::string why = write_lines(path, lines);
-    if (why.empty()) written.paths.push_back(path);
-    else if (written.error.empty()) written.error = why;
+    if (why.empty())
+      written.paths.push_back(path);
+    else if (written.error.empty())
+      written.error = why;
   };
   const std::size_t m = r.g.size();
 

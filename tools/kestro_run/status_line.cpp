@@ -105,8 +105,7 @@ void StatusLine::sync(const kestro::Progress& run_progress) {
     runs_[std::size_t(run_progress.run)] = run_progress;
   const kestro::Progress progress = runs_.size() == 1 ? run_progress : combine(runs_);
   const auto now = std::chrono::steady_clock::now();
-  if (last_draw_ != std::chrono::steady_clock::time_point() && now - last_draw_ < kInterval)
-    return;
+  if (last_draw_ != std::chrono::steady_clock::time_point() && now - last_draw_ < kInterval) return;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   put("\r" + text(progress, maxeval_, objectives_, seconds, terminal_width() - 1) + "\033[K");
   drawn_ = true;
@@ -118,8 +117,10 @@ std::string StatusLine::text(const kestro::Progress& p, long long maxeval, int o
   char buffer[96];
   std::string line;
   const bool budget = maxeval > 0 && maxeval < kNoBudget;
-  if (budget) std::snprintf(buffer, sizeof buffer, "%lld/%lld evals", p.evaluations, maxeval);
-  else std::snprintf(buffer, sizeof buffer, "%lld evals", p.evaluations);
+  if (budget)
+    std::snprintf(buffer, sizeof buffer, "%lld/%lld evals", p.evaluations, maxeval);
+  else
+    std::snprintf(buffer, sizeof buffer, "%lld evals", p.evaluations);
   line += buffer;
   if (!std::isnan(p.best_f)) {
     if (objectives > 1)
@@ -128,8 +129,10 @@ std::string StatusLine::text(const kestro::Progress& p, long long maxeval, int o
     else
       std::snprintf(buffer, sizeof buffer, " | best f %.6g", p.best_f);
     line += buffer;
-    if (p.residual == 0) std::snprintf(buffer, sizeof buffer, " | feasible");
-    else std::snprintf(buffer, sizeof buffer, " | violation %.3g", p.residual);
+    if (p.residual == 0)
+      std::snprintf(buffer, sizeof buffer, " | feasible");
+    else
+      std::snprintf(buffer, sizeof buffer, " | violation %.3g", p.residual);
     line += buffer;
   }
   std::snprintf(buffer, sizeof buffer, " | failed %lld | %s", p.failed_evaluations,
@@ -140,8 +143,7 @@ std::string StatusLine::text(const kestro::Progress& p, long long maxeval, int o
     std::snprintf(buffer, sizeof buffer, " | %.3g evals/s", rate);
     line += buffer;
     if (budget)
-      line += " | " +
-              clock_text(double(std::max(maxeval - p.evaluations, 0LL)) / rate) + " left";
+      line += " | " + clock_text(double(std::max(maxeval - p.evaluations, 0LL)) / rate) + " left";
   }
   if (line.size() > width) line.resize(width);
   return line;

@@ -104,16 +104,14 @@ std::string quoted(const std::string& s) {
 
 // SHA-256 (FIPS 180-4).
 constexpr std::array<std::uint32_t, 64> kRound = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4,
-    0xab1c5ed5, 0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe,
-    0x9bdc06a7, 0xc19bf174, 0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f,
-    0x4a7484aa, 0x5cb0a9dc, 0x76f988da, 0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7,
-    0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967, 0x27b70a85, 0x2e1b2138, 0x4d2c6dfc,
-    0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85, 0xa2bfe8a1, 0xa81a664b,
-    0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070, 0x19a4c116,
-    0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7,
-    0xc67178f2};
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
 std::uint32_t rotr(std::uint32_t v, int k) { return (v >> k) | (v << (32 - k)); }
 
@@ -194,8 +192,8 @@ bool parse_json_array(const std::string& text, std::span<double> out) {
   return *p == ']';
 }
 
-std::string describe_problem(const std::vector<std::string>& command,
-                             const std::string& directory, const kestro::Problem& problem) {
+std::string describe_problem(const std::vector<std::string>& command, const std::string& directory,
+                             const kestro::Problem& problem) {
   std::string out = "{\"command\":[";
   for (std::size_t i = 0; i < command.size(); ++i) out += (i ? "," : "") + quoted(command[i]);
   // The directory as an absolute path: the same black box whatever the
@@ -215,14 +213,25 @@ std::string describe_problem(const std::vector<std::string>& command,
 }
 
 std::string describe_options(const kestro::Options& o) {
-  const std::pair<const char*, double> fields[] = {
-      {"accuracy", o.accuracy},   {"seed", o.seed},           {"fstop", o.fstop},
-      {"algostop", o.algostop},   {"evalstop", o.evalstop},   {"focus", o.focus},
-      {"ants", o.ants},           {"kernel", o.kernel},       {"oracle", o.oracle},
-      {"paretomax", o.paretomax}, {"epsilon", o.epsilon},     {"balance", o.balance},
-      {"character", o.character}, {"block_size", o.block_size}, {"printeval", o.printeval},
-      {"save2file", o.save2file}, {"maxeval", o.maxeval},     {"maxtime", o.maxtime},
-      {"maxwalltime", o.maxwalltime}};
+  const std::pair<const char*, double> fields[] = {{"accuracy", o.accuracy},
+                                                   {"seed", o.seed},
+                                                   {"fstop", o.fstop},
+                                                   {"algostop", o.algostop},
+                                                   {"evalstop", o.evalstop},
+                                                   {"focus", o.focus},
+                                                   {"ants", o.ants},
+                                                   {"kernel", o.kernel},
+                                                   {"oracle", o.oracle},
+                                                   {"paretomax", o.paretomax},
+                                                   {"epsilon", o.epsilon},
+                                                   {"balance", o.balance},
+                                                   {"character", o.character},
+                                                   {"block_size", o.block_size},
+                                                   {"printeval", o.printeval},
+                                                   {"save2file", o.save2file},
+                                                   {"maxeval", o.maxeval},
+                                                   {"maxtime", o.maxtime},
+                                                   {"maxwalltime", o.maxwalltime}};
   std::string out = "{";
   for (const auto& [name, value] : fields)
     out += std::string(out.size() > 1 ? "," : "") + quoted(name) + ":" + number(value);
@@ -238,8 +247,8 @@ Store::Store(const std::string& path) : path_(path) {
       throw StoreError("store " + path + ": " + (*suffix ? path + suffix + " " : std::string()) +
                        "is a symbolic link, which is not followed");
   }
-  const int opened = sqlite3_open_v2(path.c_str(), &db_,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int opened =
+      sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (opened != SQLITE_OK) {
     const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(opened);
     sqlite3_close(db_);
@@ -271,10 +280,9 @@ Store::Store(const std::string& path) : path_(path) {
     if (kestro) {
       sqlite3_stmt* version = prepare("SELECT name, version FROM kestro_store");
       const bool row = sqlite3_step(version) == SQLITE_ROW;
-      const std::string name =
-          row && sqlite3_column_text(version, 0)
-              ? reinterpret_cast<const char*>(sqlite3_column_text(version, 0))
-              : "";
+      const std::string name = row && sqlite3_column_text(version, 0)
+                                   ? reinterpret_cast<const char*>(sqlite3_column_text(version, 0))
+                                   : "";
       const long long v = row ? sqlite3_column_int64(version, 1) : 0;
       sqlite3_finalize(version);
       if (!row || name != kStoreName || v < 1)
@@ -288,9 +296,9 @@ Store::Store(const std::string& path) : path_(path) {
     // WAL: readers never block the run, and a crash loses at most the
     // transaction in flight.
     sqlite3_stmt* mode = prepare("PRAGMA journal_mode = WAL");
-    const bool wal = sqlite3_step(mode) == SQLITE_ROW && sqlite3_column_text(mode, 0) &&
-                     std::string(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0))) ==
-                         "wal";
+    const bool wal =
+        sqlite3_step(mode) == SQLITE_ROW && sqlite3_column_text(mode, 0) &&
+        std::string(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0))) == "wal";
     sqlite3_finalize(mode);
     if (!wal)
       throw StoreError("store " + path + ": cannot switch to WAL mode: " + sqlite3_errmsg(db_));
@@ -298,8 +306,8 @@ Store::Store(const std::string& path) : path_(path) {
     if (empty) {
       exec("BEGIN IMMEDIATE");
       exec(kSchema);
-      exec(("INSERT INTO kestro_store (name, version) VALUES ('" + std::string(kStoreName) +
-            "', " + std::to_string(kStoreSchemaVersion) + ")")
+      exec(("INSERT INTO kestro_store (name, version) VALUES ('" + std::string(kStoreName) + "', " +
+            std::to_string(kStoreSchemaVersion) + ")")
                .c_str());
       exec("COMMIT");
     }
@@ -347,8 +355,10 @@ sqlite3_stmt* Store::prepare(const char* sql) {
 
 void Store::report(const std::string& what) {
   if (failed_blocks_ == 1)
-    std::fprintf(stderr, "kestro-run: store %s: %s; the run goes on (further failures are "
-                 "counted at the end)\n", path_.c_str(), what.c_str());
+    std::fprintf(stderr,
+                 "kestro-run: store %s: %s; the run goes on (further failures are "
+                 "counted at the end)\n",
+                 path_.c_str(), what.c_str());
 }
 
 void Store::begin_run(const RunDescription& run, long long resumed_at) {
@@ -469,10 +479,14 @@ void Store::write_block(long long evaluations_before, std::span<const double> x,
     sqlite3_bind_text(insert_, 7, fs.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(insert_, 8, gs.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(insert_, 9, out.ok ? "ok" : "failed", -1, SQLITE_STATIC);
-    if (out.ok) sqlite3_bind_null(insert_, 10);
-    else sqlite3_bind_text(insert_, 10, out.why.c_str(), -1, SQLITE_TRANSIENT);
-    if (out.seconds >= 0) sqlite3_bind_double(insert_, 11, out.seconds);
-    else sqlite3_bind_null(insert_, 11);
+    if (out.ok)
+      sqlite3_bind_null(insert_, 10);
+    else
+      sqlite3_bind_text(insert_, 10, out.why.c_str(), -1, SQLITE_TRANSIENT);
+    if (out.seconds >= 0)
+      sqlite3_bind_double(insert_, 11, out.seconds);
+    else
+      sqlite3_bind_null(insert_, 11);
     sqlite3_bind_int(insert_, 12, !hit.empty() && hit[std::size_t(i)] ? 1 : 0);
     if (sqlite3_step(insert_) != SQLITE_DONE) {
       sqlite3_reset(insert_);

@@ -56,8 +56,8 @@ struct RunDescription {
 // The description of a kestro-run problem: its command and the directory it
 // runs in, its bounds, variable kinds, objectives and constraints. Two
 // problem files with equal descriptions share cached evaluations.
-std::string describe_problem(const std::vector<std::string>& command,
-                             const std::string& directory, const kestro::Problem& problem);
+std::string describe_problem(const std::vector<std::string>& command, const std::string& directory,
+                             const kestro::Problem& problem);
 std::string describe_options(const kestro::Options& options);
 
 // SHA-256 of `text` in hexadecimal.
