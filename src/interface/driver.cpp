@@ -40,34 +40,22 @@ void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) 
     // the front in PF and runs the kernel itself. It may switch FSTOP off in
     // the caller's PARAM.
     const auto need = multiobjective::LayerRegionLengths::for_sizes(c.l, c.o, c.n, c.m);
-    multiobjective::MultiObjectiveCall layer_call{c.l,
-                                                  c.o,
-                                                  c.n,
-                                                  c.ni,
-                                                  c.m,
-                                                  c.me,
-                                                  c.x,
-                                                  c.f,
-                                                  c.g,
-                                                  c.xl,
-                                                  c.xu,
-                                                  c.iflag,
-                                                  c.istop,
-                                                  c.param,
-                                                  c.rw,
-                                                  c.iw,
-                                                  c.pf,
-                                                  c.rw.slice(regions.pen_base, need.pen),
-                                                  c.rw.slice(regions.res_base, need.res),
-                                                  c.rw.slice(regions.gblock_base, need.gblock),
-                                                  c.rw.slice(regions.fblock_base, need.fblock),
-                                                  c.rw.slice(regions.objlo_base, need.objlo),
-                                                  c.rw.slice(regions.objhi_base, need.objhi),
-                                                  c.rw.slice(regions.step_base, need.step),
-                                                  c.rw.slice(regions.dist_base, need.dist),
-                                                  c.rw.slice(regions.dist2_base, need.dist2)};
-    multiobjective::run_multiobjective_call(context.solver.multiobjective, context.solver.kernel,
-                                            layer_call);
+    // clang-format off
+    multiobjective::MultiObjectiveCall layer_call{
+        c.l, c.o, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl, c.xu, c.iflag, c.istop,
+        c.param, c.rw, c.iw, c.pf,
+        c.rw.slice(regions.pen_base, need.pen),
+        c.rw.slice(regions.res_base, need.res),
+        c.rw.slice(regions.gblock_base, need.gblock),
+        c.rw.slice(regions.fblock_base, need.fblock),
+        c.rw.slice(regions.objlo_base, need.objlo),
+        c.rw.slice(regions.objhi_base, need.objhi),
+        c.rw.slice(regions.step_base, need.step),
+        c.rw.slice(regions.dist_base, need.dist),
+        c.rw.slice(regions.dist2_base, need.dist2)};
+    multiobjective::run_multiobjective_call(context.solver.multiobjective,
+                                            context.solver.kernel, layer_call);
+    // clang-format on
   } else {
     // The kernel works on a copy of G with one trailing 0.0, so the caller's G
     // keeps its values during the run. When the copy would not fit in RW (only
@@ -81,25 +69,15 @@ void drive_kernel(Context& context, SolverCall& c, const RegionStarts& regions) 
     }
 
     const Index points = c.l > 0 ? c.l : 0;
-    kernel::KernelCall kernel_call{c.l,
-                                   c.o,
-                                   c.n,
-                                   c.ni,
-                                   c.m,
-                                   c.me,
-                                   c.x,
-                                   c.f,
-                                   c.rw.slice(regions.gblock_base, constraint_values),
-                                   c.xl,
-                                   c.xu,
-                                   c.iflag,
-                                   c.istop,
-                                   c.param,
-                                   c.rw,
-                                   c.iw,
-                                   c.rw.slice(regions.pen_base, points),
-                                   c.rw.slice(regions.res_base, points),
-                                   c.rw.slice(regions.step_base, c.n > 0 ? c.n : 0)};
+    // clang-format off
+    kernel::KernelCall kernel_call{
+        c.l, c.o, c.n, c.ni, c.m, c.me,
+        c.x, c.f, c.rw.slice(regions.gblock_base, constraint_values),
+        c.xl, c.xu, c.iflag, c.istop, c.param, c.rw, c.iw,
+        c.rw.slice(regions.pen_base, points),
+        c.rw.slice(regions.res_base, points),
+        c.rw.slice(regions.step_base, c.n > 0 ? c.n : 0)};
+    // clang-format on
     kernel::run_kernel_call(context.solver.kernel, kernel_call);
   }
 

@@ -22,21 +22,14 @@ double clip(double v, double lo, double hi) {
 
 class CoordinateSearch {
  public:
-  CoordinateSearch(CoordinateSearchState& saved, std::int32_t& run_out, std::int32_t& state_code,
-                   Index l, const VariableBox& box, RealView xp, RealView rw, IntView iw, Index a0,
-                   Index s0, ConstRealView preset_r, ConstIntView preset_i)
-      : saved_(saved),
-        run_out_(run_out),
-        code_(state_code),
-        l_(l),
-        box_(box),
-        xp_(xp),
-        rw_(rw),
-        iw_(iw),
-        a0_(a0),
-        s0_(s0),
-        preset_r_(preset_r),
-        preset_i_(preset_i),
+  // clang-format off
+  CoordinateSearch(CoordinateSearchState& saved, std::int32_t& run_out,
+                   std::int32_t& state_code, Index l, const VariableBox& box, RealView xp,
+                   RealView rw, IntView iw, Index a0, Index s0, ConstRealView preset_r,
+                   ConstIntView preset_i)
+      : saved_(saved), run_out_(run_out), code_(state_code), l_(l), box_(box), xp_(xp),
+        rw_(rw), iw_(iw), a0_(a0), s0_(s0), preset_r_(preset_r), preset_i_(preset_i),
+        // clang-format on
         generator_(&rw[1]) {}
 
   void run() {

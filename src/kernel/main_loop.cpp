@@ -177,28 +177,12 @@ class Loop {
     const std::int32_t final_call = c.istop != 0 ? 1 : 0;
     if (final_call == 1 && s.search_active == 1) return finish();
 
-    ColonyCall colony{c.l,
-                      c.n,
-                      c.ni,
-                      c.m,
-                      c.me,
-                      c.x,
-                      c.f,
-                      c.g,
-                      c.xl,
-                      c.xu,
-                      s.acc,
-                      s.kernel_state_code,
-                      final_call,
-                      c.rw,
-                      c.iw,
-                      kArchiveCapacity,
-                      c.rw[records().oracle],
-                      c.param,
-                      c.pen,
-                      c.res,
-                      preset_r(),
-                      preset_i()};
+    // clang-format off
+    ColonyCall colony{c.l, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl, c.xu,
+                      s.acc, s.kernel_state_code, final_call, c.rw, c.iw,
+                      kArchiveCapacity, c.rw[records().oracle], c.param, c.pen, c.res,
+                      preset_r(), preset_i()};
+    // clang-format on
     kernel::colony_step(s.colony, s.coordinate_search, colony);
 
     if (s.kernel_state_code == kNewCycle && s.kernel_calls > stage_limit::kStageTwoAtCycleCalls) {
@@ -278,26 +262,11 @@ class Loop {
       c.iflag = iflag::kTargetMet;
       return finish();
     }
-    PatternSearchCall call{c.l,
-                           c.n,
-                           c.ni,
-                           c.m,
-                           c.me,
-                           c.x,
-                           c.f,
-                           c.g,
-                           c.xl,
-                           c.xu,
-                           s.search_phase_code,
-                           s.search_done,
-                           c.step,
-                           t1,
-                           t2,
-                           c.rw,
-                           c.iw,
-                           s.acc,
-                           preset_r(),
-                           preset_i()};
+    // clang-format off
+    PatternSearchCall call{c.l, c.n, c.ni, c.m, c.me, c.x, c.f, c.g, c.xl, c.xu,
+                           s.search_phase_code, s.search_done, c.step, t1, t2,
+                           c.rw, c.iw, s.acc, preset_r(), preset_i()};
+    // clang-format on
     run_pattern_search_call(s.pattern_search, call);
     if (s.search_done <= 0) return;  // the next pattern-search block
 

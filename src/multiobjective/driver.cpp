@@ -174,18 +174,12 @@ class Driver {
       d.offered_count = increment(d.offered_count);
       d.psize = std::clamp(nint(c.pf[1]), 0, d.front_capacity);
       if (!failed(i)) {
-        OfferCall offer{front(),
-                        d.psize,
-                        d.front_capacity,
-                        d.front_epsilon,
-                        arrays.objlo,
-                        arrays.objhi,
-                        d.front_shift,
-                        d.offered_count,
-                        ignored(),
-                        d.bounds_changed,
-                        d.relative_bound_change,
-                        added,
+        // clang-format off
+        OfferCall offer{front(),       d.psize,          d.front_capacity,
+                        d.front_epsilon, arrays.objlo,   arrays.objhi,
+                        d.front_shift, d.offered_count,  ignored(),
+                        d.bounds_changed, d.relative_bound_change, added,
+                        // clang-format on
                         OfferScratch{arrays.ranges, arrays.max_entries}};
         offer_point(st.front, OfferedPoint{f, g, x}, offer);
       }
@@ -203,28 +197,19 @@ class Driver {
                                      d.random_shift, arrays.random_weights, d.offered_count);
     }
 
-    SteeringCall steering{c.dist[i],
-                          f,
-                          g,
-                          x,
-                          r,
-                          d.accuracy,
-                          d.best_scalar,
-                          d.best_residual,
-                          arrays.best_objectives,
-                          c.pf[1],
-                          front(),
-                          d.front_capacity,
-                          arrays.objlo,
-                          arrays.objhi,
-                          arrays.weights,
-                          d.balance,
-                          d.steer_started,
-                          d.weight_mode,
-                          added,
-                          d.bounds_changed,
-                          d.relative_bound_change,
-                          d.offered_count};
+    // clang-format off
+    SteeringCall steering{c.dist[i],        f,
+                          g,                x,
+                          r,                d.accuracy,
+                          d.best_scalar,    d.best_residual,
+                          arrays.best_objectives, c.pf[1],
+                          front(),          d.front_capacity,
+                          arrays.objlo,     arrays.objhi,
+                          arrays.weights,   d.balance,
+                          d.steer_started,  d.weight_mode,
+                          added,            d.bounds_changed,
+                          d.relative_bound_change, d.offered_count};
+    // clang-format on
     steer_point(st.steering, steering);
 
     const bool becomes_best = d.best_residual <= d.accuracy
@@ -267,24 +252,15 @@ class Driver {
   void call_kernel() {
     const Index points = c.l > 0 ? c.l : 0;
     const Index e = row_length();
-    kernel::KernelCall call{c.l,
-                            c.o,
-                            c.n,
-                            c.ni,
-                            saturate_int(e),
-                            c.me,
-                            c.x,
-                            c.fblock.slice(1, points),
+    // clang-format off
+    kernel::KernelCall call{c.l,  c.o,  c.n,  c.ni, saturate_int(e), c.me,
+                            c.x,  c.fblock.slice(1, points),
+                            // clang-format on
                             c.gblock.slice(1, saturate_index(Wide(points) * (e > 0 ? e : 0))),
-                            c.xl,
-                            c.xu,
-                            c.iflag,
-                            c.istop,
-                            c.param,
-                            c.rw,
-                            c.iw,
-                            c.pen.slice(1, points),
-                            c.res.slice(1, points),
+                            // clang-format off
+                            c.xl, c.xu, c.iflag, c.istop, c.param, c.rw, c.iw,
+                            c.pen.slice(1, points), c.res.slice(1, points),
+                            // clang-format on
                             c.step.slice(1, c.n > 0 ? c.n : 0)};
     kernel::run_kernel_call(kernel_state, call);
   }

@@ -351,15 +351,13 @@ class Controller {
     refresh_time();
     const Index n = count_of(c_.n);
     const FinalArguments a{
-        c_.iflag,
-        st_.time,
-        st_.maxtime_s,
-        st_.eval,
-        c_.maxeval,
-        c_.param,
-        SolutionArguments{c_.o, c_.n, c_.m, c_.me, c_.x.slice(1, n), view(st_.shown_g), st_.shown_f,
-                          value_or_nan(rw, st_.global_best.res), front_size(pf), c_.xl, c_.xu,
-                          st_.accuracy, st_.eval, st_.time, c_.iflag}};
+        // clang-format off
+        c_.iflag, st_.time, st_.maxtime_s, st_.eval, c_.maxeval, c_.param,
+        SolutionArguments{c_.o, c_.n, c_.m, c_.me, c_.x.slice(1, n), view(st_.shown_g),
+                          st_.shown_f, value_or_nan(rw, st_.global_best.res),
+                          front_size(pf), c_.xl, c_.xu, st_.accuracy, st_.eval, st_.time,
+                          c_.iflag}};
+    // clang-format on
     print_final(u_, kScreenUnit, a);
     if (c_.save2file > 0) {
       print_final(u_, kScreenCopyUnit, a);

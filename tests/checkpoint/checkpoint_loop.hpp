@@ -110,30 +110,14 @@ struct Loop {
   }
 
   void print(int stage) {
-    const report::PrintCall c{stage,
-                              p.printeval,
-                              p.save2file,
-                              iflag,
-                              istop,
-                              ConstRealView(f.data(), Index(f.size())),
-                              ConstRealView(g.data(), Index(g.size())),
-                              RealView(x.data(), Index(x.size())),
-                              ConstRealView(xl.data(), p.n),
-                              ConstRealView(xu.data(), p.n),
-                              p.o,
-                              p.n,
-                              p.ni,
-                              p.m,
-                              p.me,
-                              rw.data(),
-                              pf.data(),
-                              p.maxeval,
-                              p.maxtime,
-                              ConstRealView(param, 13),
-                              p.l,
-                              0,
-                              lrw,
-                              lpf};
+    const report::PrintCall c{
+        stage, p.printeval, p.save2file, iflag, istop, ConstRealView(f.data(), Index(f.size())),
+        ConstRealView(g.data(), Index(g.size())), RealView(x.data(), Index(x.size())),
+        // clang-format off
+                              ConstRealView(xl.data(), p.n), ConstRealView(xu.data(), p.n),
+                              p.o, p.n, p.ni, p.m, p.me, rw.data(), pf.data(), p.maxeval,
+                              p.maxtime, ConstRealView(param, 13), p.l, 0, lrw, lpf};
+    // clang-format on
     report::print_controller(context->report, c);
   }
 

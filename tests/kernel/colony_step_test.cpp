@@ -42,18 +42,10 @@ struct Colony {
   std::function<void(const double*, double*, double*)> model;
 
   Colony(int l_, int n_, int ni_, int m_, int me_, double lo, double hi)
-      : l(l_),
-        n(n_),
-        ni(ni_),
-        m(m_),
-        me(me_),
-        x(l_ * n_),
-        f(l_),
-        g(l_ * m_ + 1),
-        xl(n_, lo),
-        xu(n_, hi),
-        pen(l_),
-        res(l_),
+      // clang-format off
+      : l(l_), n(n_), ni(ni_), m(m_), me(me_),
+        x(l_ * n_), f(l_), g(l_ * m_ + 1), xl(n_, lo), xu(n_, hi), pen(l_), res(l_),
+        // clang-format on
         area(kernel::WorkArea::for_sizes(n_, m_, 100)),
         rw(static_cast<std::size_t>(area.cycle_start_res())),
         iw(static_cast<std::size_t>(l_ + 2 * n_ + 31)) {

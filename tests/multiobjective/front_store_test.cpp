@@ -79,24 +79,24 @@ struct Front {
     blocks.n = 1;
     blocks.objectives = RealView(objectives.data(), o * capacity);
     blocks.variables = RealView(variables.data(), capacity);
-    mo::OfferCall call{
-        blocks,
-        psize,
-        capacity,
-        epsilon,
-        RealView(lo.data(), o),
-        RealView(hi.data(), o),
-        shift,
-        offered,
-        mo::IgnoredObjectives::from_flags(ConstIntView(ignored.data(), o)),
-        changed,
-        relative,
-        added,
-        mo::OfferScratch{RealView(ranges.data(), o), RealView(max_entries.data(), o)}};
-    mo::offer_point(
-        state,
-        mo::OfferedPoint{ConstRealView(point.data(), o), ConstRealView(), ConstRealView(&id, 1)},
-        call);
+    // clang-format off
+    mo::OfferCall call{blocks,
+                       psize,
+                       capacity,
+                       epsilon,
+                       RealView(lo.data(), o),
+                       RealView(hi.data(), o),
+                       shift,
+                       offered,
+                       mo::IgnoredObjectives::from_flags(ConstIntView(ignored.data(), o)),
+                       changed,
+                       relative,
+                       added,
+                       mo::OfferScratch{RealView(ranges.data(), o), RealView(max_entries.data(), o)}};
+    mo::offer_point(state, mo::OfferedPoint{ConstRealView(point.data(), o), ConstRealView(),
+                                            ConstRealView(&id, 1)},
+                    call);
+    // clang-format on
   }
 
   // The ids of the entries, slot by slot.

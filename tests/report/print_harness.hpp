@@ -33,28 +33,14 @@ struct PrintHarness {
   }
 
   void call(int stage) {
-    const report::PrintCall c{stage,
-                              printeval,
-                              save2file,
-                              iflag,
-                              istop,
-                              ConstRealView(f.data(), Index(f.size())),
-                              ConstRealView(g.data(), Index(g.size())),
-                              RealView(x.data(), Index(x.size())),
-                              ConstRealView(xl.data(), n),
-                              ConstRealView(xu.data(), n),
-                              o,
-                              n,
-                              ni,
-                              m,
-                              me,
-                              rw.data(),
-                              pf.data(),
-                              maxeval,
-                              maxtime,
-                              ConstRealView(param, 13),
-                              l,
-                              timediv};
+    const report::PrintCall c{
+        stage, printeval, save2file, iflag, istop, ConstRealView(f.data(), Index(f.size())),
+        ConstRealView(g.data(), Index(g.size())), RealView(x.data(), Index(x.size())),
+        // clang-format off
+                              ConstRealView(xl.data(), n), ConstRealView(xu.data(), n),
+                              o, n, ni, m, me, rw.data(), pf.data(), maxeval, maxtime,
+                              ConstRealView(param, 13), l, timediv};
+    // clang-format on
     report::print_controller(state, c);
   }
 
