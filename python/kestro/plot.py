@@ -58,6 +58,21 @@ def _objective_names(result, count):
     return ["f"] if count == 1 else [f"f{k + 1}" for k in range(count)]
 
 
+def _figure(plt, ax, size=(7, 4.5)):
+    """The figure of the axes given, or a new figure of that size with its axes."""
+    if ax is None:
+        return plt.subplots(figsize=size)
+    return ax.figure, ax
+
+
+def _last_evaluation(result, nfev):
+    """The evaluation count the plot runs to: the run's, or the history's last."""
+    end = float(result.get("nfev", nfev[-1] if len(nfev) else 0))
+    if len(nfev):
+        end = max(end, float(nfev[-1]))
+    return end
+
+
 def _infeasible_stretches(nfev, residual, end):
     """The ranges of evaluations over which the best point was infeasible."""
     stretches = []
@@ -88,13 +103,8 @@ def convergence(result, ax=None):
     fun = np.asarray(history["fun"], dtype=float)
     residual = np.asarray(history["residual"], dtype=float)
     several = "front_size" in history
-    if ax is None:
-        fig, ax = plt.subplots(figsize=(7, 4.5))
-    else:
-        fig = ax.figure
-    end = float(result.get("nfev", nfev[-1] if len(nfev) else 0))
-    if len(nfev):
-        end = max(end, float(nfev[-1]))
+    fig, ax = _figure(plt, ax)
+    end = _last_evaluation(result, nfev)
 
     feasible = ~(residual > 0)
     fx, fy = nfev[feasible], fun[feasible]
@@ -135,13 +145,9 @@ def _front_size(result, ax):
     history = result["history"]
     nfev = np.asarray(history["nfev"], dtype=float)
     size = np.asarray(history["front_size"], dtype=float)
-    if ax is None:
-        fig, ax = plt.subplots(figsize=(7, 4.5))
-    else:
-        fig = ax.figure
-    end = float(result.get("nfev", nfev[-1] if len(nfev) else 0))
+    fig, ax = _figure(plt, ax)
+    end = _last_evaluation(result, nfev)
     if len(nfev):
-        end = max(end, float(nfev[-1]))
         ax.step(np.append(nfev, end), np.append(size, size[-1]), where="post", color="C2",
                 label="front size")
     ax.set_xlabel("evaluations")
@@ -168,7 +174,7 @@ def front(result, ax=None):
     names = _objective_names(result, o)
     title = f"Pareto front ({len(pf)} points)"
     if o == 2:
-        fig, ax = (plt.subplots(figsize=(6, 5)) if ax is None else (ax.figure, ax))
+        fig, ax = _figure(plt, ax, (6, 5))
         ax.scatter(pf[:, 0], pf[:, 1], s=12, color="C0", label="front")
         if best is not None:
             ax.scatter([best[0]], [best[1]], s=220, marker="*", color="C3", edgecolors="black",
@@ -192,7 +198,7 @@ def front(result, ax=None):
         ax.set_ylabel(names[1])
         ax.set_zlabel(names[2])
     else:
-        fig, ax = (plt.subplots(figsize=(1.2 * o + 3, 4.5)) if ax is None else (ax.figure, ax))
+        fig, ax = _figure(plt, ax, (1.2 * o + 3, 4.5))
         low, high = pf.min(axis=0), pf.max(axis=0)
         span = np.where(high > low, high - low, 1.0)
         scaled = (pf - low) / span
