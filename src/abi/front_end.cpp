@@ -78,7 +78,7 @@ extern "C" int kestro_front_entry(const int* o, const int* m, const int* n, cons
   // The blocks are only read here; the view is writable because the library
   // writes the front through the same blocks.
   const kestro::RealView whole(const_cast<double*>(pf), count(*lpf));
-  if (!FrontBlocks::fits(whole, *o, *m, *n, capacity) || whole.size() < 1) return 0;
+  if (!FrontBlocks::fits(whole, *o, *m, *n, capacity)) return 0;  // PF(1), the count, included
   const FrontBlocks front = FrontBlocks::in_pf(whole, *o, *m, *n, capacity);
   const std::int32_t entries = std::clamp(kestro::nint(pf[0]), 0, capacity);
   if (*entry < 1 || *entry > entries) return entries;
